@@ -1,0 +1,117 @@
+#include "engine/BpFilter.h"
+
+#include <cmath>
+
+#include "engine/DspMath.h"
+#include "engine/StreamParams.h"
+
+BpFilter::BpFilter()
+{
+    Design();
+}
+
+int BpFilter::Init(int iLength, int iBlockSize)
+{
+    m_iLength = iLength;
+    m_iBlockSize = iBlockSize;
+    return m_Output.InitChannels("BpFilter", 1, iLength, iBlockSize);
+}
+
+void BpFilter::Release()
+{
+    m_Output.Release("BpFilter", "m_Output");
+}
+
+void BpFilter::Design()
+{
+    if (m_iType < 1 || m_iType > 4)
+        return;
+    const float w0 = TWO_PI * m_fF0 / g_fSamplingFreq;
+    double s = std::sin(static_cast<double>(w0));
+    const double c = std::cos(static_cast<double>(w0));
+    double alpha;
+    if (m_iType == 1 || m_iType == 3)
+    {
+        alpha = s / (2.0 * m_fQ);
+    }
+    else
+    {
+        s = static_cast<float>(s);
+        const double ln2 = std::log(2.0) * std::log2(2.0);
+        alpha = s * std::sinh(ln2 / 2.0 * m_fBW * w0 / s);
+    }
+    const double a0 = 1.0 + alpha;
+    double b0;
+    switch (m_iType)
+    {
+    case 1: b0 = m_fQ * alpha / a0; break;
+    case 2: b0 = (s / 2.0) / a0; break;
+    default: b0 = alpha / a0; break;
+    }
+    m_fB0 = static_cast<float>(b0);
+    m_fB1 = 0.0f;
+    m_fB2 = static_cast<float>(-b0);
+    m_fA1 = static_cast<float>(-2.0 * c / a0);
+    m_fA2 = static_cast<float>((1.0 - alpha) / a0);
+}
+
+namespace {
+
+// One biquad pass over a block. The history (x[n-1], x[n-2], y[n-1], y[n-2]) is
+// read from the other half of the double-buffered arrays at the block start and
+// then carried in registers; y is carried as the float that was stored, so the
+// result equals the sample-by-sample recursion over the wrapped arrays.
+// The bank adds 0.001 to every output and sums in another order than a single
+// filter; both are kept as they are, since the bank's silent floor depends on it.
+template <bool kBank>
+void RunBiquad(const float* x, float* y, int iOffset, int iBlockSize, int iLength, float b0, float b1,
+               float b2, float a1, float a2)
+{
+    float x1 = x[WrapIndex(iOffset - 1, iLength)];
+    float x2 = x[WrapIndex(iOffset - 2, iLength)];
+    float y1 = y[WrapIndex(iOffset - 1, iLength)];
+    float y2 = y[WrapIndex(iOffset - 2, iLength)];
+    const double db0 = b0, db1 = b1, db2 = b2, da1 = a1, da2 = a2;
+    const int iEnd = iOffset + iBlockSize;
+    for (int n = iOffset; n < iEnd; ++n)
+    {
+        const float x0 = x[n];
+        double acc;
+        if (kBank)
+            acc = db1 * x1 + db2 * x2 + db0 * x0 + 0.001 - da1 * y1 - da2 * y2;
+        else
+            acc = db0 * x0 + db1 * x1 + db2 * x2 - da1 * y1 - da2 * y2;
+        const float y0 = static_cast<float>(acc);
+        y[n] = y0;
+        x2 = x1;
+        x1 = x0;
+        y2 = y1;
+        y1 = y0;
+    }
+}
+
+} // namespace
+
+float* BpFilter::Process(const float* pIn, int iOffset)
+{
+    float* y = m_Output.Channel(0);
+    RunBiquad<false>(pIn, y, iOffset, g_iBlockSize, g_iBufMonoLen, m_fB0, m_fB1, m_fB2, m_fA1, m_fA2);
+    return y;
+}
+
+void BpFilter::ProcessBank(const float* pIn, int iOffset, BpFilter* const* ppStages, int iNumBands,
+                           int iNumStages)
+{
+    for (int b = 0; b < iNumBands; ++b)
+    {
+        const BpFilter& d = ppStages[0][b];
+        const float* x = pIn;
+        for (int k = 0; k < iNumStages; ++k)
+        {
+            float* y = ppStages[k][b].Output();
+            RunBiquad<true>(x, y, iOffset, g_iBlockSize, g_iBufMonoLen, d.m_fB0, d.m_fB1, d.m_fB2, d.m_fA1,
+                            d.m_fA2);
+            x = y;
+        }
+    }
+}

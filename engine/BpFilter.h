@@ -1,0 +1,37 @@
+#pragma once
+// Second-order band-pass section with four designs (peak gain Q or 0 dB, from Q or
+// from a bandwidth in octaves). Its recursion history lives in its own
+// double-buffered output array.
+#include "engine/SampleBuffer.h"
+
+class BpFilter
+{
+public:
+    float m_fF0 = 1000.0f;  // centre frequency, Hz
+    float m_fBW = 1.0f;     // bandwidth in octaves (types 2 and 4)
+    float m_fQ = 1.0f;      // quality factor (types 1 and 3)
+    int m_iType = 1;        // design type 1..4
+    float m_fB0 = 0.0f, m_fB1 = 0.0f, m_fB2 = 0.0f, m_fA1 = 0.0f, m_fA2 = 0.0f;
+    int m_iBlockSize = 0;
+    int m_iLength = 0;
+    int m_iReserved = 0;
+    CSampleBuffer m_Output;
+
+    BpFilter();
+
+    int Init(int iLength, int iBlockSize);
+    void Release();
+
+    // Recomputes the coefficients from f0, BW, Q, type and g_fSamplingFreq.
+    void Design();
+
+    // Filters the block at offset of one channel array of g_iBufMonoLen samples.
+    float* Process(const float* pIn, int iOffset);
+
+    float* Output() const { return m_Output.Channel(0); }
+
+    // Runs a bank: ppStages[k][b] is band b of stage k. Every stage of band b uses
+    // the coefficients of ppStages[0][b]; each output sample gets 0.001 added.
+    static void ProcessBank(const float* pIn, int iOffset, BpFilter* const* ppStages, int iNumBands,
+                            int iNumStages);
+};

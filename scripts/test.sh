@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds the three targets and runs every test:
+#   native Linux under AddressSanitizer + UndefinedBehaviorSanitizer (all tests),
+#   native Linux under ThreadSanitizer (the tests that run threads),
+#   native release (the tools: an analyser smoke run and the benchmarks),
+#   Windows i686 (the product's target: everything must build),
+#   Windows x86_64 (everything builds; the test programs run under wine64).
+set -euo pipefail
+source "$(dirname "$0")/common.sh"
+"$ROOT/scripts/setup.sh"
+
+summary=()
+run_ctest() {
+  local name=$1; shift
+  local log="$BUILD/$name-ctest.log"
+  set +e
+  ctest "$@" --output-on-failure 2>&1 | tee "$log"
+  local rc=${PIPESTATUS[0]}
+  set -e
+  summary+=("$name: $(grep -E 'tests passed|tests failed' "$log" | tail -n 1)")
+  if [ "$rc" -ne 0 ]; then
+    echo "test: $name failed" >&2
+    exit "$rc"
+  fi
+  if ! grep -qE 'tests passed, 0 tests failed out of [1-9]' "$log"; then
+    echo "test: $name ran no test" >&2
+    exit 1
+  fi
+}
+
+echo "== native, ASan + UBSan"
+configure_and_build "$BUILD/native-asan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTQ_WERROR=ON \
+  -DTQ_SANITIZE=address,undefined
+ASAN_OPTIONS=detect_leaks=1 run_ctest native-asan --test-dir "$BUILD/native-asan" -j "$JOBS"
+
+echo "== native, TSan (threaded tests)"
+configure_and_build "$BUILD/native-tsan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTQ_WERROR=ON \
+  -DTQ_SANITIZE=thread
+run_ctest native-tsan --test-dir "$BUILD/native-tsan" -L threads -j "$JOBS"
+
+echo "== native release: tools"
+configure_and_build "$BUILD/native-release" -DCMAKE_BUILD_TYPE=Release -DTQ_WERROR=ON -DTQ_BUILD_TESTS=OFF
+"$BUILD/native-release/tq-analyze" --string 1 "$ROOT/assets/audio/guitar-A2-flat.wav"
+"$BUILD/native-release/tq-bench" --benchmark_format=json --benchmark_min_time=0.05 \
+  >"$BUILD/native-release/bench.json"
+echo "benchmarks: $(grep -c '"name"' "$BUILD/native-release/bench.json") results in bench.json"
+
+echo "== Windows i686"
+configure_and_build "$BUILD/win32" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchain-i686-w64-mingw32.cmake" \
+  -DCMAKE_BUILD_TYPE=Release -DTQ_WERROR=ON
+
+echo "== Windows x86_64 under wine64"
+WINE64=$(wine64_path)
+configure_and_build "$BUILD/win64" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchain-x86_64-w64-mingw32.cmake" \
+  -DCMAKE_BUILD_TYPE=Release -DTQ_WERROR=ON -DCMAKE_CROSSCOMPILING_EMULATOR="$WINE64"
+mkdir -p "$WINEPREFIX"
+"$WINE64" wineboot --init >/dev/null 2>&1 || true
+run_ctest win64 --test-dir "$BUILD/win64"
+"$WINE64" "$BUILD/win64/tq-analyze.exe" --string 1 "$ROOT/assets/audio/guitar-A2-flat.wav"
+
+echo
+echo "== summary"
+printf '%s\n' "${summary[@]}"

@@ -1,0 +1,53 @@
+#include "tests/TestSupport.h"
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+#include "app/Log.h"
+
+std::string TestDataPath(const std::string& name)
+{
+    return std::string(TQ_TEST_DATA_DIR) + "/" + name;
+}
+
+const char* TestLogDirectory()
+{
+    static const std::string dir = [] {
+        namespace fs = std::filesystem;
+        std::random_device rd;
+        const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+        fs::path p = fs::temp_directory_path() /
+                     ("tq-tests-" + std::to_string(stamp) + "-" + std::to_string(rd() % 1000000));
+        fs::create_directories(p);
+        return p.string();
+    }();
+    return dir.c_str();
+}
+
+std::vector<std::string> ReadTextLines(const std::string& path)
+{
+    std::vector<std::string> lines;
+    std::ifstream in(path);
+    std::string line;
+    while (std::getline(in, line))
+    {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+std::vector<std::string> LogLines()
+{
+    return ReadTextLines(g_Log.FileNameNPath);
+}
+
+int CountLogLines(const std::string& text)
+{
+    const std::vector<std::string> lines = LogLines();
+    return static_cast<int>(std::count(lines.begin(), lines.end(), text));
+}

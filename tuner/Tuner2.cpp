@@ -1,0 +1,181 @@
+#include "tuner/Tuner2.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "engine/Analyser.h"
+#include "engine/NoteTable.h"
+#include "engine/StreamParams.h"
+
+namespace {
+
+constexpr float kInitialCentreHz = 41.205f;
+constexpr float kDefaultTargetHz = 82.41f;
+constexpr auto kRelaxed = std::memory_order_relaxed;
+
+// Note indices of the six strings, lowest first, at shift 0.
+constexpr int kShapes[5][Tuner2::kNumStrings] = {
+    {28, 33, 38, 43, 47, 52},  // standard
+    {26, 33, 38, 43, 47, 52},  // drop
+    {26, 33, 38, 43, 45, 50},  // suspended
+    {28, 33, 38, 43, 48, 53},  // all fourths
+    {24, 31, 36, 41, 45, 46},  // "Hardcore"
+};
+
+struct TuningDef
+{
+    int iShape;
+    float fShiftTones;
+    const char* szName;
+};
+
+constexpr TuningDef kTunings[] = {
+    {1, -6.0f, "Drop D1"}, {1, -5.5f, "Drop Eb"}, {0, -6.0f, "Octave"},  {1, -5.0f, "Drop E"},
+    {0, -5.5f, "F"},       {1, -4.5f, "Drop F"},  {0, -5.0f, "Gb"},      {1, -4.0f, "Drop Gb"},
+    {0, -4.5f, "G"},       {1, -3.5f, "Drop G"},  {0, -4.0f, "Ab"},      {1, -3.0f, "Drop Ab"},
+    {0, -3.5f, "A"},       {1, -2.5f, "Drop A"},  {0, -3.0f, "Bb"},      {1, -2.0f, "Drop Bb"},
+    {0, -2.5f, "B"},       {1, -1.5f, "Drop B"},  {0, -2.0f, "C"},       {4, 0.0f, "Hardcore"},
+    {1, -1.0f, "Drop C"},  {0, -1.5f, "Db"},      {1, -0.5f, "Drop Db"}, {2, 0.0f, "Dsus4"},
+    {0, -1.0f, "D"},       {1, 0.0f, "Drop D"},   {0, -0.5f, "Eb"},      {3, 0.0f, "All 4ths"},
+    {0, 0.0f, "E"},        {0, 0.5f, "F"},        {0, 1.0f, "Gb"},       {0, 1.5f, "G"},
+};
+
+} // namespace
+
+int Tuner2::Init()
+{
+    if (!m_fOutput.Init("Tuner2", "m_fOutput", g_iBufMonoLen, g_iBlockSize))
+        return 0;
+    m_iReserved = 11;
+    m_iNumFilters = kNumFilters;
+    for (BpFilter& f : m_Filters)
+    {
+        if (!f.Init(g_iBufMonoLen, g_iBlockSize))
+            return 0;
+        f.m_fF0 = kInitialCentreHz;
+        f.m_fBW = 1.0f;
+        f.m_iType = 4;
+        f.Design();
+    }
+    if (!m_Tuner.Init())
+        return 0;
+    m_fMeasuredFreq.store(0.0f, kRelaxed);
+    m_fTargetFreq.store(kDefaultTargetHz, kRelaxed);
+    m_Tuner.SetMeasured(0.0f);
+    BuildTunings();
+    return 1;
+}
+
+void Tuner2::Release()
+{
+    m_fOutput.Release("Tuner2", "m_fOutput");
+    for (BpFilter& f : m_Filters)
+        f.Release();
+    m_Tuner.Release();
+}
+
+void Tuner2::BuildTunings()
+{
+    // The table is constant, so it is built once: rebuilding it at every stream
+    // restart would rewrite labels the panel is reading on another thread.
+    if (m_iNumTunings.load(kRelaxed) != 0)
+        return;
+    for (const TuningDef& t : kTunings)
+        AddTuning(t.iShape, t.fShiftTones, t.szName);
+}
+
+int Tuner2::AddTuning(int iShape, float fShiftTones, const char* szName)
+{
+    const int iRow = m_iNumTunings.load(kRelaxed);
+    if (iShape < 0 || iShape > 4 || iRow >= kMaxTunings || !szName)
+        return 0;
+    const int iShift = static_cast<int>(2.0f * fShiftTones);
+    int aiNote[kNumStrings];
+    for (int j = 0; j < kNumStrings; ++j)
+    {
+        aiNote[j] = kShapes[iShape][j] + iShift;
+        if (aiNote[j] < 0 || aiNote[j] >= NUM_NOTES)
+            return 0;
+    }
+    for (int j = 0; j < kNumStrings; ++j)
+    {
+        m_fStringFreq[iRow][j] = NoteFrequency(aiNote[j]);
+        std::memcpy(m_szStringNote[iRow][j], g_szNoteName[aiNote[j] % 12], 3);
+        m_iStringOctave[iRow][j] = aiNote[j] / 12;
+    }
+    std::strncpy(m_szTuningName[iRow], szName, sizeof(m_szTuningName[iRow]) - 1);
+    m_szTuningName[iRow][sizeof(m_szTuningName[iRow]) - 1] = '\0';
+    m_iNumTunings.store(iRow + 1, kRelaxed);
+    return 1;
+}
+
+void Tuner2::SelectString(int iString)
+{
+    if (iString < 0 || iString >= kNumStrings)
+        return;
+    const int iTuning = m_iSelectedTuning.load(kRelaxed);
+    if (iTuning < 0 || iTuning >= m_iNumTunings.load(kRelaxed))
+        return;
+    m_fTargetFreq.store(m_fStringFreq[iTuning][iString], kRelaxed);
+    m_iSelectedString.store(iString, kRelaxed);
+}
+
+int Tuner2::NearestNote(float f)
+{
+    const float* pNote = g_pNoteFreq.load(std::memory_order_acquire);
+    if (!pNote)
+        return 0;
+    float fBest = 10000.0f;
+    int iBest = 0;
+    for (int k = 0; k < NUM_NOTES; ++k)
+    {
+        const float d = std::fabs(f - pNote[k]);
+        if (d < fBest)
+        {
+            iBest = k;
+            fBest = d;
+        }
+    }
+    return iBest;
+}
+
+CSampleBuffer* Tuner2::Process(const CSampleBuffer* pIn, int iOffset)
+{
+    // Band search: the lowest band whose held peak says a note is sounding.
+    int iBand = -1;
+    const int iNumBands = m_pAnalyser ? m_pAnalyser->NumBands() : 0;
+    for (int b = 0; b < iNumBands; ++b)
+    {
+        if (m_pAnalyser->HeldPeak(b) > kBandThreshold)
+        {
+            iBand = b;
+            break;
+        }
+    }
+    if (iBand >= 0)
+        m_fTrackingFreq.store(m_pAnalyser->BandFrequency(iBand), kRelaxed);
+
+    // The cascade follows the tracked band; through silence it stays on the last one.
+    const float fCentre = m_fTrackingFreq.load(kRelaxed);
+    const float* x = pIn->Channel(0);
+    for (BpFilter& f : m_Filters)
+    {
+        f.m_fF0 = fCentre;
+        f.Design();
+        x = f.Process(x, iOffset);
+    }
+    std::memcpy(m_fOutput.Channel(0) + iOffset, x + iOffset, sizeof(float) * static_cast<size_t>(g_iBlockSize));
+
+    if (iBand >= 0)
+    {
+        m_Tuner.Process(&m_fOutput, iOffset);
+        const float fMeasured = m_Tuner.Measured();
+        m_fMeasuredFreq.store(fMeasured, kRelaxed);
+        m_fNoteNumber.store(static_cast<float>(NearestNote(fMeasured) % 12 + 1), kRelaxed);
+    }
+    else
+    {
+        m_Tuner.SetMeasured(0.0f);
+    }
+    return &m_fOutput;
+}

@@ -1,0 +1,65 @@
+#pragma once
+// The tuner proper: finds the lowest sounding analyser band, narrows the signal
+// around it with four band-pass sections, lets the estimator measure it, and keeps
+// the table of tunings from which the target string's frequency comes.
+#include <atomic>
+
+#include "engine/BpFilter.h"
+#include "engine/SampleBuffer.h"
+#include "tuner/Tuner.h"
+
+class Analyser;
+
+class Tuner2
+{
+public:
+    static constexpr int kMaxTunings = 100;
+    static constexpr int kNumStrings = 6;
+    static constexpr int kNumFilters = 4;
+    static constexpr int kDefaultTuning = 28;        // "E", standard tuning
+    static constexpr float kBandThreshold = 100.0f;  // held band peak that counts as sounding
+
+    int m_iReserved = 0;
+    int m_iNumFilters = 0;
+    // Shared with the panel (window thread) and the read-out (frame timer).
+    std::atomic<float> m_fNoteNumber{1.0f};  // 1 = C ... 12 = B
+    std::atomic<int> m_iSelectedTuning{kDefaultTuning};
+    std::atomic<int> m_iNumTunings{0};
+    std::atomic<int> m_iSelectedString{0};   // 0 = lowest string
+    std::atomic<float> m_fTrackingFreq{41.205f};
+    std::atomic<float> m_fMeasuredFreq{0.0f};
+    std::atomic<float> m_fTargetFreq{0.0f};
+
+    float m_fStringFreq[kMaxTunings][kNumStrings] = {};
+    char m_szStringNote[kMaxTunings][kNumStrings][5] = {};
+    int m_iStringOctave[kMaxTunings][kNumStrings] = {};
+    char m_szTuningName[kMaxTunings][10] = {};
+
+    Tuner m_Tuner;
+    BpFilter m_Filters[kNumFilters];
+    CSampleBuffer m_fOutput;
+
+    // The analyser whose held band peaks the band search reads.
+    void Attach(const Analyser* pAnalyser) { m_pAnalyser = pAnalyser; }
+
+    int Init();
+    void Release();
+    CSampleBuffer* Process(const CSampleBuffer* pIn, int iOffset);
+
+    // Appends a tuning: shape 0..4 (standard, drop, suspended, all fourths, the
+    // "Hardcore" shape), shift in whole tones. 1 when a row was added.
+    int AddTuning(int iShape, float fShiftTones, const char* szName);
+
+    // Selects a string of the current tuning and makes it the target, as a string
+    // button does.
+    void SelectString(int iString);
+
+    // Index 0..99 of the table note nearest to f (ties to the lower note); 0 when
+    // the note table does not exist yet.
+    static int NearestNote(float f);
+
+private:
+    void BuildTunings();
+
+    const Analyser* m_pAnalyser = nullptr;
+};
