@@ -59,19 +59,20 @@ const CSampleBuffer* Tuner::Process(const CSampleBuffer* pIn, int iOffset)
         if (!(x[p] >= 0.0f && x[n] < 0.0f))
             continue;
         // Falling crossing, placed by linear interpolation between the two samples.
-        const float t = static_cast<float>(p - static_cast<double>(x[p]) / (static_cast<double>(x[n]) - x[p]));
-        m_fCrossing = t;
+        const double dFrac = static_cast<double>(x[p]) / (static_cast<double>(x[n]) - x[p]);
+        const double dTime = static_cast<double>(m_llClock + (n - iOffset)) - 1.0 - dFrac;
+        m_fCrossing = static_cast<float>(p - dFrac);
         if (m_bHavePrev)
         {
-            // Positions are not unwrapped: across the array's wrap the period is
-            // negative and the pair is rejected below.
-            m_fLastPeriod = t - m_fPrevCrossing;
+            m_fLastPeriod = static_cast<float>(dTime - m_dPrevCrossingTime);
             const float f = static_cast<float>(1.0 / (static_cast<double>(m_fLastPeriod) / g_fSamplingFreq));
             if (f > kMinFreq && f < kMaxFreq)
                 Accept(f);
         }
-        m_fPrevCrossing = t;
+        m_fPrevCrossing = m_fCrossing;
+        m_dPrevCrossingTime = dTime;
         m_bHavePrev = 1;
     }
+    m_llClock += g_iBlockSize;
     return pIn;
 }

@@ -17,7 +17,14 @@ public:
     std::atomic<float> m_fMeasuredFreq{41.205f};  // published mean; read by the read-out
     float m_fLastPeriod = 0.0f;                  // samples
     float m_fCrossing = 0.0f;                    // current crossing, array index
-    float m_fPrevCrossing = 0.0f;
+    float m_fPrevCrossing = 0.0f;                // previous crossing, array index
+    // Crossing times on the estimator's own sample clock (samples it has examined).
+    // Periods are measured on this clock rather than as differences of array
+    // indices: an index difference loses the period that spans the array's wrap
+    // and reads any period longer than the array (two blocks) as a shorter one,
+    // which at small block sizes turns low strings into wrong notes.
+    long long m_llClock = 0;                     // clock at the start of the next block
+    double m_dPrevCrossingTime = 0.0;
     int m_iRunCount = 0;
     float m_fRun[kRunLength] = {};
     int m_bHavePrev = 0;
