@@ -14,7 +14,8 @@ summary=()
 # The bundled recording is an A string 30 cents flat: the tuner must say so.
 check_analyze() {
   local out
-  out=$("$@" --string 1 "$ROOT/assets/audio/guitar-A2-flat.wav")
+  # Windows programs end their lines with CR LF.
+  out=$("$@" --string 1 "$ROOT/assets/audio/guitar-A2-flat.wav" | tr -d '\r')
   echo "$out"
   if ! grep -q '^stable reading: .*(A2)' <<<"$out" || ! grep -q '^verdict: tune up$' <<<"$out"; then
     echo "test: tq-analyze misread the bundled recording" >&2
