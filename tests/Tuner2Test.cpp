@@ -4,9 +4,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
-#include <memory>
-#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -16,20 +13,15 @@
 #include "engine/NoteTable.h"
 #include "engine/SampleBuffer.h"
 #include "engine/StreamParams.h"
+#include "tests/TestSupport.h"
+#include "tools/OfflineTuner.h"
 #include "tuner/Tuner2.h"
 
 namespace {
 
 // The 32 tunings as published to users: name, strings low to high, and their
 // frequencies rounded to two decimals.
-struct TuningRow
-{
-    const char* szName;
-    const char* szNotes;
-    float afFreq[6];
-};
-
-const TuningRow kTunings[32] = {
+const struct { const char *szName, *szNotes; float afHz[6]; } kTunings[32] = {
     {"Drop D1", "D1 A1 D2 G2 B2 E3", {36.71f, 55.00f, 73.42f, 98.00f, 123.47f, 164.81f}},
     {"Drop Eb", "D#1 A#1 D#2 G#2 C3 F3", {38.89f, 58.27f, 77.78f, 103.83f, 130.81f, 174.61f}},
     {"Octave", "E1 A1 D2 G2 B2 E3", {41.20f, 55.00f, 73.42f, 98.00f, 123.47f, 164.81f}},
@@ -64,164 +56,128 @@ const TuningRow kTunings[32] = {
     {"G", "G2 C3 F3 A#3 D4 G4", {98.00f, 130.81f, 174.61f, 233.08f, 293.66f, 392.00f}},
 };
 
-std::vector<std::string> Words(const char* szText)
+// A row's strings as written on the buttons: note name and octave, e.g. "C#3".
+std::string RowNotes(const Tuner2& t, int iRow)
 {
-    std::istringstream in(szText);
-    std::vector<std::string> words;
-    std::string w;
-    while (in >> w)
-        words.push_back(w);
-    return words;
-}
-
-// How a row's string is written: note name and octave, e.g. "C#3".
-std::string StringLabel(const Tuner2& tuner, int iRow, int iString)
-{
-    return std::string(tuner.m_szStringNote[iRow][iString]) + std::to_string(tuner.m_iStringOctave[iRow][iString]);
-}
-
-std::vector<std::string> RowLabels(const Tuner2& tuner, int iRow)
-{
-    std::vector<std::string> labels;
+    std::string s;
     for (int j = 0; j < Tuner2::kNumStrings; ++j)
-        labels.push_back(StringLabel(tuner, iRow, j));
-    return labels;
+        s += (j ? " " : "") + std::string(t.m_szStringNote[iRow][j]) + std::to_string(t.m_iStringOctave[iRow][j]);
+    return s;
 }
 
-// A tuner unit on its own, made as the engine makes it.
-class Tuner2Alone : public ::testing::Test
+// A tuner unit on its own, made as the engine makes it, reading the held band
+// peaks of a real analyser that the tests set.
+class Tuner2Unit : public ::testing::Test
 {
 protected:
     void SetUp() override
     {
         SetStreamFormat(48000.0f, 1200);
         ASSERT_EQ(1, MakeNoteTable());
-        m_pTuner.reset(new Tuner2);
-        ASSERT_EQ(1, m_pTuner->Init());
+        ASSERT_EQ(1, m_Analyser.Init());
+        m_Tuner.Attach(&m_Analyser);
+        ASSERT_EQ(1, m_Tuner.Init());
+        ASSERT_EQ(1, m_Input.Init("Tuner2Test", "m_Input", g_iBufMonoLen, g_iBlockSize));
     }
     void TearDown() override
     {
-        if (m_pTuner)
-            m_pTuner->Release();
+        m_Input.Release("Tuner2Test", "m_Input");
+        m_Tuner.Release();
+        m_Analyser.Release();
     }
 
-    std::unique_ptr<Tuner2> m_pTuner;
+    // Sets the held peaks (all others 0), runs a silent block, returns the band.
+    float Track(std::initializer_list<std::pair<int, float>> peaks)
+    {
+        std::fill(m_Analyser.m_pHeldPeak[0], m_Analyser.m_pHeldPeak[0] + m_Analyser.NumBands(), 0.0f);
+        for (const auto& p : peaks)
+            m_Analyser.m_pHeldPeak[0][p.first] = p.second;
+        m_Tuner.Process(&m_Input, m_iOffset);
+        m_iOffset = g_iBlockSize - m_iOffset;
+        return m_Tuner.m_fTrackingFreq.load();
+    }
+
+    Analyser m_Analyser;
+    Tuner2 m_Tuner;
+    CSampleBuffer m_Input;
+    int m_iOffset = 0;
 };
 
-TEST_F(Tuner2Alone, TableHoldsThe32TuningsAsPublished)
+TEST_F(Tuner2Unit, EveryInitHasThe32TuningsAsPublishedAndNoPitch)
 {
-    const Tuner2& t = *m_pTuner;
-    ASSERT_EQ(32, t.m_iNumTunings.load());
-    for (int i = 0; i < 32; ++i)
+    for (int iInit = 1; iInit <= 2; ++iInit)
     {
-        SCOPED_TRACE("tuning " + std::to_string(i));
-        EXPECT_STREQ(kTunings[i].szName, t.m_szTuningName[i]);
-        EXPECT_EQ(Words(kTunings[i].szNotes), RowLabels(t, i));
-        for (int j = 0; j < 6; ++j)
-            EXPECT_NEAR(kTunings[i].afFreq[j], t.m_fStringFreq[i][j], 0.01) << "string " << j;
-    }
-}
-
-TEST_F(Tuner2Alone, StandardAndLowestRowsAndRepeatedNames)
-{
-    const Tuner2& t = *m_pTuner;
-    EXPECT_STREQ("E", t.m_szTuningName[28]);
-    const float afStandard[6] = {82.41f, 110.00f, 146.83f, 196.00f, 246.94f, 329.63f};
-    for (int j = 0; j < 6; ++j)
-        EXPECT_NEAR(afStandard[j], t.m_fStringFreq[28][j], 0.01);
-    EXPECT_STREQ("Drop D1", t.m_szTuningName[0]);
-    EXPECT_NEAR(36.71, t.m_fStringFreq[0][0], 0.01);
-
-    // "F", "Gb" and "G" each name two tunings an octave apart; only the index
-    // tells them apart.
-    const std::pair<int, int> twins[] = {{4, 29}, {6, 30}, {8, 31}};
-    for (const auto& tw : twins)
-    {
-        EXPECT_STREQ(t.m_szTuningName[tw.first], t.m_szTuningName[tw.second]);
-        for (int j = 0; j < 6; ++j)
+        SCOPED_TRACE("init " + std::to_string(iInit));
+        ASSERT_EQ(32, m_Tuner.m_iNumTunings.load());
+        for (int i = 0; i < 32; ++i)
         {
-            EXPECT_EQ(t.m_szStringNote[tw.first][j], std::string(t.m_szStringNote[tw.second][j]));
-            EXPECT_NEAR(2.0 * t.m_fStringFreq[tw.first][j], t.m_fStringFreq[tw.second][j], 0.01);
+            EXPECT_STREQ(kTunings[i].szName, m_Tuner.m_szTuningName[i]) << "tuning " << i;
+            EXPECT_EQ(kTunings[i].szNotes, RowNotes(m_Tuner, i)) << "tuning " << i;
+            for (int j = 0; j < 6; ++j)
+                EXPECT_NEAR(kTunings[i].afHz[j], m_Tuner.m_fStringFreq[i][j], 0.01) << "tuning " << i << " string " << j;
         }
+        // A (re)start forgets the last pitch and targets standard tuning's low E.
+        EXPECT_EQ(0.0f, m_Tuner.m_fMeasuredFreq.load());
+        EXPECT_EQ(0.0f, m_Tuner.m_Tuner.Measured());
+        EXPECT_EQ(82.41f, m_Tuner.m_fTargetFreq.load());
+        m_Tuner.m_fMeasuredFreq.store(5.0f);
+        m_Tuner.m_fTargetFreq.store(5.0f);
+        m_Tuner.m_Tuner.SetMeasured(5.0f);
+        m_Tuner.Release();
+        ASSERT_EQ(1, m_Tuner.Init());
     }
 }
 
-TEST_F(Tuner2Alone, InitAgainKeepsExactly32Tunings)
+TEST_F(Tuner2Unit, AddTuningShiftsByTruncatedSemitonesAndRefusesWhatDoesNotFit)
 {
-    ASSERT_EQ(32, m_pTuner->m_iNumTunings.load());
-    const std::vector<std::string> before = RowLabels(*m_pTuner, 31);
-    for (int i = 0; i < 2; ++i)
-    {
-        m_pTuner->Release();
-        ASSERT_EQ(1, m_pTuner->Init());
-    }
-    EXPECT_EQ(32, m_pTuner->m_iNumTunings.load());
-    EXPECT_EQ(before, RowLabels(*m_pTuner, 31));
-    EXPECT_STREQ("G", m_pTuner->m_szTuningName[31]);
+    // 2 x -0.75 tones truncate to 1 semitone down (not rounded or floored to 2).
+    ASSERT_EQ(1, m_Tuner.AddTuning(4, -0.75f, "Down"));
+    EXPECT_EQ("B1 F#2 B2 E3 G#3 A3", RowNotes(m_Tuner, 32));
+    EXPECT_STREQ("Down", m_Tuner.m_szTuningName[32]);
+
+    // Shapes are 0 to 4; every string must lie in the note table (all fourths at
+    // +23.5 tones put the top string on note 100); a row needs a name.
+    EXPECT_EQ(0, m_Tuner.AddTuning(5, 0.0f, "Bad"));
+    EXPECT_EQ(0, m_Tuner.AddTuning(-1, 0.0f, "Bad"));
+    EXPECT_EQ(0, m_Tuner.AddTuning(0, -14.5f, "Bad"));
+    EXPECT_EQ(0, m_Tuner.AddTuning(3, 23.5f, "Bad"));
+    EXPECT_EQ(0, m_Tuner.AddTuning(0, 0.0f, nullptr));
+    EXPECT_EQ(33, m_Tuner.m_iNumTunings.load());
+
+    // Notes 0 and 99 are the ends of the table; room for 100 rows and no more.
+    ASSERT_EQ(1, m_Tuner.AddTuning(0, -14.0f, "Lowest"));
+    while (m_Tuner.m_iNumTunings.load() < Tuner2::kMaxTunings)
+        ASSERT_EQ(1, m_Tuner.AddTuning(3, 23.0f, "Fill"));
+    EXPECT_EQ(0, m_Tuner.AddTuning(0, 0.0f, "Overflow"));
+    EXPECT_EQ(100, m_Tuner.m_iNumTunings.load());
 }
 
-TEST_F(Tuner2Alone, AddTuningShiftsByTruncatedSemitonesAndRefusesWhatDoesNotFit)
+TEST_F(Tuner2Unit, SelectStringTakesTheTargetFromTheSelectedTuning)
 {
-    Tuner2& t = *m_pTuner;
-    ASSERT_EQ(32, t.m_iNumTunings.load());
-
-    // 2 x 0.75 truncates to 1 semitone up, 2 x -0.75 to 1 down.
-    ASSERT_EQ(1, t.AddTuning(3, 0.75f, "Up"));
-    EXPECT_EQ(Words("F2 A#2 D#3 G#3 C#4 F#4"), RowLabels(t, 32));
-    ASSERT_EQ(1, t.AddTuning(4, -0.75f, "Down"));
-    EXPECT_EQ(Words("B1 F#2 B2 E3 G#3 A3"), RowLabels(t, 33));
-    EXPECT_STREQ("Down", t.m_szTuningName[33]);
-
-    // Shapes exist for 0 to 4 only.
-    EXPECT_EQ(0, t.AddTuning(5, 0.0f, "Bad"));
-    EXPECT_EQ(0, t.AddTuning(-1, 0.0f, "Bad"));
-    EXPECT_EQ(34, t.m_iNumTunings.load());
-
-    // Room for 100 rows and no more.
-    while (t.m_iNumTunings.load() < Tuner2::kMaxTunings)
-        ASSERT_EQ(1, t.AddTuning(0, 0.0f, "Fill"));
-    EXPECT_EQ(0, t.AddTuning(0, 0.0f, "Overflow"));
-    EXPECT_EQ(100, t.m_iNumTunings.load());
-    EXPECT_STREQ("Fill", t.m_szTuningName[99]);
-}
-
-TEST_F(Tuner2Alone, SelectStringTakesTheTargetFromTheSelectedTuning)
-{
-    Tuner2& t = *m_pTuner;
-    struct Pick
+    // A string or a tuning outside the table changes nothing.
+    for (const auto& [iTuning, iString] : {std::pair{0, 0}, {31, 5}, {19, 5}, {28, 1}, {28, -1}, {28, 6}, {32, 0}})
     {
-        int iTuning, iString;
-        float fHz;
-    };
-    const Pick picks[] = {{0, 0, 36.71f}, {31, 5, 392.00f}, {19, 5, 233.08f}, {28, 1, 110.00f}};
-    for (const Pick& p : picks)
-    {
-        t.m_iSelectedTuning.store(p.iTuning);
-        t.SelectString(p.iString);
-        EXPECT_EQ(p.iString, t.m_iSelectedString.load());
-        EXPECT_NEAR(p.fHz, t.m_fTargetFreq.load(), 0.01) << "tuning " << p.iTuning << " string " << p.iString;
-    }
-    // There are six strings; anything else changes nothing.
-    for (int iBad : {-1, 6})
-    {
-        t.SelectString(iBad);
-        EXPECT_EQ(1, t.m_iSelectedString.load());
-        EXPECT_NEAR(110.00, t.m_fTargetFreq.load(), 0.01);
+        SCOPED_TRACE("tuning " + std::to_string(iTuning) + ", string " + std::to_string(iString));
+        const bool bValid = iTuning < 32 && iString >= 0 && iString < 6;
+        const int iBefore = m_Tuner.m_iSelectedString.load();
+        const float fBefore = m_Tuner.m_fTargetFreq.load();
+        m_Tuner.m_iSelectedTuning.store(iTuning);
+        m_Tuner.SelectString(iString);
+        EXPECT_EQ(bValid ? iString : iBefore, m_Tuner.m_iSelectedString.load());
+        EXPECT_NEAR(bValid ? kTunings[iTuning].afHz[iString] : fBefore, m_Tuner.m_fTargetFreq.load(), 0.01);
     }
 }
 
-TEST(Tuner2NearestNote, ExactNotesAndTiesToTheLowerNote)
+TEST_F(Tuner2Unit, NearestNoteTiesToTheLowerNote)
 {
-    SetStreamFormat(48000.0f, 1200);
-    ASSERT_EQ(1, MakeNoteTable());
+    // Every note is its own nearest, and beyond the ends the end notes are. Where
+    // the midpoint of two neighbours is a float, both distances are equal and
+    // exact: the lower note wins, and the next float up goes to the upper.
     const float* note = g_pNoteFreq.load();
+    EXPECT_EQ(0, Tuner2::NearestNote(0.0f));
+    EXPECT_EQ(99, Tuner2::NearestNote(6000.0f));
     for (int k = 0; k < NUM_NOTES; ++k)
         EXPECT_EQ(k, Tuner2::NearestNote(note[k])) << "note " << k;
-    EXPECT_EQ(57, Tuner2::NearestNote(440.0f));
-    EXPECT_EQ(45, Tuner2::NearestNote(220.0f));
-
-    // Where the midpoint of two neighbours is a float, both distances are equal
-    // and exact; the lower note wins, and the next float up goes to the upper.
     int iTies = 0;
     for (int k = 0; k + 1 < NUM_NOTES; ++k)
     {
@@ -234,233 +190,57 @@ TEST(Tuner2NearestNote, ExactNotesAndTiesToTheLowerNote)
         EXPECT_EQ(k + 1, Tuner2::NearestNote(std::nextafter(f, 1e9f)));
     }
     EXPECT_GE(iTies, 10);
-
-    // Below and above the table.
-    EXPECT_EQ(0, Tuner2::NearestNote(0.0f));
-    EXPECT_EQ(99, Tuner2::NearestNote(6000.0f));
 }
 
-// The band search on its own: a real analyser whose held peaks the test sets.
-class Tuner2BandSearch : public ::testing::Test
+TEST_F(Tuner2Unit, LowestBandAboveTheThresholdIsTrackedWhateverTheLevels)
 {
-protected:
-    void SetUp() override
-    {
-        SetStreamFormat(48000.0f, 1200);
-        ASSERT_EQ(1, MakeNoteTable());
-        ASSERT_EQ(1, m_Analyser.Init());
-        m_pTuner.reset(new Tuner2);
-        m_pTuner->Attach(&m_Analyser);
-        ASSERT_EQ(1, m_pTuner->Init());
-        ASSERT_EQ(1, m_Input.Init("Tuner2Test", "m_Input", g_iBufMonoLen, g_iBlockSize));
-        ASSERT_EQ(60, m_Analyser.NumBands());
-    }
-    void TearDown() override
-    {
-        m_Input.Release("Tuner2Test", "m_Input");
-        if (m_pTuner)
-            m_pTuner->Release();
-        m_Analyser.Release();
-    }
+    EXPECT_EQ(m_Analyser.BandFrequency(12), Track({{12, 150.0f}, {31, 20000.0f}}));
+    EXPECT_EQ(m_Analyser.BandFrequency(31), Track({{12, 100.0f}, {31, 150.0f}}));  // the threshold does not count
+    EXPECT_EQ(m_Analyser.BandFrequency(0), Track({{0, 100.5f}, {59, 30000.0f}}));
+    EXPECT_EQ(m_Analyser.BandFrequency(59), Track({{59, 101.0f}}));
 
-    void SetPeaks(std::initializer_list<std::pair<int, float>> peaks)
-    {
-        for (int b = 0; b < 60; ++b)
-            m_Analyser.m_pHeldPeak[0][b] = 0.0f;
-        for (const auto& p : peaks)
-            m_Analyser.m_pHeldPeak[0][p.first] = p.second;
-    }
-
-    // Runs one (silent) block and returns the tracking frequency.
-    float Track()
-    {
-        m_pTuner->Process(&m_Input, m_iOffset);
-        m_iOffset = m_iOffset == 0 ? g_iBlockSize : 0;
-        return m_pTuner->m_fTrackingFreq.load();
-    }
-
-    Analyser m_Analyser;
-    std::unique_ptr<Tuner2> m_pTuner;
-    CSampleBuffer m_Input;
-    int m_iOffset = 0;
-};
-
-TEST_F(Tuner2BandSearch, LowestBandAboveTheThresholdIsTrackedWhateverTheLevels)
-{
-    SetPeaks({{12, 150.0f}, {31, 20000.0f}});
-    EXPECT_EQ(m_Analyser.BandFrequency(12), Track());
-    SetPeaks({{12, 20000.0f}, {31, 150.0f}});
-    EXPECT_EQ(m_Analyser.BandFrequency(12), Track());
-    SetPeaks({{12, 100.0f}, {31, 150.0f}});  // the threshold itself does not count
-    EXPECT_EQ(m_Analyser.BandFrequency(31), Track());
-    SetPeaks({{0, 100.5f}, {59, 30000.0f}});
-    EXPECT_EQ(m_Analyser.BandFrequency(0), Track());
-    SetPeaks({{59, 101.0f}});
-    EXPECT_EQ(m_Analyser.BandFrequency(59), Track());
+    // While a band sounds, the estimate is copied and named: 246.9 Hz is a B.
+    m_Tuner.m_Tuner.SetMeasured(246.9f);
+    Track({{17, 500.0f}});
+    EXPECT_EQ(246.9f, m_Tuner.m_fMeasuredFreq.load());
+    EXPECT_EQ(12.0f, m_Tuner.m_fNoteNumber.load());
 }
 
-TEST_F(Tuner2BandSearch, SoundingBandPublishesTheEstimateAndItsNote)
+TEST(Tuner2InEngine, ToneAt110HzReadsAThenSilenceClearsOnlyTheEstimate)
 {
-    Tuner& est = m_pTuner->m_Tuner;
-    SetPeaks({{17, 500.0f}});
-    est.SetMeasured(246.9f);
-    Track();
-    EXPECT_EQ(246.9f, m_pTuner->m_fMeasuredFreq.load());
-    EXPECT_EQ(12.0f, m_pTuner->m_fNoteNumber.load());  // B
-    est.SetMeasured(262.0f);
-    Track();
-    EXPECT_EQ(1.0f, m_pTuner->m_fNoteNumber.load());  // C
-}
-
-TEST_F(Tuner2BandSearch, NoSoundingBandClearsOnlyTheEstimate)
-{
-    Tuner& est = m_pTuner->m_Tuner;
-    SetPeaks({{17, 500.0f}});
-    est.SetMeasured(110.0f);
-    const float fBand = Track();
-    ASSERT_EQ(10.0f, m_pTuner->m_fNoteNumber.load());
-
-    SetPeaks({{5, 100.0f}, {40, 99.0f}});
-    EXPECT_EQ(fBand, Track());  // the cascade stays on the last band
-    EXPECT_EQ(0.0f, est.Measured());
-    EXPECT_EQ(110.0f, m_pTuner->m_fMeasuredFreq.load());
-    EXPECT_EQ(10.0f, m_pTuner->m_fNoteNumber.load());
-}
-
-// The whole engine fed block by block as the audio thread feeds it.
-class Tuner2InEngine : public ::testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        SetStreamFormat(48000.0f, 1200);
-        m_pEngine.reset(new CDspEngine);
-        ASSERT_EQ(1, m_pEngine->InitDSP());
-        ASSERT_EQ(1, m_Input.Init("Tuner2Test", "m_Input", g_iBufMonoLen, g_iBlockSize));
-    }
-    void TearDown() override
-    {
-        m_Input.Release("Tuner2Test", "m_Input");
-        if (m_pEngine)
-            m_pEngine->Release();
-    }
-
-    // Feeds nBlocks blocks of the sum of sines (frequency, amplitude), continuing
-    // their phase across calls, and calls afterBlock() after each.
-    template <class F>
-    void Feed(const std::vector<std::pair<double, double>>& tones, int nBlocks, F&& afterBlock)
-    {
-        const double kPi = 3.14159265358979323846;
-        for (int b = 0; b < nBlocks; ++b)
-        {
-            for (int i = 0; i < g_iBlockSize; ++i, ++m_llSample)
-            {
-                double v = 0.0;
-                for (const auto& t : tones)
-                    v += t.second * std::sin(2.0 * kPi * t.first * static_cast<double>(m_llSample) / 48000.0);
-                m_Input.Channel(0)[m_iOffset + i] = static_cast<float>(v);
-                m_Input.Channel(1)[m_iOffset + i] = static_cast<float>(v);
-            }
-            m_pEngine->Process(&m_Input, m_iOffset);
-            m_iOffset = m_iOffset == 0 ? g_iBlockSize : 0;
-            afterBlock();
-        }
-    }
-    void Feed(const std::vector<std::pair<double, double>>& tones, int nBlocks)
-    {
-        Feed(tones, nBlocks, [] {});
-    }
-
-    float MaxHeldPeak() const
-    {
-        const Analyser& a = m_pEngine->m_Analyser;
-        float m = 0.0f;
-        for (int b = 0; b < a.NumBands(); ++b)
-            m = std::max(m, a.HeldPeak(b));
-        return m;
-    }
-
-    Tuner2& Tracker() { return m_pEngine->m_Tuner2; }
-
-    std::unique_ptr<CDspEngine> m_pEngine;
-    CSampleBuffer m_Input;
-    int m_iOffset = 0;
-    long long m_llSample = 0;
-};
-
-// 110.004 Hz in single precision: band 17 of the analyser.
-constexpr int kBandA2 = 17;
-
-TEST_F(Tuner2InEngine, ToneAt110HzReadsAThenSilenceClearsOnlyTheEstimate)
-{
-    // A moderate level: loud enough for its own band, too quiet to lift the band
-    // below it.
-    Feed({{110.0, 400.0}}, 40);
-    EXPECT_EQ(m_pEngine->m_Analyser.BandFrequency(kBandA2), Tracker().m_fTrackingFreq.load());
-    EXPECT_NEAR(110.0, Tracker().m_Tuner.Measured(), 0.05);
-    EXPECT_NEAR(110.0, Tracker().m_fMeasuredFreq.load(), 0.05);
-    EXPECT_EQ(10.0f, Tracker().m_fNoteNumber.load());
+    OfflineTuner offline;
+    std::string sError;
+    ASSERT_TRUE(offline.Start(48000.0f, OfflineTunerOptions(), &sError)) << sError;
+    const Analyser& analyser = offline.Engine().m_Analyser;
+    const Tuner2& t = offline.Engine().m_Tuner2;
+    // A second at a moderate level: loud enough for its own band, too quiet to
+    // lift the band below it.
+    std::vector<float> x(48000);
+    for (size_t i = 0; i < x.size(); ++i)
+        x[i] = static_cast<float>(400.0 * std::sin(2.0 * kPi * 110.0 * static_cast<double>(i) / 48000.0));
+    offline.Run(x.data(), nullptr, x.size());
+    EXPECT_EQ(analyser.BandFrequency(17), t.m_fTrackingFreq.load());  // 110.004 Hz
+    EXPECT_NEAR(110.0, t.m_Tuner.Measured(), 0.05);
+    EXPECT_EQ(10.0f, t.m_fNoteNumber.load());
 
     // The estimate is withdrawn in the first silent block whose held peaks are all
-    // at or below the threshold; until then the tracker goes on measuring the
-    // fading band. The note number and the measured copy keep what they last had.
-    int iSilentBlock = -1;
-    int iBlock = 0;
-    float fNote = Tracker().m_fNoteNumber.load();
-    float fCopy = Tracker().m_fMeasuredFreq.load();
-    float fTracking = Tracker().m_fTrackingFreq.load();
-    Feed({}, 12, [&] {
-        ++iBlock;
-        if (iSilentBlock >= 0)
-            return;
-        if (MaxHeldPeak() > Tuner2::kBandThreshold)
-        {
-            EXPECT_NE(0.0f, Tracker().m_Tuner.Measured()) << "silent block " << iBlock;
-            fNote = Tracker().m_fNoteNumber.load();
-            fCopy = Tracker().m_fMeasuredFreq.load();
-            fTracking = Tracker().m_fTrackingFreq.load();
-            return;
-        }
-        iSilentBlock = iBlock;
-        EXPECT_EQ(0.0f, Tracker().m_Tuner.Measured());
-        EXPECT_EQ(fNote, Tracker().m_fNoteNumber.load());
-        EXPECT_NE(0.0f, Tracker().m_fMeasuredFreq.load());
-        EXPECT_EQ(fCopy, Tracker().m_fMeasuredFreq.load());
-        EXPECT_EQ(fTracking, Tracker().m_fTrackingFreq.load());
-    });
-    EXPECT_GT(iSilentBlock, 0) << "the held peaks never fell to the threshold";
-}
-
-TEST_F(Tuner2InEngine, LowerOfTwoNotesIsTrackedEvenWhenTheUpperIsLouder)
-{
-    Feed({{110.0, 400.0}, {330.0, 12000.0}}, 40);
-    EXPECT_EQ(m_pEngine->m_Analyser.BandFrequency(kBandA2), Tracker().m_fTrackingFreq.load());
-    EXPECT_EQ(10.0f, Tracker().m_fNoteNumber.load());
-}
-
-TEST_F(Tuner2InEngine, InitResetsTheFrequenciesAndKeepsTheSelection)
-{
-    Tuner2& t = Tracker();
-    EXPECT_EQ(82.41f, t.m_fTargetFreq.load());
-    EXPECT_EQ(0.0f, t.m_fMeasuredFreq.load());
+    // at or below the threshold, not before: until then the tracker goes on
+    // measuring the fading band. The note number and the band keep what they had.
+    const float* pPeaks = analyser.m_pHeldPeak[0];
+    auto sounding = [&] { return *std::max_element(pPeaks, pPeaks + analyser.NumBands()) > Tuner2::kBandThreshold; };
+    float fNote = 0.0f, fTracking = 0.0f;
+    const std::vector<float> silence(1200, 0.0f);
+    for (int b = 0; b < 12 && sounding(); ++b)
+    {
+        ASSERT_NE(0.0f, t.m_Tuner.Measured()) << "silent block " << b;
+        fNote = t.m_fNoteNumber.load();
+        fTracking = t.m_fTrackingFreq.load();
+        offline.Feed(silence.data(), nullptr);
+    }
+    ASSERT_FALSE(sounding()) << "the held peaks never fell to the threshold";
     EXPECT_EQ(0.0f, t.m_Tuner.Measured());
-
-    Feed({{110.0, 400.0}}, 30);
-    t.m_iSelectedTuning.store(13);  // "Drop A"
-    t.SelectString(3);
-    ASSERT_NEAR(146.83, t.m_fTargetFreq.load(), 0.01);
-    ASSERT_NE(0.0f, t.m_Tuner.Measured());
-
-    m_pEngine->Release();
-    ASSERT_EQ(1, m_pEngine->InitDSP());
-    EXPECT_EQ(13, t.m_iSelectedTuning.load());
-    EXPECT_EQ(3, t.m_iSelectedString.load());
-    // The target returns to the lowest string of standard tuning, not the
-    // selection; the panel sets it again.
-    EXPECT_EQ(82.41f, t.m_fTargetFreq.load());
-    EXPECT_EQ(0.0f, t.m_fMeasuredFreq.load());
-    EXPECT_EQ(0.0f, t.m_Tuner.Measured());
-    EXPECT_EQ(32, t.m_iNumTunings.load());
+    EXPECT_EQ(fNote, t.m_fNoteNumber.load());
+    EXPECT_EQ(fTracking, t.m_fTrackingFreq.load());
 }
 
 } // namespace
