@@ -202,59 +202,46 @@ void CLog::Print(const char* szText)
     });
 }
 
-void CLog::Print(const char* szText, const char* szText2)
+void CLog::PrintPair(const char* szText, const char* szText2, const char* szNullText, const char* szNullText2)
 {
     Locked(m_Lock, [&] {
         if (!szText)
-            WriteLine("ERROR CLog::Print(char *String, char *String2) String = NULL", nullptr);
+            WriteLine(szNullText, nullptr);
         else if (!szText2)
-            WriteLine("ERROR CLog::Print(char *String, char *String2) String2 = NULL", nullptr);
+            WriteLine(szNullText2, nullptr);
         else
             WriteLine(szText, szText2);
     });
 }
 
+void CLog::Print(const char* szText, const char* szText2)
+{
+    PrintPair(szText, szText2, "ERROR CLog::Print(char *String, char *String2) String = NULL",
+              "ERROR CLog::Print(char *String, char *String2) String2 = NULL");
+}
+
+// The number forms format first; the number is never null, so only the text's
+// error line can appear.
 void CLog::Print(const char* szText, int i)
 {
-    Locked(m_Lock, [&] {
-        if (!szText)
-        {
-            WriteLine("ERROR CLog::Print(char *String, int i) String = NULL", nullptr);
-            return;
-        }
-        char szNumber[32];
-        std::snprintf(szNumber, sizeof(szNumber), "%d", i);
-        WriteLine(szText, szNumber);
-    });
+    char szNumber[32];
+    std::snprintf(szNumber, sizeof(szNumber), "%d", i);
+    PrintPair(szText, szNumber, "ERROR CLog::Print(char *String, int i) String = NULL", nullptr);
 }
 
 void CLog::Print(const char* szText, DWORD d)
 {
-    Locked(m_Lock, [&] {
-        if (!szText)
-        {
-            WriteLine("ERROR CLog::Print(char *String, DWORD d) String = NULL", nullptr);
-            return;
-        }
-        char szNumber[32];
-        std::snprintf(szNumber, sizeof(szNumber), "%lu", static_cast<unsigned long>(d));
-        WriteLine(szText, szNumber);
-    });
+    char szNumber[32];
+    std::snprintf(szNumber, sizeof(szNumber), "%lu", static_cast<unsigned long>(d));
+    PrintPair(szText, szNumber, "ERROR CLog::Print(char *String, DWORD d) String = NULL", nullptr);
 }
 
 void CLog::Print(const char* szText, float f)
 {
-    Locked(m_Lock, [&] {
-        if (!szText)
-        {
-            WriteLine("ERROR CLog::Print(char *String, float f) String = NULL", nullptr);
-            return;
-        }
-        // The largest float in "%f" is 39 digits before the point and 6 after.
-        char szNumber[64];
-        std::snprintf(szNumber, sizeof(szNumber), "%f", static_cast<double>(f));
-        WriteLine(szText, szNumber);
-    });
+    // The largest float in "%f" is 39 digits before the point and 6 after.
+    char szNumber[64];
+    std::snprintf(szNumber, sizeof(szNumber), "%f", static_cast<double>(f));
+    PrintPair(szText, szNumber, "ERROR CLog::Print(char *String, float f) String = NULL", nullptr);
 }
 
 int CLog::LogPcName()

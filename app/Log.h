@@ -44,6 +44,8 @@ public:
 private:
     void Open(const char* szDirectory);
     void WriteLine(const char* szText, const char* szText2);
+    // Text, a blank and text2, or the error line for whichever of them is null.
+    void PrintPair(const char* szText, const char* szText2, const char* szNullText, const char* szNullText2);
 
     bool m_bEnabled = true;
     std::mutex m_Lock;  // one Print at a time: the line buffer is shared
