@@ -13,18 +13,36 @@ std::string TestDataPath(const std::string& name)
     return std::string(TQ_TEST_DATA_DIR) + "/" + name;
 }
 
-const char* TestLogDirectory()
+namespace {
+
+// A fresh folder for this process's log, removed again at exit. It is made while
+// g_Log is being constructed, so it is destroyed after g_Log has written its footer.
+struct TempLogFolder
 {
-    static const std::string dir = [] {
+    std::string sPath;
+    TempLogFolder()
+    {
         namespace fs = std::filesystem;
         std::random_device rd;
         const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
         fs::path p = fs::temp_directory_path() /
                      ("tq-tests-" + std::to_string(stamp) + "-" + std::to_string(rd() % 1000000));
         fs::create_directories(p);
-        return p.string();
-    }();
-    return dir.c_str();
+        sPath = p.string();
+    }
+    ~TempLogFolder()
+    {
+        std::error_code ec;
+        std::filesystem::remove_all(sPath, ec);
+    }
+};
+
+} // namespace
+
+const char* TestLogDirectory()
+{
+    static const TempLogFolder folder;
+    return folder.sPath.c_str();
 }
 
 std::vector<std::string> ReadTextLines(const std::string& path)
