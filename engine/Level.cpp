@@ -5,6 +5,8 @@
 
 #include "engine/Alloc.h"
 #include "engine/StreamParams.h"
+#include "render/Renderer.h"
+#include "render/TextQueue.h"
 
 int Level::Init()
 {
@@ -66,4 +68,88 @@ CSampleBuffer* Level::ProcessIn(const CSampleBuffer* pIn, int iOffset)
 CSampleBuffer* Level::ProcessOut(const CSampleBuffer* pIn, int iOffset)
 {
     return Measure(m_Out, pIn, iOffset);
+}
+
+namespace {
+
+constexpr float kPixelsPerUnit = 0.0030518509f;  // 100 pixels = 32767
+constexpr float kMaxBar = 100.0f;
+constexpr std::uint32_t kBarStart = 0x707070ADu;
+constexpr std::uint32_t kBarEnd = 0xA0A0A0DDu;
+constexpr std::uint32_t kCaption = 0x00FFA0A0u;  // text colour (0x00BBGGRR)
+constexpr std::uint32_t kRule = 0xFF606060u;
+
+// Fills a meter area with its part of the light map, or flat.
+void FillMeterArea(int x1, int y1, int x2, int y2, std::uint32_t flat)
+{
+    if (g_bRichRendering.load(std::memory_order_relaxed))
+        RenderRectTex(x1, y1, x2, y2, g_iWindowWidth, g_iWindowHeight, TEX_LIGHTMAP, 0);
+    else
+        RenderRect(x1, y1, x2, y2, flat);
+}
+
+// Bar length in pixels for a held peak (never above 0), at most 100: with the
+// input gain up to 5 the input bars, too, could otherwise run over the panel.
+int BarLength(float fHeldPeak)
+{
+    float f = fHeldPeak * -kPixelsPerUnit;
+    if (f > kMaxBar)
+        f = kMaxBar;
+    return static_cast<int>(f);
+}
+
+} // namespace
+
+void Level::Draw(int iPartial) const
+{
+    ColouredVertex v[2 * 32];
+    int n = 0;
+    auto load = [](const std::atomic<float>& f) { return f.load(std::memory_order_relaxed); };
+    if (m_iMeterForm.load(std::memory_order_relaxed) != 1)
+    {
+        if (iPartial == 0)
+            FillMeterArea(23, 46, 59, 178, 0xFF5B5B5Bu);
+        else
+            FillMeterArea(23, 62, 59, 162, 0xFF5B5B5Bu);
+        RenderLine(23, 61, 59, 61, kRule);
+        RenderLine(23, 162, 59, 162, kRule);
+        if (iPartial == 0)
+        {
+            QueueText(28, 46, kCaption, "Level", TEXT_LEFT);
+            QueueText(26, 162, kCaption, "in", TEXT_LEFT);
+            QueueText(42, 162, kCaption, "out", TEXT_LEFT);
+        }
+        // Input left and right, output left and right; bars grow upwards from y = 161.
+        const float afPeak[4] = {load(m_In.m_fHeldPeak[0]), load(m_In.m_fHeldPeak[1]), load(m_Out.m_fHeldPeak[0]),
+                                 load(m_Out.m_fHeldPeak[1])};
+        const int aiLeft[4] = {23, 32, 42, 51};
+        for (int bar = 0; bar < 4; ++bar)
+        {
+            const int iTop = 161 - BarLength(afPeak[bar]);
+            for (int x = aiLeft[bar]; x < aiLeft[bar] + 8; ++x, n += 2)
+                SetLineVertices(v, n, x, 161, x, iTop, kBarStart, kBarEnd);
+        }
+    }
+    else
+    {
+        if (iPartial == 0)
+        {
+            RenderPanel(136, 189, 272, 205, 0xF0000000u, 0xFF707070u);
+            RenderLine(170, 191, 170, 203, kRule);
+            QueueText(141, 190, kCaption, "Level", TEXT_LEFT);
+        }
+        else
+        {
+            FillMeterArea(171, 191, 272, 203, kRule);
+        }
+        const float afPeak[2] = {load(m_In.m_fHeldPeak[0]), load(m_In.m_fHeldPeak[1])};
+        const int aiTop[2] = {191, 198};
+        for (int bar = 0; bar < 2; ++bar)
+        {
+            const int iEnd = 171 + BarLength(afPeak[bar]);
+            for (int y = aiTop[bar]; y < aiTop[bar] + 5; ++y, n += 2)
+                SetLineVertices(v, n, 171, y, iEnd, y, kBarStart, kBarEnd);
+        }
+    }
+    RenderLine(n / 2, v);
 }

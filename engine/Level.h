@@ -28,6 +28,9 @@ public:
     CSampleBuffer* ProcessIn(const CSampleBuffer* pIn, int iOffset);
     CSampleBuffer* ProcessOut(const CSampleBuffer* pIn, int iOffset);
 
+    // Draws the meter; partial 0 also draws its frame and captions.
+    void Draw(int iPartial) const;
+
 private:
     CSampleBuffer* Measure(Side& side, const CSampleBuffer* pIn, int iOffset);
 };

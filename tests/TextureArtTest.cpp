@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "tests/TestSupport.h"
-#include "tools/BmpFile.h"
+#include "render/BmpFile.h"
 #include "tools/TextureArt.h"
 
 namespace {

@@ -54,6 +54,11 @@ public:
     // button does.
     void SelectString(int iString);
 
+    // Draws the read-out: tuning name, deviation bar, guidance words and the
+    // note/frequency table (with the read-out's rules, in ReadOut.cpp). The
+    // argument is not used.
+    void Draw(int iUnused);
+
     // Index 0..99 of the table note nearest to f (ties to the lower note); 0 when
     // the note table does not exist yet.
     static int NearestNote(float f);

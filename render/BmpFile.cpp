@@ -1,4 +1,4 @@
-#include "tools/BmpFile.h"
+#include "render/BmpFile.h"
 
 #include <cstdlib>
 #include <fstream>
