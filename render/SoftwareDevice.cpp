@@ -166,7 +166,11 @@ bool CSoftwareDevice::DrawStrip(const TexturedVertex* pVertices, int nVertices)
     return true;
 }
 
-void CSoftwareDevice::DrawText(int, int, std::uint32_t, const char*, unsigned) {}
+void CSoftwareDevice::DrawText(int x, int y, std::uint32_t colour, const char* szText, unsigned uAlignment)
+{
+    if (m_pTextRenderer && szText)
+        m_pTextRenderer->Draw(m_Pixels.data(), m_iWidth, m_iHeight, x, y, colour, szText, uAlignment);
+}
 
 // The pixels whose centres lie inside the triangle (with the top-left rule on the
 // edges), each shaded with the colours and texture coordinates at its centre.

@@ -32,6 +32,7 @@
 
 #include "render/BmpFile.h"
 #include "render/RenderDevice.h"
+#include "render/TextRenderer.h"
 
 class CSoftwareDevice : public CRenderDevice
 {
@@ -60,7 +61,8 @@ public:
     bool DrawStrip(const ColouredVertex* pVertices, int nVertices) override;
     bool DrawStrip(const TexturedVertex* pVertices, int nVertices) override;
     bool DrawLineList(const ColouredVertex* pVertices, int nVertices) override;
-    // Text is drawn by a separate text renderer; nothing here yet.
+    // Text goes to the text renderer (not owned; null draws no text).
+    void SetTextRenderer(CTextRenderer* pRenderer) { m_pTextRenderer = pRenderer; }
     void DrawText(int x, int y, std::uint32_t colour, const char* szText, unsigned uAlignment) override;
     std::int32_t Present() override { return 0; }
 
@@ -96,6 +98,7 @@ private:
     int m_iTexture = -1;
     const RgbImage* m_pTexture = nullptr;  // the bound one, or null
     bool m_bInScene = false;
+    CTextRenderer* m_pTextRenderer = nullptr;
     std::uint32_t m_RenderStates[8] = {};
     std::uint32_t m_StageStates[8] = {};
 };

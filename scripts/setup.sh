@@ -6,6 +6,7 @@ set -euo pipefail
 PACKAGES=(
   cmake ninja-build g++ pkg-config
   googletest libbenchmark-dev
+  libfreetype-dev fonts-liberation zlib1g-dev
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
   wine64
 )

@@ -56,6 +56,8 @@ check_analyze "$BUILD/native-release/tq-analyze"
 "$BUILD/native-release/tq-bench" --benchmark_format=json --benchmark_min_time=0.05 \
   >"$BUILD/native-release/bench.json"
 echo "benchmarks: $(grep -c '"name"' "$BUILD/native-release/bench.json") results in bench.json"
+"$BUILD/native-release/tq-snapshot" --out "$BUILD/native-release/panel.png" --measured 108.0 --string 1
+echo "snapshot: $BUILD/native-release/panel.png"
 
 echo "== Windows i686"
 configure_and_build "$BUILD/win32" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchain-i686-w64-mingw32.cmake" \

@@ -9,6 +9,12 @@
 #include "engine/Analyser.h"
 #include "engine/DspEngine.h"
 #include "engine/StreamParams.h"
+#include "render/FrameTick.h"
+#include "render/PanelHost.h"
+#include "render/RedrawRequest.h"
+#include "render/Renderer.h"
+#include "render/SoftwareDevice.h"
+#include "render/XEffects.h"
 #include "tools/PluckedString.h"
 
 CLog g_Log(nullptr);
@@ -92,6 +98,41 @@ void BM_AnalyserBank(benchmark::State& state)
     input.Release("bench", "input");
 }
 BENCHMARK(BM_AnalyserBank)->Unit(benchmark::kMicrosecond);
+
+// One frame of the panel with the software device: the full redraw of a start or
+// restore, and the partial frame drawn ten times a second (a pressed string
+// button plus the level meter and the tuner read-out).
+void BM_Frame(benchmark::State& state, bool bFull)
+{
+    SetStreamFormat(kRate, kBlock);
+    CDspEngine engine;
+    CRecordingPanelHost host;
+    CSoftwareDevice device(g_iWindowWidth, g_iWindowHeight);
+    if (!engine.InitDSP() || device.LoadPanelTextures(TQ_TEXTURE_DIR) != NUM_TEXTURES)
+    {
+        state.SkipWithError("engine or textures missing");
+        return;
+    }
+    g_pRenderDevice = &device;
+    SetRenderStates();
+    g_XEffects.Attach(&engine, &host);
+    g_XEffects.Init();
+    engine.m_Tuner2.m_Tuner.SetMeasured(108.0f);
+    engine.m_Tuner2.m_fMeasuredFreq = 108.0f;
+    g_bFirstFrameDone = 1;
+    for (auto _ : state)
+    {
+        g_bPanelDrawn = bFull ? 0 : 1;
+        if (!bFull)
+            RequestRedraw(11, 2, 11, 2);
+        FrameTick(0, 0, 0, 0, 0);
+    }
+    g_XEffects.Attach(nullptr, nullptr);
+    g_pRenderDevice = nullptr;
+    engine.Release();
+}
+BENCHMARK_CAPTURE(BM_Frame, full, true)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Frame, partial, false)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
