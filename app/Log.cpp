@@ -244,24 +244,26 @@ void CLog::Print(const char* szText, float f)
     PrintPair(szText, szNumber, "ERROR CLog::Print(char *String, float f) String = NULL", nullptr);
 }
 
+int CLog::LogValue(const char* szKey, const char* szValue, const char* szLabel)
+{
+    char szText[kValueSize];
+    if (!ReadValue(szKey, szValue, szText))
+        return 0;
+    Print(szLabel, szText);
+    return 1;
+}
+
 int CLog::LogPcName()
 {
-    char szValue[kValueSize];
-    if (!ReadValue(kCurrentVersionKey, "RegisteredOwner", szValue))
-        return 0;
-    Print("PC name    : ", szValue);
-    return 1;
+    return LogValue(kCurrentVersionKey, "RegisteredOwner", "PC name    : ");
 }
 
 int CLog::LogWindowsVersion()
 {
-    char szValue[kValueSize];
-    if (ReadValue(kCurrentVersionKey, "VersionNumber", szValue))
-    {
-        Print("Windows version number : ", szValue);
+    if (LogValue(kCurrentVersionKey, "VersionNumber", "Windows version number : "))
         return 1;
-    }
     // Only the NT line carries the major number the audio side chooses its driver by.
+    char szValue[kValueSize];
     if (ReadValue(kNtCurrentVersionKey, "CurrentVersion", szValue))
     {
         Print("Windows NT version number : ", szValue);
@@ -273,20 +275,12 @@ int CLog::LogWindowsVersion()
 
 int CLog::LogCpuName()
 {
-    char szValue[kValueSize];
-    if (!ReadValue(kProcessorKey, "ProcessorNameString", szValue))
-        return 0;
-    Print("CPU name : ", szValue);
-    return 1;
+    return LogValue(kProcessorKey, "ProcessorNameString", "CPU name : ");
 }
 
 int CLog::LogDirectXVersion()
 {
-    char szValue[kValueSize];
-    if (!ReadValue(kDirectXKey, "Version", szValue))
-        return 0;
-    Print("DX version : ", szValue);
-    return 1;
+    return LogValue(kDirectXKey, "Version", "DX version : ");
 }
 
 void CLog::LogMemory()

@@ -44,6 +44,8 @@ public:
 private:
     void Open(const char* szDirectory);
     void WriteLine(const char* szText, const char* szText2);
+    // One report line: the label and the value read from the key; 0 when missing.
+    int LogValue(const char* szKey, const char* szValue, const char* szLabel);
     // Text, a blank and text2, or the error line for whichever of them is null.
     void PrintPair(const char* szText, const char* szText2, const char* szNullText, const char* szNullText2);
 

@@ -5,9 +5,6 @@
 #include "engine/StreamParams.h"
 #include "render/RedrawRequest.h"
 
-// Frame command the limiter posts when it acts (the frame tick draws nothing for it).
-constexpr int kLimiterCommand = 21;
-
 int Limiter::Init()
 {
     m_fGain = 1.0f;
@@ -37,7 +34,7 @@ CSampleBuffer* Limiter::Process(const CSampleBuffer* pIn, int iOffset)
     {
         m_fGain = m_fThreshold / fOverPeak;
         // Only when idle: a pending button redraw must not be swallowed by this.
-        RequestRedrawIfIdle(kLimiterCommand, 0);
+        RequestRedrawIfIdle(CMD_LIMITER, 0);
     }
     for (int c = 0; c < 2; ++c)
     {

@@ -30,28 +30,28 @@ void DrawRequested(int iCommand, int iIndex)
     CRackSlot& slot = panel.m_Slots[panel.m_iCurrentSlot];
     switch (iCommand)
     {
-    case 1:
+    case CMD_KNOB:
         if (iIndex >= 0 && iIndex < 4)
             panel.m_Knobs[iIndex].Render();
         break;
-    case 3: slot.m_PowerButton.Render(); break;
-    case 11:
-    case 20:
+    case CMD_SLOT_POWER: slot.m_PowerButton.Render(); break;
+    case CMD_STRINGS:
+    case CMD_TUNING:
         if (slot.m_pStringButtons)
             for (int i = 0; i < 6; ++i)
                 slot.m_pStringButtons[i].Render();
-        if (iCommand == 20 && slot.m_pTuningButtons)
+        if (iCommand == CMD_TUNING && slot.m_pTuningButtons)
             for (int j = 0; j < 2; ++j)
                 slot.m_pTuningButtons[j].Render();
         break;
-    case 18: panel.m_MixerButton.Render(); break;
-    case 25:
+    case CMD_MIXER: panel.m_MixerButton.Render(); break;
+    case CMD_TOP_BUTTON:
         if (iIndex >= 0 && iIndex < CXEffects::kNumTopButtons)
             panel.m_TopButtons[iIndex].Render();
         if (iIndex == CXEffects::TOP_POWER)
             QueueTitle();
         break;
-    default: break;  // the limiter's 21 and the window's 14 draw nothing
+    default: break;  // the limiter's and the window's commands draw nothing
     }
 }
 

@@ -3,6 +3,19 @@
 // the audio thread (the limiter) and the frame tick, which consumes it.
 #include <atomic>
 
+// Redraw commands: what the next frame draws (the index names the control).
+enum RedrawCommand : int
+{
+    CMD_KNOB = 1,         // a panel knob
+    CMD_SLOT_POWER = 3,   // the current slot's power button
+    CMD_STRINGS = 11,     // the six string buttons
+    CMD_WINDOW = 14,      // posted by the window; draws nothing
+    CMD_MIXER = 18,       // the "Mixer" button
+    CMD_TUNING = 20,      // the string buttons and both tuning buttons
+    CMD_LIMITER = 21,     // posted by the limiter; draws nothing
+    CMD_TOP_BUTTON = 25,  // a title-bar button (for "Power" also the title)
+};
+
 extern std::atomic<int> g_iRedrawCommand;  // 0 = none pending
 extern std::atomic<int> g_iRedrawIndex;
 extern std::atomic<int> g_iLastCommand;    // last request made by RequestRedraw

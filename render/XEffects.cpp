@@ -10,17 +10,6 @@ CXEffects g_XEffects;
 
 namespace {
 
-// Redraw commands (what the next frame draws).
-enum
-{
-    CMD_KNOB = 1,
-    CMD_SLOT_POWER = 3,
-    CMD_STRINGS = 11,
-    CMD_MIXER = 18,
-    CMD_TUNING = 20,
-    CMD_TOP_BUTTON = 25,
-};
-
 constexpr auto kRelaxed = std::memory_order_relaxed;
 
 } // namespace
