@@ -107,7 +107,7 @@ void BM_Frame(benchmark::State& state, bool bFull)
     SetStreamFormat(kRate, kBlock);
     CDspEngine engine;
     CRecordingPanelHost host;
-    CSoftwareDevice device(g_iWindowWidth, g_iWindowHeight);
+    CSoftwareDevice device(kClientWidth, kClientHeight);
     if (!engine.InitDSP() || device.LoadPanelTextures(TQ_TEXTURE_DIR) != NUM_TEXTURES)
     {
         state.SkipWithError("engine or textures missing");

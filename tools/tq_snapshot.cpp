@@ -8,24 +8,17 @@
 #include <string>
 
 #include "app/Log.h"
-#include "engine/DspEngine.h"
-#include "engine/StreamParams.h"
 #include "render/FontRenderer.h"
-#include "render/FrameTick.h"
-#include "render/PanelHost.h"
-#include "render/RedrawRequest.h"
 #include "render/Renderer.h"
 #include "render/SoftwareDevice.h"
-#include "render/TextQueue.h"
-#include "render/XEffects.h"
+#include "tuner/Tuner2.h"
+#include "tools/PanelScene.h"
 #include "tools/PngFile.h"
 
 // A silent log: no log file in the working directory.
 CLog g_Log(nullptr);
 
 namespace {
-
-constexpr auto kRelaxed = std::memory_order_relaxed;
 
 const char kUsage[] =
     "usage: tq-snapshot --out FILE.png [--tuning N] [--string S] [--measured HZ] [--power 0|1] [--tuner 0|1]\n"
@@ -135,74 +128,24 @@ int main(int argc, char** argv)
         return 1;
     }
 
-    CSoftwareDevice device(g_iWindowWidth, g_iWindowHeight);
+    CSoftwareDevice device(kClientWidth, kClientHeight);
     device.SetTextRenderer(&font);
     if (device.LoadPanelTextures(o.textures) < NUM_TEXTURES)
         std::cerr << "tq-snapshot: some textures are missing in " << o.textures << "; flat fills instead\n";
 
-    SetStreamFormat(48000.0f, 1200);
-    CDspEngine engine;
-    if (engine.InitDSP() != 1)
+    PanelScene scene;
+    scene.iTuning = static_cast<int>(o.iTuning);
+    scene.iString = static_cast<int>(o.iString);
+    scene.fMeasured = o.fMeasured;
+    scene.bPower = static_cast<int>(o.bPower);
+    scene.bTuner = static_cast<int>(o.bTuner);
+    scene.fLevelIn = o.fLevelIn;
+    scene.fLevelOut = o.fLevelOut;
+    if (!DrawPanelScene(device, scene, &error))
     {
-        std::cerr << "tq-snapshot: the engine cannot start\n";
-        return 1;
+        std::cerr << "tq-snapshot: " << error << "\n";
+        return 2;
     }
-    CRecordingPanelHost host;
-    CXEffects& panel = g_XEffects;
-    panel.Attach(&engine, &host);
-    panel.Init();
-
-    Tuner2& t = engine.m_Tuner2;
-    if (o.iTuning >= 0)
-    {
-        if (o.iTuning >= t.m_iNumTunings.load(kRelaxed))
-        {
-            std::cerr << "tq-snapshot: bad value for --tuning: " << o.iTuning << " (there are "
-                      << t.m_iNumTunings.load(kRelaxed) << ")\n";
-            engine.Release();
-            return 2;
-        }
-        t.m_iSelectedTuning.store(static_cast<int>(o.iTuning), kRelaxed);
-        panel.Tuner().LabelStrings(&engine);
-    }
-    t.SelectString(static_cast<int>(o.iString));
-    if (CButton* pStrings = panel.Tuner().m_pStringButtons)
-        for (int k = 0; k < Tuner2::kNumStrings; ++k)
-            pStrings[k].SetState(k == o.iString ? 1 : 0);
-    if (o.fMeasured >= 0.0)
-    {
-        t.m_Tuner.SetMeasured(static_cast<float>(o.fMeasured));
-        t.m_fMeasuredFreq.store(static_cast<float>(o.fMeasured), kRelaxed);
-    }
-
-    const int bPower = static_cast<int>(o.bPower);
-    panel.m_bPower.store(bPower, kRelaxed);
-    panel.m_TopButtons[CXEffects::TOP_POWER].m_bChecked = bPower;
-    panel.m_TopButtons[CXEffects::TOP_POWER].SetState(bPower);
-
-    const int bTuner = static_cast<int>(o.bTuner);
-    CRackSlot& slot = panel.Tuner();
-    slot.m_bOn.store(bTuner, kRelaxed);
-    slot.m_PowerButton.m_bChecked = bTuner;
-    slot.m_PowerButton.SetState(bTuner);
-    panel.m_UnitButtons[UNIT_TUNER].SetState(bTuner);
-
-    for (int c = 0; c < 2; ++c)
-    {
-        engine.m_Level.m_In.m_fHeldPeak[c].store(static_cast<float>(o.fLevelIn), kRelaxed);
-        engine.m_Level.m_Out.m_fHeldPeak[c].store(static_cast<float>(o.fLevelOut), kRelaxed);
-    }
-
-    g_pRenderDevice = &device;
-    g_iRedrawCommand = 0;
-    g_bRenderEnabled = 1;
-    g_bPanelDrawn = 0;
-    g_bFirstFrameDone = 0;
-    g_TextQueue.m_iCount = 0;
-    FrameTick(0, 0, 0, 0, 0);
-    g_pRenderDevice = nullptr;
-    panel.Attach(nullptr, nullptr);
-    engine.Release();
 
     if (!WritePngFile(o.out, device.ToRgbImage(), &error))
     {
