@@ -67,7 +67,7 @@ bool CRecordingDevice::DrawLineList(const ColouredVertex* pVertices, int nVertic
     return !m_bFailDraws;
 }
 
-void CRecordingDevice::DrawText(int x, int y, std::uint32_t colour, const char* szText, unsigned uAlignment)
+void CRecordingDevice::DrawTextAt(int x, int y, std::uint32_t colour, const char* szText, unsigned uAlignment)
 {
     Call& c = Record(Kind::Text);
     c.x = x;

@@ -57,7 +57,7 @@ public:
     bool DrawStrip(const ColouredVertex* pVertices, int nVertices) override;
     bool DrawStrip(const TexturedVertex* pVertices, int nVertices) override;
     bool DrawLineList(const ColouredVertex* pVertices, int nVertices) override;
-    void DrawText(int x, int y, std::uint32_t colour, const char* szText, unsigned uAlignment) override;
+    void DrawTextAt(int x, int y, std::uint32_t colour, const char* szText, unsigned uAlignment) override;
     std::int32_t Present() override;
 
     // The recorded draw calls (strips and line lists) only, in order.

@@ -83,7 +83,7 @@ public:
     virtual bool DrawLineList(const ColouredVertex* pVertices, int nVertices) = 0;
     // Text on the finished frame: colour is 0x00BBGGRR; alignment 0 = left, 2 =
     // right-aligned at x, 6 = centred on x, always with the top at y.
-    virtual void DrawText(int x, int y, std::uint32_t colour, const char* szText, unsigned uAlignment) = 0;
+    virtual void DrawTextAt(int x, int y, std::uint32_t colour, const char* szText, unsigned uAlignment) = 0;
     // Shows the frame; a Windows result code (0 on success).
     virtual std::int32_t Present() = 0;
 };

@@ -166,7 +166,7 @@ bool CSoftwareDevice::DrawStrip(const TexturedVertex* pVertices, int nVertices)
     return true;
 }
 
-void CSoftwareDevice::DrawText(int x, int y, std::uint32_t colour, const char* szText, unsigned uAlignment)
+void CSoftwareDevice::DrawTextAt(int x, int y, std::uint32_t colour, const char* szText, unsigned uAlignment)
 {
     if (m_pTextRenderer && szText)
         m_pTextRenderer->Draw(m_Pixels.data(), m_iWidth, m_iHeight, x, y, colour, szText, uAlignment);

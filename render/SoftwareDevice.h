@@ -63,7 +63,7 @@ public:
     bool DrawLineList(const ColouredVertex* pVertices, int nVertices) override;
     // Text goes to the text renderer (not owned; null draws no text).
     void SetTextRenderer(CTextRenderer* pRenderer) { m_pTextRenderer = pRenderer; }
-    void DrawText(int x, int y, std::uint32_t colour, const char* szText, unsigned uAlignment) override;
+    void DrawTextAt(int x, int y, std::uint32_t colour, const char* szText, unsigned uAlignment) override;
     std::int32_t Present() override { return 0; }
 
     bool InScene() const { return m_bInScene; }

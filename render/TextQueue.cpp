@@ -25,7 +25,7 @@ void CTextQueue::Flush()
         for (int i = 0; i < m_iCount; ++i)
         {
             const Item& item = m_Items[i];
-            g_pRenderDevice->DrawText(item.x, item.y, item.colour, item.szText, item.uAlignment);
+            g_pRenderDevice->DrawTextAt(item.x, item.y, item.colour, item.szText, item.uAlignment);
         }
     m_iCount = 0;
 }

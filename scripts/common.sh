@@ -20,3 +20,23 @@ configure_and_build() {
   cmake -S "$ROOT" -B "$dir" -G Ninja "$@"
   cmake --build "$dir" -j "$JOBS"
 }
+
+# Starts an X server without a screen on a free display for Windows programs that
+# open windows, exports DISPLAY and stops the server when the script exits.
+start_virtual_display() {
+  local n=90
+  while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
+  Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+  XVFB_PID=$!
+  trap 'kill "$XVFB_PID" 2>/dev/null || true' EXIT
+  local i
+  for i in $(seq 1 50); do
+    [ -e "/tmp/.X11-unix/X$n" ] && break
+    sleep 0.1
+  done
+  if [ ! -e "/tmp/.X11-unix/X$n" ]; then
+    echo "Xvfb did not start on :$n" >&2
+    return 1
+  fi
+  export DISPLAY=":$n"
+}

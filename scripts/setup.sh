@@ -9,6 +9,9 @@ PACKAGES=(
   libfreetype-dev fonts-liberation zlib1g-dev
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
   wine64
+  # The Direct3D tests under wine64: an X server without a screen, OpenGL for
+  # Wine's Direct3D, and the X libraries and fonts Wine only recommends.
+  xvfb libgl1 libgl1-mesa-dri libxrender1 libxrandr2 libxcursor1 libxi6 libxinerama1 fonts-wine
 )
 
 missing=()

@@ -4,7 +4,8 @@
 #   native Linux under ThreadSanitizer (the tests that run threads),
 #   native release (the tools: an analyser smoke run and the benchmarks),
 #   Windows i686 (the product's target: everything must build),
-#   Windows x86_64 (everything builds; the test programs run under wine64).
+#   Windows x86_64 (everything builds; the test programs run under wine64, with
+#   Xvfb as the display for the Direct3D test).
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 "$ROOT/scripts/setup.sh"
@@ -67,6 +68,7 @@ echo "== Windows x86_64 under wine64"
 WINE64=$(wine64_path)
 configure_and_build "$BUILD/win64" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchain-x86_64-w64-mingw32.cmake" \
   -DCMAKE_BUILD_TYPE=Release -DTQ_WERROR=ON -DCMAKE_CROSSCOMPILING_EMULATOR="$WINE64"
+start_virtual_display
 mkdir -p "$WINEPREFIX"
 "$WINE64" wineboot --init >/dev/null 2>&1 || true
 run_ctest win64 --test-dir "$BUILD/win64"

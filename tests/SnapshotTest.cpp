@@ -44,7 +44,7 @@ protected:
         CSoftwareDevice d(200, 40);
         d.SetTextRenderer(&font);
         d.Clear(0);
-        d.DrawText(x, y, colour, s, uAlign);
+        d.DrawTextAt(x, y, colour, s, uAlign);
         return d;
     }
     CFontRenderer font;

@@ -1,0 +1,176 @@
+#include "render/D3DDevice.h"
+
+#include "render/D3DTextures.h"
+#include "render/Direct3D.h"
+#include "render/GdiText.h"
+
+namespace {
+
+// The vertex layouts are handed to the device as they are.
+static_assert(sizeof(ColouredVertex) == 5 * 4, "x, y, z, rhw, diffuse");
+static_assert(sizeof(TexturedVertex) == 6 * 4, "x, y, z, rhw, tu, tv");
+constexpr DWORD kColouredFvf = D3DFVF_XYZRHW | D3DFVF_DIFFUSE;
+constexpr DWORD kTexturedFvf = D3DFVF_XYZRHW | D3DFVF_TEX1;
+
+DWORD ToD3DBlend(std::uint32_t factor)
+{
+    switch (static_cast<BlendFactor>(factor))
+    {
+    case BlendFactor::Zero:
+        return D3DBLEND_ZERO;
+    case BlendFactor::One:
+        return D3DBLEND_ONE;
+    case BlendFactor::SrcAlpha:
+        return D3DBLEND_SRCALPHA;
+    case BlendFactor::InvSrcAlpha:
+        return D3DBLEND_INVSRCALPHA;
+    case BlendFactor::DestAlpha:
+        return D3DBLEND_DESTALPHA;
+    }
+    return D3DBLEND_ONE;
+}
+
+DWORD ToD3DOp(std::uint32_t op)
+{
+    switch (static_cast<TextureOp>(op))
+    {
+    case TextureOp::Disable:
+        return D3DTOP_DISABLE;
+    case TextureOp::SelectArg1:
+        return D3DTOP_SELECTARG1;
+    case TextureOp::Modulate:
+        return D3DTOP_MODULATE;
+    }
+    return D3DTOP_DISABLE;
+}
+
+DWORD ToD3DArg(std::uint32_t arg)
+{
+    return static_cast<TextureArg>(arg) == TextureArg::Texture ? D3DTA_TEXTURE : D3DTA_DIFFUSE;
+}
+
+bool Draw(D3DPRIMITIVETYPE type, DWORD fvf, const void* pVertices, int nVertices)
+{
+    if (!g_pd3dDevice || nVertices <= 0)
+        return false;
+    // The device only reads the vertices.
+    return SUCCEEDED(g_pd3dDevice->DrawPrimitive(type, fvf, const_cast<void*>(pVertices),
+                                                 static_cast<DWORD>(nVertices), 0));
+}
+
+} // namespace
+
+bool CD3DDevice::BeginScene()
+{
+    return g_pd3dDevice && SUCCEEDED(g_pd3dDevice->BeginScene());
+}
+
+void CD3DDevice::EndScene()
+{
+    if (g_pd3dDevice)
+        g_pd3dDevice->EndScene();
+}
+
+void CD3DDevice::Clear(std::uint32_t rgb)
+{
+    if (g_pd3dDevice)
+        g_pd3dDevice->Clear(0, nullptr, D3DCLEAR_TARGET, rgb, 0.0f, 0);
+}
+
+void CD3DDevice::SetRenderState(RenderState state, std::uint32_t value)
+{
+    if (!g_pd3dDevice)
+        return;
+    switch (state)
+    {
+    case RenderState::AlphaBlendEnable:
+        g_pd3dDevice->SetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, value);
+        break;
+    case RenderState::SrcBlend:
+        g_pd3dDevice->SetRenderState(D3DRENDERSTATE_SRCBLEND, ToD3DBlend(value));
+        break;
+    case RenderState::DestBlend:
+        g_pd3dDevice->SetRenderState(D3DRENDERSTATE_DESTBLEND, ToD3DBlend(value));
+        break;
+    case RenderState::ColorKeyEnable:
+        g_pd3dDevice->SetRenderState(D3DRENDERSTATE_COLORKEYENABLE, value);
+        break;
+    case RenderState::DitherEnable:
+        g_pd3dDevice->SetRenderState(D3DRENDERSTATE_DITHERENABLE, value);
+        break;
+    case RenderState::Lighting:
+        g_pd3dDevice->SetRenderState(D3DRENDERSTATE_LIGHTING, value);
+        break;
+    case RenderState::CullNone:
+        g_pd3dDevice->SetRenderState(D3DRENDERSTATE_CULLMODE, value ? D3DCULL_NONE : D3DCULL_CCW);
+        break;
+    }
+}
+
+void CD3DDevice::SetStageState(StageState state, std::uint32_t value)
+{
+    if (!g_pd3dDevice)
+        return;
+    switch (state)
+    {
+    case StageState::ColorOp:
+        g_pd3dDevice->SetTextureStageState(0, D3DTSS_COLOROP, ToD3DOp(value));
+        break;
+    case StageState::ColorArg1:
+        g_pd3dDevice->SetTextureStageState(0, D3DTSS_COLORARG1, ToD3DArg(value));
+        break;
+    case StageState::ColorArg2:
+        g_pd3dDevice->SetTextureStageState(0, D3DTSS_COLORARG2, ToD3DArg(value));
+        break;
+    case StageState::AlphaOp:
+        g_pd3dDevice->SetTextureStageState(0, D3DTSS_ALPHAOP, ToD3DOp(value));
+        break;
+    case StageState::AlphaArg1:
+        g_pd3dDevice->SetTextureStageState(0, D3DTSS_ALPHAARG1, ToD3DArg(value));
+        break;
+    case StageState::LinearFilter:
+        g_pd3dDevice->SetTextureStageState(0, D3DTSS_MINFILTER, value ? D3DTFN_LINEAR : D3DTFN_POINT);
+        g_pd3dDevice->SetTextureStageState(0, D3DTSS_MAGFILTER, value ? D3DTFG_LINEAR : D3DTFG_POINT);
+        break;
+    }
+}
+
+void CD3DDevice::SetTexture(int iTexture)
+{
+    if (!g_pd3dDevice)
+        return;
+    IDirectDrawSurface7* pTexture = iTexture >= 0 && iTexture < NUM_TEXTURE_SLOTS ? g_pTextures[iTexture] : nullptr;
+    g_pd3dDevice->SetTexture(0, pTexture);
+}
+
+bool CD3DDevice::HasTexture(int iTexture) const
+{
+    return iTexture >= 0 && iTexture < NUM_TEXTURE_SLOTS && g_pTextures[iTexture] != nullptr;
+}
+
+bool CD3DDevice::DrawStrip(const ColouredVertex* pVertices, int nVertices)
+{
+    return Draw(D3DPT_TRIANGLESTRIP, kColouredFvf, pVertices, nVertices);
+}
+
+bool CD3DDevice::DrawStrip(const TexturedVertex* pVertices, int nVertices)
+{
+    return Draw(D3DPT_TRIANGLESTRIP, kTexturedFvf, pVertices, nVertices);
+}
+
+bool CD3DDevice::DrawLineList(const ColouredVertex* pVertices, int nVertices)
+{
+    return Draw(D3DPT_LINELIST, kColouredFvf, pVertices, nVertices);
+}
+
+void CD3DDevice::DrawTextAt(int x, int y, std::uint32_t colour, const char* szText, unsigned uAlignment)
+{
+    DrawTextItem(x, y, colour, szText, uAlignment);
+}
+
+std::int32_t CD3DDevice::Present()
+{
+    if (!g_pddsPrimary || !g_pddsBackBuffer)
+        return static_cast<std::int32_t>(E_FAIL);
+    return static_cast<std::int32_t>(g_pddsPrimary->Blt(&g_rcScreen, g_pddsBackBuffer, nullptr, DDBLT_WAIT, nullptr));
+}

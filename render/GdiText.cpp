@@ -1,0 +1,32 @@
+#include "render/GdiText.h"
+
+#include "render/Direct3D.h"
+
+HFONT g_hFont = nullptr;
+
+HFONT CreatePanelFont()
+{
+    HDC hdc = GetDC(nullptr);
+    const int iPixelsPerInch = hdc ? GetDeviceCaps(hdc, LOGPIXELSY) : 96;
+    if (hdc)
+        ReleaseDC(nullptr, hdc);
+    return CreateFontA(-MulDiv(8, iPixelsPerInch, 72), 0, 0, 0, FW_DONTCARE, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                       OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY, VARIABLE_PITCH, "Arial");
+}
+
+void DrawTextItem(int x, int y, std::uint32_t colour, const char* szText, unsigned uAlignment)
+{
+    if (!g_pddsBackBuffer || !szText)
+        return;
+    HDC hdc = nullptr;
+    if (FAILED(g_pddsBackBuffer->GetDC(&hdc)) || !hdc)
+        return;
+    SetTextAlign(hdc, uAlignment);
+    HGDIOBJ hOldFont = g_hFont ? SelectObject(hdc, g_hFont) : nullptr;
+    SetTextColor(hdc, static_cast<COLORREF>(colour));
+    SetBkMode(hdc, TRANSPARENT);
+    ExtTextOutA(hdc, x, y, 0, nullptr, szText, static_cast<UINT>(lstrlenA(szText)), nullptr);
+    if (hOldFont)
+        SelectObject(hdc, hOldFont);
+    g_pddsBackBuffer->ReleaseDC(hdc);
+}
