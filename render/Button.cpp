@@ -1,6 +1,7 @@
 #include "render/Button.h"
 
 #include <cstring>
+#include <mutex>
 
 #include "render/Renderer.h"
 #include "render/TextQueue.h"
@@ -14,6 +15,26 @@ void EstimateTextExtent(const char* szText, int* piWidth, int* piHeight)
 
 MeasureTextFn g_pfnMeasureText = EstimateTextExtent;
 
+namespace {
+constexpr auto kRelaxed = std::memory_order_relaxed;
+// One lock for every label: labels change only when the tuning does, and a frame
+// copies each one in a few nanoseconds.
+std::mutex g_LabelLock;
+} // namespace
+
+void CButton::SetLabel(const char* szLabel)
+{
+    std::lock_guard<std::mutex> lock(g_LabelLock);
+    std::strncpy(m_szLabel, szLabel ? szLabel : "", kLabelSize - 1);
+    m_szLabel[kLabelSize - 1] = '\0';
+}
+
+void CButton::CopyLabel(char (&szOut)[kLabelSize]) const
+{
+    std::lock_guard<std::mutex> lock(g_LabelLock);
+    std::memcpy(szOut, m_szLabel, kLabelSize);
+}
+
 void CButton::Init(int x, int y, int iWidth, int iHeight, const char* szLabel, int iKind)
 {
     m_iX = x;
@@ -22,13 +43,13 @@ void CButton::Init(int x, int y, int iWidth, int iHeight, const char* szLabel, i
     m_iHeight = iHeight;
     m_iX2 = x + iWidth - 1;
     m_iY2 = y + iHeight - 1;
-    std::strncpy(m_szLabel, szLabel ? szLabel : "", kLabelSize - 1);
-    m_szLabel[kLabelSize - 1] = '\0';
+    SetLabel(szLabel);
     m_iLabelWidth = m_iLabelHeight = 0;
     if (g_pfnMeasureText)
         g_pfnMeasureText(m_szLabel, &m_iLabelWidth, &m_iLabelHeight);
     m_iKind = iKind;
-    m_bPressed = m_bChecked = m_bOn = m_iValue = m_bArmed = 0;
+    for (std::atomic<int>* p : {&m_bPressed, &m_bChecked, &m_bOn, &m_iValue, &m_bArmed})
+        p->store(0, kRelaxed);
     m_crText = kTextColour;
     m_crHighlight = g_crHighlight;
 }
@@ -40,12 +61,14 @@ int CButton::HitTest(int px, int py, int iMessage)
     switch (iMessage)
     {
     case MSG_LBUTTON_DOWN:
-        m_bPressed = m_bArmed = 1;
+        m_bPressed.store(1, kRelaxed);
+        m_bArmed.store(1, kRelaxed);
         return 1;
     case MSG_LBUTTON_UP:
-        if (m_bPressed != 1)
+        if (m_bPressed.load(kRelaxed) != 1)
             return 0;
-        m_bPressed = m_bArmed = 0;
+        m_bPressed.store(0, kRelaxed);
+        m_bArmed.store(0, kRelaxed);
         return 1;
     case MSG_MOUSE_MOVE:
         return 1;
@@ -68,10 +91,12 @@ void CButton::Render()
     RenderBox(m_iX - 1, m_iY - 1, m_iX2 + 1, m_iY2 + 1, kBlack, kBlack);
     // Raised when up, sunken while pressed; the blend factors are the frame's.
     g_pRenderDevice->SetRenderState(RenderState::AlphaBlendEnable, 1);
-    if (m_bPressed)
+    if (m_bPressed.load(kRelaxed))
         RenderBox(m_iX, m_iY, m_iX2, m_iY2, kShade, kShine);
     else
         RenderBox(m_iX, m_iY, m_iX2, m_iY2, kShine, kShade);
-    QueueText(m_iX + m_iWidth / 2 + 1, m_iY + m_iHeight / 2 - 7, m_bOn == 1 ? m_crHighlight : m_crText, m_szLabel,
-              TEXT_CENTRE);
+    char szLabel[kLabelSize];
+    CopyLabel(szLabel);
+    QueueText(m_iX + m_iWidth / 2 + 1, m_iY + m_iHeight / 2 - 7, m_bOn.load(kRelaxed) == 1 ? m_crHighlight : m_crText,
+              szLabel, TEXT_CENTRE);
 }

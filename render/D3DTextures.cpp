@@ -31,7 +31,7 @@ HRESULT CALLBACK FindTextureFormat(DDPIXELFORMAT* pFormat, void* pContext)
     if ((pFormat->dwFlags & (DDPF_LUMINANCE | DDPF_BUMPLUMINANCE | DDPF_BUMPDUDV | DDPF_FOURCC)) != 0 ||
         pFormat->dwFourCC != 0 || (pFormat->dwFlags & DDPF_ALPHAPIXELS) != 0)
         return D3DENUMRET_OK;
-    if ((pFormat->dwFlags & DDPF_RGB) == 0 || pFormat->dwRGBBitCount != pSearch->dwBitCount)
+    if (pFormat->dwRGBBitCount != pSearch->dwBitCount)
         return D3DENUMRET_OK;
     std::memcpy(&pSearch->format, pFormat, sizeof(DDPIXELFORMAT));
     pSearch->bFound = true;
@@ -102,7 +102,7 @@ IDirectDrawSurface7* CreateTexture(IDirect3DDevice7* pDevice, int iNumber, const
         hBitmap = static_cast<HBITMAP>(LoadImageA(nullptr, szName, IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION));
     if (!hBitmap)
     {
-        g_Log.Print("CreateTexture() LoadImage() FAILED to load", szName);
+        g_Log.Print("CreateTexture() LoadImage() FAILED to load ", szName);
         return nullptr;
     }
 
@@ -112,7 +112,7 @@ IDirectDrawSurface7* CreateTexture(IDirect3DDevice7* pDevice, int iNumber, const
     g_pTextures[iNumber] = pTexture;
     if (!pTexture)
     {
-        g_Log.Print("CreateTexture() FAILED to load", szName);
+        g_Log.Print("CreateTexture() FAILED to load ", szName);
         return nullptr;
     }
 
@@ -202,7 +202,7 @@ void ReleaseTextures()
             g_pTextures[i] = nullptr;
         }
         else
-            g_Log.Print("ReleaseTextures() FAILED i =", i);
+            g_Log.Print("ReleaseTextures() FAILED i = ", i);
     }
     g_iNumTextures = 0;
 }

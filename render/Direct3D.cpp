@@ -61,7 +61,7 @@ void LogDeviceCaps(const D3DDEVICEDESC7& desc)
     g_Log.Print(szLine);
     g_Log.Print("MaxTextureBlendStages   =", static_cast<int>(desc.wMaxTextureBlendStages));
     g_Log.Print("MaxSimultaneousTextures =", static_cast<int>(desc.wMaxSimultaneousTextures));
-    g_Log.Print("MaxTextureRepeat        =", static_cast<DWORD>(desc.dwMaxTextureRepeat));
+    g_Log.Print("MaxTextureRepeat        =", static_cast<int>(desc.dwMaxTextureRepeat));
     g_Log.Print("");
 
     const DWORD tex = desc.dpcTriCaps.dwTextureCaps;
@@ -285,8 +285,7 @@ HRESULT CALLBACK EnumPixelFormatsCallback(DDPIXELFORMAT* pFormat, void* pContext
 
 // The description and driver name come from the adapter's own identifier, which
 // gives the same texts on every system.
-BOOL WINAPI DDEnumCallbackEx(GUID* pGuid, LPSTR /*szDescription*/, LPSTR /*szDriverName*/, LPVOID /*pContext*/,
-                             HMONITOR /*hMonitor*/)
+BOOL WINAPI DDEnumCallbackEx(GUID* pGuid, LPSTR /*szDescription*/, LPSTR /*szDriverName*/, LPVOID /*pContext*/)
 {
     LPDIRECTDRAW pDD = nullptr;
     if (FAILED(DirectDrawCreate(pGuid, &pDD, nullptr)))
@@ -311,8 +310,8 @@ BOOL WINAPI DDEnumCallbackEx(GUID* pGuid, LPSTR /*szDescription*/, LPSTR /*szDri
         id.szDescription[MAX_DDDEVICEID_STRING - 1] = '\0';
         id.szDriver[MAX_DDDEVICEID_STRING - 1] = '\0';
         CopyName(g_szVideoDeviceName, sizeof(g_szVideoDeviceName), id.szDescription);
-        g_Log.Print("Video device name   =", id.szDescription);
-        g_Log.Print("Video device driver =", id.szDriver);
+        g_Log.Print("Video device name   = ", id.szDescription);
+        g_Log.Print("Video device driver = ", id.szDriver);
     }
     pDD7->Release();
 
@@ -328,8 +327,8 @@ BOOL CALLBACK CaptureDeviceEnumCallback(LPGUID pGuid, LPCSTR szDescription, LPCS
     if (g_iNumSoundDevices == 0)
         CopyName(g_szSoundDeviceName, sizeof(g_szSoundDeviceName), szDescription);
     ++g_iNumSoundDevices;
-    g_Log.Print("Sound device name   =", szDescription ? szDescription : "");
-    g_Log.Print("Sound device driver =", szModule ? szModule : "");
+    g_Log.Print("Sound device name   = ", szDescription ? szDescription : "");
+    g_Log.Print("Sound device driver = ", szModule ? szModule : "");
     g_Log.Print("");
     return TRUE;
 }

@@ -45,8 +45,8 @@ void GetChannelBits(const DDPIXELFORMAT& format, BYTE* pBits);
 // Texture-format enumeration: logs each usable format and copies it into the
 // DDPIXELFORMAT the context points at.
 HRESULT CALLBACK EnumPixelFormatsCallback(DDPIXELFORMAT* pFormat, void* pContext);
-// Display adapters: records and logs the description and driver of each.
-BOOL WINAPI DDEnumCallbackEx(GUID* pGuid, LPSTR szDescription, LPSTR szDriverName, LPVOID pContext,
-                             HMONITOR hMonitor);
+// Display adapters (for DirectDrawEnumerateA): records and logs the description
+// and driver of each.
+BOOL WINAPI DDEnumCallbackEx(GUID* pGuid, LPSTR szDescription, LPSTR szDriverName, LPVOID pContext);
 // Sound capture devices: records the first description and logs each device.
 BOOL CALLBACK CaptureDeviceEnumCallback(LPGUID pGuid, LPCSTR szDescription, LPCSTR szModule, LPVOID pContext);

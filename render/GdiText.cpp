@@ -4,12 +4,12 @@
 
 HFONT g_hFont = nullptr;
 
-HFONT CreatePanelFont()
+HFONT CreatePanelFont(HWND hWnd)
 {
-    HDC hdc = GetDC(nullptr);
+    HDC hdc = GetDC(hWnd);
     const int iPixelsPerInch = hdc ? GetDeviceCaps(hdc, LOGPIXELSY) : 96;
     if (hdc)
-        ReleaseDC(nullptr, hdc);
+        ReleaseDC(hWnd, hdc);
     return CreateFontA(-MulDiv(8, iPixelsPerInch, 72), 0, 0, 0, FW_DONTCARE, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
                        OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY, VARIABLE_PITCH, "Arial");
 }

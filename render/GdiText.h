@@ -7,8 +7,9 @@
 // The panel's font: "Arial" at 8 points. Null until start-up creates it.
 extern HFONT g_hFont;
 
-// Creates the 8-point font for the screen's vertical resolution; null on failure.
-HFONT CreatePanelFont();
+// Creates the 8-point font for the vertical resolution of the window's device
+// context (the screen's when hWnd is null); null on failure.
+HFONT CreatePanelFont(HWND hWnd);
 
 // One text item on the back buffer: colour is a COLORREF, alignment a set of GDI
 // text-alignment flags (0 left, 2 right, 6 centred; the top at y).

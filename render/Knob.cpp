@@ -17,7 +17,8 @@ void CKnob::ValueToAngle()
 {
     // An empty range would divide by zero: such a knob rests at its lower stop.
     const float fRange = m_fMaximum - m_fMinimum;
-    m_fAngle = fRange == 0.0f ? KNOB_MIN_ANGLE : KNOB_SWEEP / fRange * (m_fValue - m_fMinimum) + KNOB_MIN_ANGLE;
+    m_fAngle.store(fRange == 0.0f ? KNOB_MIN_ANGLE : KNOB_SWEEP / fRange * (m_fValue - m_fMinimum) + KNOB_MIN_ANGLE,
+                   std::memory_order_relaxed);
 }
 
 int CKnob::Drag(int x, int y)
@@ -43,7 +44,7 @@ int CKnob::Drag(int x, int y)
         a = KNOB_MIN_ANGLE;
     else if (a > KNOB_MAX_ANGLE && a < KNOB_PI)
         a = KNOB_MAX_ANGLE;
-    m_fAngle = a;
+    m_fAngle.store(a, std::memory_order_relaxed);
 
     const float t = a >= KNOB_MIN_ANGLE ? a - KNOB_MIN_ANGLE : a + KNOB_MAX_ANGLE;
     m_fValue = m_fMinimum + t * (m_fMaximum - m_fMinimum) / KNOB_SWEEP;
@@ -98,8 +99,9 @@ void CKnob::Render()
         return;
 
     // The notch's top edge points along the bearing.
-    PlaceSquare(v, cx, cy, m_fRadius, m_fAngle);
-    if (!DrawTextured(v, m_fAngle >= 2.356f ? TEX_NOTCH_B : TEX_NOTCH_A))
+    const float fAngle = m_fAngle.load(std::memory_order_relaxed);
+    PlaceSquare(v, cx, cy, m_fRadius, fAngle);
+    if (!DrawTextured(v, fAngle >= 2.356f ? TEX_NOTCH_B : TEX_NOTCH_A))
         return;
 
     g_pRenderDevice->SetRenderState(RenderState::ColorKeyEnable, 0);

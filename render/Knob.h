@@ -3,6 +3,8 @@
 // clockwise from straight up: 0 up, pi/2 right, pi down, 3 pi/2 left. The knob
 // turns from the lower-left stop through the top to the lower-right stop.
 
+#include <atomic>
+
 constexpr float KNOB_PI = 3.1415927f;
 constexpr float KNOB_MIN_ANGLE = 5.0f * KNOB_PI / 4.0f;  // lower-left stop
 constexpr float KNOB_SWEEP = 3.0f * KNOB_PI / 2.0f;
@@ -15,7 +17,7 @@ public:
     static constexpr unsigned kLabelColour = 0xffa0a0u;  // COLORREF
 
     char m_szLabel[kLabelSize] = {};
-    float m_fAngle = 0.0f;
+    std::atomic<float> m_fAngle{0.0f};  // turned by the window thread, drawn by the frame tick
     float m_fRadius = 0.0f;  // half the side of the drawn square
     int m_iCx = 0, m_iCy = 0;
     float m_fMinimum = 0.0f, m_fMaximum = 1.0f;

@@ -116,8 +116,7 @@ void CRackSlot::LabelStrings(const CDspEngine* pEngine)
     for (int i = 0; i < 6; ++i)
     {
         CButton& b = m_pStringButtons[i];
-        std::strncpy(b.m_szLabel, bValid ? t.m_szStringNote[iTuning][i] : "", CButton::kLabelSize - 1);
-        b.m_szLabel[CButton::kLabelSize - 1] = '\0';
+        b.SetLabel(bValid ? t.m_szStringNote[iTuning][i] : "");
     }
 }
 

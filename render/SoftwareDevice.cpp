@@ -186,6 +186,9 @@ void CSoftwareDevice::DrawTriangle(const Vertex& a, const Vertex& b0, const Vert
 
     const double minX = std::min({a.x, b.x, c.x}), maxX = std::max({a.x, b.x, c.x});
     const double minY = std::min({a.y, b.y, c.y}), maxY = std::max({a.y, b.y, c.y});
+    // Off the image (or too far for an int): nothing to draw.
+    if (!(maxX >= 0.0 && maxY >= 0.0 && minX <= m_iWidth - 1.0 && minY <= m_iHeight - 1.0))
+        return;
     const int x0 = int(std::max(0.0, std::ceil(minX))), x1 = int(std::min(m_iWidth - 1.0, std::floor(maxX)));
     const int y0 = int(std::max(0.0, std::ceil(minY))), y1 = int(std::min(m_iHeight - 1.0, std::floor(maxY)));
     const bool own0 = OwnsEdge(b, c), own1 = OwnsEdge(c, a), own2 = OwnsEdge(a, b);

@@ -128,9 +128,14 @@ void CXEffects::Render()
         CRackSlot& s = m_Slots[i];
         if (s.m_bOn.load(kRelaxed) != 1)
             continue;
-        m_UnitButtons[i].m_bOn = 1;
-        s.m_PowerButton.m_bChecked = 1;
-        s.m_PowerButton.m_bOn = 1;
+        // Written only when they differ, so a switch-off the window thread makes
+        // meanwhile is not undone by this frame.
+        if (m_UnitButtons[i].m_bOn.load(kRelaxed) != 1)
+            m_UnitButtons[i].m_bOn.store(1, kRelaxed);
+        if (s.m_PowerButton.m_bChecked.load(kRelaxed) != 1)
+            s.m_PowerButton.m_bChecked.store(1, kRelaxed);
+        if (s.m_PowerButton.m_bOn.load(kRelaxed) != 1)
+            s.m_PowerButton.m_bOn.store(1, kRelaxed);
         if (i == m_iCurrentSlot)
             s.m_PowerButton.Render();
     }
@@ -203,10 +208,10 @@ void CXEffects::StepTuning(int iDirection)
         return;
     Tuner2& t = m_pEngine->m_Tuner2;
     const int iTuning = t.m_iSelectedTuning.load(kRelaxed);
-    const int iNext = iTuning + iDirection;
-    if (iNext < 0 || iNext >= t.m_iNumTunings.load(kRelaxed))
+    const bool bMoves = iDirection < 0 ? iTuning >= 1 : iTuning < t.m_iNumTunings.load(kRelaxed) - 1;
+    if (!bMoves)
         return;  // at either end nothing changes
-    t.m_iSelectedTuning.store(iNext, kRelaxed);
+    t.m_iSelectedTuning.store(iTuning + iDirection, kRelaxed);
     Tuner().LabelStrings(m_pEngine);
     t.SelectString(t.m_iSelectedString.load(kRelaxed));
 }

@@ -43,7 +43,7 @@ TEST_F(ControlsTest, ButtonHitTestFollowsEdgesAndMessages)
     b.m_bOn = b.m_iValue = 7;
     b.Init(10, 20, 61, 17, "a label far longer than nineteen", 1);
     EXPECT_STREQ(b.m_szLabel, "a label far longer ");
-    EXPECT_EQ(std::make_pair(b.m_bOn, b.m_iValue), std::make_pair(0, 0));
+    EXPECT_EQ(std::make_pair(b.m_bOn.load(), b.m_iValue.load()), std::make_pair(0, 0));
     EXPECT_EQ(std::make_pair(b.m_iX2, b.m_iY2), std::make_pair(70, 36));
 }
 
@@ -83,12 +83,10 @@ TEST_F(ControlsTest, ButtonRenderFaceSurroundBevelAndLabel)
     }
 }
 
-CKnob MakeKnob(int kind = 0, int step = 1)
+void MakeKnob(CKnob& k, int kind = 0, int step = 1)
 {
-    CKnob k;
     k.SetPosition(100, 100, 10.0f);
     k.m_fMinimum = 0.1f, k.m_fMaximum = 5.0f, k.m_fValue = 1.0f, k.m_iKind = kind, k.m_iStep = step;
-    return k;
 }
 
 TEST_F(ControlsTest, KnobDragTurnsBearingIntoValueAndValueToAngleTurnsItBack)
@@ -108,7 +106,8 @@ TEST_F(ControlsTest, KnobDragTurnsBearingIntoValueAndValueToAngleTurnsItBack)
     for (const Case& c : cases)
     {
         SCOPED_TRACE(testing::Message() << c.dx << "," << c.dy << " kind " << c.kind << " step " << c.step);
-        CKnob k = MakeKnob(c.kind, c.step);
+        CKnob k;
+        MakeKnob(k, c.kind, c.step);
         EXPECT_EQ(k.Drag(100 + c.dx, 100 + c.dy), c.taken);
         EXPECT_NEAR(k.m_fValue, c.value, 1e-4f);
         EXPECT_NEAR(k.m_fAngle, c.angle, 1e-5f);
@@ -119,7 +118,8 @@ TEST_F(ControlsTest, KnobDragTurnsBearingIntoValueAndValueToAngleTurnsItBack)
             EXPECT_NEAR(std::fmod(k.m_fAngle, 2 * KNOB_PI), c.angle, 1e-4f);
         }
     }
-    CKnob empty = MakeKnob();  // an empty range rests at the lower stop
+    CKnob empty;  // an empty range rests at the lower stop
+    MakeKnob(empty);
     empty.m_fMaximum = empty.m_fMinimum;
     empty.ValueToAngle();
     EXPECT_EQ(empty.m_fAngle, KNOB_MIN_ANGLE);
@@ -135,7 +135,8 @@ TEST_F(ControlsTest, KnobRenderDrawsBodyThenRotatedNotch)
     {
         SCOPED_TRACE(c.angle);
         Restart();
-        CKnob k = MakeKnob();
+        CKnob k;
+        MakeKnob(k);
         k.m_fAngle = c.angle;
         k.Render();
         const auto draws = device.Draws();
@@ -161,7 +162,9 @@ TEST_F(ControlsTest, KnobRenderDrawsBodyThenRotatedNotch)
     Restart();
     device.m_bFailDraws = true;
     const int before = CountLogLines("CKnob::Render - DrawPrimitive() FAILED");
-    MakeKnob().Render();
+    CKnob knob;
+    MakeKnob(knob);
+    knob.Render();
     EXPECT_EQ(device.Draws().size(), 1u);
     EXPECT_EQ(CountLogLines("CKnob::Render - DrawPrimitive() FAILED"), before + 1);
     EXPECT_EQ(g_TextQueue.m_iCount, 0);

@@ -169,7 +169,7 @@ protected:
     static void SetUpTestSuite()
     {
         s_hWnd = CreatePanelWindow();
-        g_hFont = CreatePanelFont();
+        g_hFont = CreatePanelFont(s_hWnd);
     }
     static void TearDownTestSuite()
     {
@@ -316,8 +316,8 @@ TEST_F(Direct3DTest, TexturesLoadFromTheFolderOrBesideTheProgramAndAreAllRelease
     m_Mark = LogLines().size();
     LoadTextures();
     log = Log();
-    EXPECT_EQ(CountLinesStarting(log, "CreateTexture() LoadImage() FAILED to load Textures\\"), NUM_TEXTURES);
-    EXPECT_EQ(CountLinesStarting(log, "CreateTexture() LoadImage() FAILED to load KnobNotch3-a.bmp"), 1);
+    EXPECT_EQ(CountLinesStarting(log, "CreateTexture() LoadImage() FAILED to load  Textures\\"), NUM_TEXTURES);
+    EXPECT_EQ(CountLinesStarting(log, "CreateTexture() LoadImage() FAILED to load  KnobNotch3-a.bmp"), 1);
     EXPECT_EQ(g_pTextures[TEX_NOTCH_A], nullptr);
     EXPECT_NE(g_pTextures[TEX_LIGHTMAP], nullptr);
     EXPECT_EQ(g_iNumTextures, NUM_TEXTURES - 1);
@@ -325,7 +325,7 @@ TEST_F(Direct3DTest, TexturesLoadFromTheFolderOrBesideTheProgramAndAreAllRelease
     m_Mark = LogLines().size();
     ReleaseTextures();
     log = Log();
-    EXPECT_EQ(log, (std::vector<std::string>{"Releasing Textures", "ReleaseTextures() FAILED i = 2"}));
+    EXPECT_EQ(log, (std::vector<std::string>{"Releasing Textures", "ReleaseTextures() FAILED i =  2"}));
     EXPECT_EQ(g_pTextures[TEX_LIGHTMAP], nullptr);  // beyond the count, released all the same
 
     SetCurrentDirectoryA(m_szDirectory);
@@ -529,8 +529,8 @@ TEST(Direct3DCallbacks, CaptureDevicesAndAdaptersAreRecordedWithinTheirLimits)
     EXPECT_STREQ(g_szSoundDeviceName, "Line In 0");
     std::vector<std::string> log = LogSince(mark);
     ASSERT_EQ(log.size(), 60u);
-    EXPECT_EQ(log[0], "Sound device name   = Line In 0");
-    EXPECT_EQ(log[1], "Sound device driver = usbaudio.sys");
+    EXPECT_EQ(log[0], "Sound device name   =  Line In 0");
+    EXPECT_EQ(log[1], "Sound device driver =  usbaudio.sys");
     EXPECT_EQ(log[2], "");
 
     // The display adapters: the default one identifies itself, and the walk stops
@@ -538,7 +538,7 @@ TEST(Direct3DCallbacks, CaptureDevicesAndAdaptersAreRecordedWithinTheirLimits)
     g_iNumVideoDevices = 0;
     g_szVideoDeviceName[0] = '\0';
     mark = LogLines().size();
-    EXPECT_TRUE(SUCCEEDED(DirectDrawEnumerateExA(DDEnumCallbackEx, nullptr, 0)));
+    EXPECT_TRUE(SUCCEEDED(DirectDrawEnumerateA(DDEnumCallbackEx, nullptr)));
     EXPECT_GE(g_iNumVideoDevices, 1);
     EXPECT_NE(g_szVideoDeviceName[0], '\0');
     log = LogSince(mark);
@@ -546,7 +546,7 @@ TEST(Direct3DCallbacks, CaptureDevicesAndAdaptersAreRecordedWithinTheirLimits)
     EXPECT_TRUE(HasLineStarting(log, "Video device driver = "));
     g_iNumVideoDevices = 0;
     int nCalls = 0;
-    while (DDEnumCallbackEx(nullptr, nullptr, nullptr, nullptr, nullptr) && nCalls < 100)
+    while (DDEnumCallbackEx(nullptr, nullptr, nullptr, nullptr) && nCalls < 100)
         ++nCalls;
     EXPECT_EQ(g_iNumVideoDevices, 16);
 }

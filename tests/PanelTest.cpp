@@ -215,4 +215,53 @@ TEST_F(PanelTest, FrameTickDrawsFullFramesPartialFramesAndRequests)
     EXPECT_TRUE(device.m_Calls.empty());
 }
 
+TEST_F(PanelTest, ALimiterLampNeverHoldsBackAClickedControl)
+{
+    Tick();
+    ASSERT_EQ(RequestRedrawIfIdle(CMD_LIMITER, 0), 1);  // a loud block
+    Click(505, 12);                                      // Power off
+    EXPECT_EQ(g_iRedrawCommand.load(), CMD_TOP_BUTTON);
+    EXPECT_EQ(RequestRedrawIfIdle(CMD_LIMITER, 0), 0);   // the lamp waits its turn
+    EXPECT_EQ(RequestRedraw(CMD_STRINGS, 1, CMD_STRINGS, 1), 0);  // other controls still queue
+    Tick();
+    std::uint32_t colour = 0;
+    ASSERT_TRUE(TextDrawn("Tonquarry Guitar Tuner", &colour));
+    EXPECT_EQ(colour, 0xa0a0a0u);
+    EXPECT_EQ(g_iRedrawCommand.load(), 0);
+}
+
+// Audio never started: there are no tunings yet, but the clicked string and the
+// tuning steps are kept, so the panel and the tuner agree once the engine starts.
+TEST(PanelWithoutTunings, StringAndTuningChoicesWaitForTheEngine)
+{
+    CDspEngine engine;
+    CRecordingPanelHost host;
+    CRecordingDevice device;
+    g_pRenderDevice = &device;
+    g_XEffects.Attach(&engine, &host);
+    g_XEffects.Init();
+    CRackSlot& tuner = g_XEffects.Tuner();
+    const int tuning = engine.m_Tuner2.m_iSelectedTuning.load();
+    for (int message : {MSG_LBUTTON_DOWN, MSG_LBUTTON_UP})
+        g_XEffects.Mouse(tuner.m_pStringButtons[3].m_iX + 5, 110, message);
+    EXPECT_EQ(engine.m_Tuner2.m_iSelectedString.load(), 3);
+    EXPECT_EQ(tuner.m_pStringButtons[3].m_bOn.load(), 1);
+    for (int message : {MSG_LBUTTON_DOWN, MSG_LBUTTON_UP})
+        g_XEffects.Mouse(150, 110, message);  // "-" needs no table
+    EXPECT_EQ(engine.m_Tuner2.m_iSelectedTuning.load(), tuning - 1);
+    for (int message : {MSG_LBUTTON_DOWN, MSG_LBUTTON_UP})
+        g_XEffects.Mouse(180, 110, message);  // "+" stops at the last tuning there is
+    EXPECT_EQ(engine.m_Tuner2.m_iSelectedTuning.load(), tuning - 1);
+
+    SetStreamFormat(48000.0f, 1200);
+    ASSERT_EQ(engine.InitDSP(), 1);
+    engine.m_Tuner2.SelectString(engine.m_Tuner2.m_iSelectedString.load());
+    EXPECT_EQ(engine.m_Tuner2.m_iSelectedString.load(), 3);
+    EXPECT_NEAR(engine.m_Tuner2.m_fTargetFreq.load(),
+                engine.m_Tuner2.m_fStringFreq[tuning - 1][3], 0.001f);
+    g_XEffects.Attach(nullptr, nullptr);
+    g_pRenderDevice = nullptr;
+    engine.Release();
+}
+
 } // namespace

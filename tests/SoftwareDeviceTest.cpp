@@ -60,6 +60,19 @@ TEST_F(SoftwareDeviceTest, RectanglesCoverExactlyTheirPixelsAndEachOnce)
     EXPECT_TRUE(Covers(0x101010, 3, 2, 90, 40));
 }
 
+TEST_F(SoftwareDeviceTest, ShapesFarOutsideTheImageDrawNothing)
+{
+    // Coordinates past what an int holds must neither wrap onto the image nor
+    // walk billions of empty rows.
+    const ColouredVertex far[4] = {{3e9f, 3e9f, 0.5f, 1.0f, 0xffffffffu}, {4e9f, 3e9f, 0.5f, 1.0f, 0xffffffffu},
+                                   {3e9f, 4e9f, 0.5f, 1.0f, 0xffffffffu}, {4e9f, 4e9f, 0.5f, 1.0f, 0xffffffffu}};
+    EXPECT_TRUE(dev.DrawStrip(far, 4));
+    const ColouredVertex before[4] = {{-4e9f, -4e9f, 0.5f, 1.0f, 0xffffffffu}, {-3e9f, -4e9f, 0.5f, 1.0f, 0xffffffffu},
+                                      {-4e9f, 10.0f, 0.5f, 1.0f, 0xffffffffu}, {-3e9f, 10.0f, 0.5f, 1.0f, 0xffffffffu}};
+    EXPECT_TRUE(dev.DrawStrip(before, 4));
+    EXPECT_EQ(Count(kBack), dev.Width() * dev.Height());
+}
+
 TEST_F(SoftwareDeviceTest, RaisedBoxLightsTopLeftAndDarkensBottomRight)
 {
     Blend(BlendFactor::SrcAlpha, BlendFactor::InvSrcAlpha);

@@ -154,16 +154,18 @@ TEST_F(Tuner2Unit, AddTuningShiftsByTruncatedSemitonesAndRefusesWhatDoesNotFit)
 
 TEST_F(Tuner2Unit, SelectStringTakesTheTargetFromTheSelectedTuning)
 {
-    // A string or a tuning outside the table changes nothing.
-    for (const auto& [iTuning, iString] : {std::pair{0, 0}, {31, 5}, {19, 5}, {28, 1}, {28, -1}, {28, 6}, {32, 0}})
+    // A string outside 0..5 changes nothing; a tuning outside the table keeps the
+    // target but still takes the string, for when the table exists.
+    for (const auto& [iTuning, iString] : {std::pair{0, 0}, {31, 5}, {19, 5}, {28, 1}, {28, -1}, {28, 6}, {32, 3}})
     {
         SCOPED_TRACE("tuning " + std::to_string(iTuning) + ", string " + std::to_string(iString));
-        const bool bValid = iTuning < 32 && iString >= 0 && iString < 6;
+        const bool bString = iString >= 0 && iString < 6;
+        const bool bValid = iTuning < 32 && bString;
         const int iBefore = m_Tuner.m_iSelectedString.load();
         const float fBefore = m_Tuner.m_fTargetFreq.load();
         m_Tuner.m_iSelectedTuning.store(iTuning);
         m_Tuner.SelectString(iString);
-        EXPECT_EQ(bValid ? iString : iBefore, m_Tuner.m_iSelectedString.load());
+        EXPECT_EQ(bString ? iString : iBefore, m_Tuner.m_iSelectedString.load());
         EXPECT_NEAR(bValid ? kTunings[iTuning].afHz[iString] : fBefore, m_Tuner.m_fTargetFreq.load(), 0.01);
     }
 }

@@ -113,11 +113,12 @@ void Tuner2::SelectString(int iString)
 {
     if (iString < 0 || iString >= kNumStrings)
         return;
-    const int iTuning = m_iSelectedTuning.load(kRelaxed);
-    if (iTuning < 0 || iTuning >= m_iNumTunings.load(kRelaxed))
-        return;
-    m_fTargetFreq.store(m_fStringFreq[iTuning][iString], kRelaxed);
+    // The string is chosen even before the tunings exist (no audio yet), so the lit
+    // button and the target agree once they do.
     m_iSelectedString.store(iString, kRelaxed);
+    const int iTuning = m_iSelectedTuning.load(kRelaxed);
+    if (iTuning >= 0 && iTuning < m_iNumTunings.load(kRelaxed))
+        m_fTargetFreq.store(m_fStringFreq[iTuning][iString], kRelaxed);
 }
 
 int Tuner2::NearestNote(float f)
