@@ -39,6 +39,9 @@ public:
     CKnob m_Knobs[4];
     CButton m_TopButtons[kNumTopButtons];
     int m_iCurrentSlot = UNIT_TUNER;
+    // Read from and written back to the settings file unchanged; nothing on the
+    // panel uses it.
+    unsigned g_iAnalyserSetting = 1;
 
     // The engine whose fields the panel shows and sets, and the platform it asks
     // for dialogs, pages and the audio stream. Set before Init.
