@@ -130,12 +130,9 @@ void CXEffects::Render()
             continue;
         // Written only when they differ, so a switch-off the window thread makes
         // meanwhile is not undone by this frame.
-        if (m_UnitButtons[i].m_bOn.load(kRelaxed) != 1)
-            m_UnitButtons[i].m_bOn.store(1, kRelaxed);
-        if (s.m_PowerButton.m_bChecked.load(kRelaxed) != 1)
-            s.m_PowerButton.m_bChecked.store(1, kRelaxed);
-        if (s.m_PowerButton.m_bOn.load(kRelaxed) != 1)
-            s.m_PowerButton.m_bOn.store(1, kRelaxed);
+        for (std::atomic<int>* p : {&m_UnitButtons[i].m_bOn, &s.m_PowerButton.m_bChecked, &s.m_PowerButton.m_bOn})
+            if (p->load(kRelaxed) != 1)
+                p->store(1, kRelaxed);
         if (i == m_iCurrentSlot)
             s.m_PowerButton.Render();
     }

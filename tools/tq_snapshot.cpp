@@ -1,9 +1,5 @@
 // tq-snapshot: one frame of the panel, as the first full redraw draws it for the
 // given state, through the software device, written to a PNG file.
-#include <cerrno>
-#include <cmath>
-#include <cstdlib>
-#include <cstring>
 #include <iostream>
 #include <string>
 
@@ -12,6 +8,7 @@
 #include "render/Renderer.h"
 #include "render/SoftwareDevice.h"
 #include "tuner/Tuner2.h"
+#include "tools/NumberText.h"
 #include "tools/PanelScene.h"
 #include "tools/PngFile.h"
 
@@ -29,32 +26,22 @@ struct Options
     std::string out;
     std::string textures = TQ_TEXTURE_DIR;
     std::string font;
-    long iTuning = -1;  // -1: the start-up tuning
-    long iString = 0;
-    double fMeasured = -1.0;  // negative: leave the estimator as it starts
-    long bPower = 1;
-    long bTuner = 1;
-    double fLevelIn = 0.0;
-    double fLevelOut = 0.0;
+    PanelScene scene;
 };
 
-bool ParseLong(const char* s, long lo, long hi, long* pOut)
+bool IntIn(const char* s, int lo, int hi, int* pOut)
 {
-    char* end = nullptr;
-    errno = 0;
-    const long v = std::strtol(s, &end, 10);
-    if (errno != 0 || end == s || *end != '\0' || v < lo || v > hi)
+    int v = 0;
+    if (!ParseInt(s, &v) || v < lo || v > hi)
         return false;
     *pOut = v;
     return true;
 }
 
-bool ParseDouble(const char* s, double lo, double hi, double* pOut)
+bool NumberIn(const char* s, double lo, double hi, double* pOut)
 {
-    char* end = nullptr;
-    errno = 0;
-    const double v = std::strtod(s, &end);
-    if (errno != 0 || end == s || *end != '\0' || !std::isfinite(v) || v < lo || v > hi)
+    float v = 0.0f;
+    if (!ParseFloat(s, &v) || v < lo || v > hi)
         return false;
     *pOut = v;
     return true;
@@ -79,19 +66,19 @@ std::string Parse(int argc, char** argv, Options* o)
         else if (name == "--font")
             o->font = v;
         else if (name == "--tuning")
-            ok = ParseLong(v, 0, Tuner2::kMaxTunings - 1, &o->iTuning);
+            ok = IntIn(v, 0, Tuner2::kMaxTunings - 1, &o->scene.iTuning);
         else if (name == "--string")
-            ok = ParseLong(v, 0, Tuner2::kNumStrings - 1, &o->iString);
+            ok = IntIn(v, 0, Tuner2::kNumStrings - 1, &o->scene.iString);
         else if (name == "--measured")
-            ok = ParseDouble(v, 0.0, 20000.0, &o->fMeasured);
+            ok = NumberIn(v, 0.0, 20000.0, &o->scene.fMeasured);
         else if (name == "--power")
-            ok = ParseLong(v, 0, 1, &o->bPower);
+            ok = IntIn(v, 0, 1, &o->scene.bPower);
         else if (name == "--tuner")
-            ok = ParseLong(v, 0, 1, &o->bTuner);
+            ok = IntIn(v, 0, 1, &o->scene.bTuner);
         else if (name == "--level-in")
-            ok = ParseDouble(v, -32768.0, 0.0, &o->fLevelIn);
+            ok = NumberIn(v, -32768.0, 0.0, &o->scene.fLevelIn);
         else if (name == "--level-out")
-            ok = ParseDouble(v, -32768.0, 0.0, &o->fLevelOut);
+            ok = NumberIn(v, -32768.0, 0.0, &o->scene.fLevelOut);
         else
             return "unknown option " + name;
         if (!ok)
@@ -133,15 +120,7 @@ int main(int argc, char** argv)
     if (device.LoadPanelTextures(o.textures) < NUM_TEXTURES)
         std::cerr << "tq-snapshot: some textures are missing in " << o.textures << "; flat fills instead\n";
 
-    PanelScene scene;
-    scene.iTuning = static_cast<int>(o.iTuning);
-    scene.iString = static_cast<int>(o.iString);
-    scene.fMeasured = o.fMeasured;
-    scene.bPower = static_cast<int>(o.bPower);
-    scene.bTuner = static_cast<int>(o.bTuner);
-    scene.fLevelIn = o.fLevelIn;
-    scene.fLevelOut = o.fLevelOut;
-    if (!DrawPanelScene(device, scene, &error))
+    if (!DrawPanelScene(device, o.scene, &error))
     {
         std::cerr << "tq-snapshot: " << error << "\n";
         return 2;
