@@ -8,21 +8,17 @@ PACKAGES=(
   googletest libbenchmark-dev
   libfreetype-dev fonts-liberation zlib1g-dev
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
-  wine64
-  # The Direct3D tests under wine64: an X server without a screen, OpenGL for
-  # Wine's Direct3D, and the X libraries and fonts Wine only recommends.
-  xvfb libgl1 libgl1-mesa-dri libxrender1 libxrandr2 libxcursor1 libxi6 libxinerama1 fonts-wine
+  # Wine for both Windows widths: wine64 runs 64-bit programs and starts 32-bit
+  # ones through the 32-bit loader of wine32 (the product's width).
+  wine64 wine32:i386
+  # The Direct3D tests under Wine: an X server without a screen, OpenGL for
+  # Wine's Direct3D, and the X libraries and fonts Wine only recommends, for
+  # both widths.
+  xvfb fonts-wine
+  libgl1 libgl1-mesa-dri libxrender1 libxrandr2 libxcursor1 libxi6 libxinerama1
+  libgl1:i386 libgl1-mesa-dri:i386 libxrender1:i386 libxrandr2:i386 libxcursor1:i386
+  libxi6:i386 libxinerama1:i386
 )
-
-missing=()
-for p in "${PACKAGES[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
-    missing+=("$p")
-  fi
-done
-if [ ${#missing[@]} -eq 0 ]; then
-  exit 0
-fi
 
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then
@@ -39,7 +35,27 @@ retry() {
   return 1
 }
 
-echo "setup: installing ${missing[*]}"
+# 32-bit Wine and its libraries come from the i386 architecture.
+need_update=0
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  echo "setup: adding the i386 architecture"
+  $SUDO dpkg --add-architecture i386
+  need_update=1
+fi
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+if [ ${#missing[@]} -eq 0 ] && [ $need_update -eq 0 ]; then
+  exit 0
+fi
+
 export DEBIAN_FRONTEND=noninteractive
 retry $SUDO apt-get update
-retry $SUDO apt-get install -y --no-install-recommends "${missing[@]}"
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "setup: installing ${missing[*]}"
+  retry $SUDO apt-get install -y --no-install-recommends "${missing[@]}"
+fi
