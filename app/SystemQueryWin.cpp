@@ -46,8 +46,10 @@ int ReadMemoryWin(unsigned long long* pAvailable, unsigned long long* pTotal)
     ms.dwLength = sizeof(ms);
     if (!GlobalMemoryStatusEx(&ms))
         return 0;
-    *pAvailable = ms.ullAvailPhys;
+    // Some systems cap the total they tell a 32-bit program but not the available
+    // figure; the report must never show more available memory than there is.
     *pTotal = ms.ullTotalPhys;
+    *pAvailable = ms.ullAvailPhys < ms.ullTotalPhys ? ms.ullAvailPhys : ms.ullTotalPhys;
     return 1;
 }
 

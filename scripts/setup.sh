@@ -49,13 +49,49 @@ for p in "${PACKAGES[@]}"; do
     missing+=("$p")
   fi
 done
-if [ ${#missing[@]} -eq 0 ] && [ $need_update -eq 0 ]; then
-  exit 0
-fi
 
 export DEBIAN_FRONTEND=noninteractive
-retry $SUDO apt-get update
+if [ ${#missing[@]} -gt 0 ] || [ $need_update -eq 1 ]; then
+  retry $SUDO apt-get update
+fi
 if [ ${#missing[@]} -gt 0 ]; then
   echo "setup: installing ${missing[*]}"
   retry $SUDO apt-get install -y --no-install-recommends "${missing[@]}"
+fi
+
+# Some kernels run 64-bit programs only (their IA-32 emulation is off), and then
+# the 32-bit half of Wine cannot start. There 32-bit programs run through QEMU's
+# user-mode emulator, registered with the kernel for 32-bit x86 programs. It must
+# be QEMU 8 or later: older ones ignore the no-replace mappings Wine reserves its
+# address space with, and each start of a program takes minutes instead of a second.
+if ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+  qemu_version=$(dpkg-query -W -f='${Version}' qemu-user-static 2>/dev/null || true)
+  if [ -z "$qemu_version" ] || dpkg --compare-versions "$qemu_version" lt 1:8; then
+    backports=/etc/apt/sources.list.d/tq-bookworm-backports.list
+    if . /etc/os-release && [ "${VERSION_CODENAME:-}" = bookworm ] && [ ! -e "$backports" ]; then
+      echo "deb http://deb.debian.org/debian bookworm-backports main" | $SUDO tee "$backports" >/dev/null
+      retry $SUDO apt-get update
+      release=(-t bookworm-backports)
+    elif [ "${VERSION_CODENAME:-}" = bookworm ]; then
+      release=(-t bookworm-backports)
+    else
+      release=()
+    fi
+    echo "setup: this kernel runs no 32-bit programs; installing QEMU's user-mode emulator"
+    retry $SUDO apt-get install -y --no-install-recommends "${release[@]}" qemu-user-static
+  fi
+  binfmt=/proc/sys/fs/binfmt_misc
+  if [ ! -e "$binfmt/register" ]; then
+    $SUDO mount -t binfmt_misc binfmt_misc "$binfmt"
+  fi
+  # Registered anew, so that the kernel holds the emulator installed just now.
+  if [ -e "$binfmt/qemu-i386" ]; then
+    echo -1 | $SUDO tee "$binfmt/qemu-i386" >/dev/null
+  fi
+  printf '%s' ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:/usr/bin/qemu-i386-static:F' \
+    | $SUDO tee "$binfmt/register" >/dev/null
+  if ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+    echo "setup: 32-bit programs still do not start; the i686 tests cannot run" >&2
+    exit 1
+  fi
 fi
