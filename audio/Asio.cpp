@@ -24,8 +24,9 @@ CSampleBuffer* g_pCurrent = nullptr;      // then whatever Process returned last
 int g_iBlock = 0;                         // B, frames per callback
 int g_iOffset = 0;                        // E, 0 or B
 
-ASIOTime* __cdecl OnBufferSwitchTimeInfo(ASIOTime*, long index, ASIOBool)
+ASIOTime* __cdecl OnBufferSwitchTimeInfo(ASIOTime*, long doubleBufferIndex, ASIOBool)
 {
+    const int index = doubleBufferIndex ? 1 : 0;
     const ASIOBufferInfo* b = g_AsioStaticData.bufferInfos;
     const int B = g_iBlock;
     const int E = g_iOffset;
@@ -35,7 +36,8 @@ ASIOTime* __cdecl OnBufferSwitchTimeInfo(ASIOTime*, long index, ASIOBool)
                              : pLeft;
     AsioSamplesToFloats(pLeft, g_pCurrent->Channel(0) + E, B);
     AsioSamplesToFloats(pRight, g_pCurrent->Channel(1) + E, B);
-    g_pCurrent = g_pEngine->Process(g_pCurrent, E);
+    if (g_pEngine)
+        g_pCurrent = g_pEngine->Process(g_pCurrent, E);
     AsioFloatsToSamples(g_pCurrent->Channel(0) + E, static_cast<std::int32_t*>(b[2].buffers[index]), B);
     AsioFloatsToSamples(g_pCurrent->Channel(1) + E, static_cast<std::int32_t*>(b[3].buffers[index]), B);
     if (g_AsioStaticData.postOutput)

@@ -5,6 +5,7 @@
 #include <objbase.h>
 
 #include <cstddef>
+#include <type_traits>
 
 #include "audio/AsioCodes.h"
 
@@ -156,3 +157,29 @@ protected:
     ~IAsioDriver() = default;
 };
 ASIO_COM_CLASS_END
+
+#if defined(__i386__)
+// On 32-bit x86 the convention is part of a method's type, so it can be checked. A
+// member pointer type without one is thiscall (the probe proves it); the driver's
+// methods must have exactly that type, IUnknown's (stdcall) must not.
+struct AsioConventionProbe
+{
+    long __attribute__((thiscall)) ThisCall();
+    long __attribute__((stdcall)) StdCall();
+};
+typedef long (AsioConventionProbe::*AsioProbeMethod)();
+static_assert(std::is_same<decltype(&AsioConventionProbe::ThisCall), AsioProbeMethod>::value &&
+                  !std::is_same<decltype(&AsioConventionProbe::StdCall), AsioProbeMethod>::value,
+              "a plain member pointer type is thiscall");
+typedef ASIOError (IAsioDriver::*AsioNoArgsMethod)();
+typedef ASIOError (IAsioDriver::*AsioRateMethod)(ASIOSampleRate);
+typedef ASIOError (IAsioDriver::*AsioBuffersMethod)(ASIOBufferInfo*, long, long, ASIOCallbacks*);
+typedef ULONG (IUnknown::*AsioReleaseMethod)();
+static_assert(std::is_same<decltype(&IAsioDriver::start), AsioNoArgsMethod>::value &&
+                  std::is_same<decltype(&IAsioDriver::outputReady), AsioNoArgsMethod>::value &&
+                  std::is_same<decltype(&IAsioDriver::setSampleRate), AsioRateMethod>::value &&
+                  std::is_same<decltype(&IAsioDriver::createBuffers), AsioBuffersMethod>::value,
+              "driver methods are thiscall");
+static_assert(!std::is_same<decltype(&IUnknown::Release), AsioReleaseMethod>::value,
+              "IUnknown's methods are stdcall");
+#endif
