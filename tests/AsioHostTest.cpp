@@ -338,6 +338,11 @@ TEST_F(AsioHost, InitReleaseCyclesLeakNoHandleOrMemory)
     EXPECT_EQ(after, handles);
     EXPECT_EQ(g_dwMemCount.load(), mem);
     EXPECT_EQ(g_dwMemBlockCount.load(), blocks);
+    // Every driver object the host made has been released again.
+    auto canUnload = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("tq-demo-asio.dll"), "DllCanUnloadNow")));
+    ASSERT_NE(canUnload, nullptr);
+    EXPECT_EQ(canUnload(), S_OK);
 }
 
 // ---------------------------------------------------------------------------
