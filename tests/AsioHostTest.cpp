@@ -71,21 +71,50 @@ public:
     {
         m_hDll = LoadLibraryA(WindowsPath(TQ_DEMO_ASIO_DLL).c_str());
         ASSERT_NE(m_hDll, nullptr) << TQ_DEMO_ASIO_DLL;
-        auto reg = reinterpret_cast<HRESULT(STDAPICALLTYPE*)(const char*)>(
-            reinterpret_cast<void*>(GetProcAddress(m_hDll, "DemoAsioRegister")));
+        CheckSelfRegistration();
+        auto reg = Export<HRESULT(STDAPICALLTYPE*)(const char*)>("DemoAsioRegister");
         ASSERT_NE(reg, nullptr);
         ASSERT_EQ(reg(kAsioDriverName), S_OK);
     }
     void TearDown() override
     {
         CAsio::Release();
-        auto unreg = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
-            reinterpret_cast<void*>(GetProcAddress(m_hDll, "DemoAsioUnregister")));
+        auto unreg = Export<HRESULT(STDAPICALLTYPE*)()>("DemoAsioUnregister");
         if (unreg)
             unreg();
     }
 
 private:
+    template <class F>
+    F Export(const char* name) const
+    {
+        return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(m_hDll, name)));
+    }
+    // What regsvr32 calls: the driver's own name, the class with its server, and
+    // everything gone again after unregistering.
+    void CheckSelfRegistration() const
+    {
+        auto reg = Export<HRESULT(STDAPICALLTYPE*)()>("DllRegisterServer");
+        auto unreg = Export<HRESULT(STDAPICALLTYPE*)()>("DllUnregisterServer");
+        ASSERT_TRUE(reg && unreg);
+        ASSERT_EQ(reg(), S_OK);
+        char clsid[64] = {}, description[64] = {}, server[MAX_PATH] = {};
+        DWORD n1 = sizeof clsid, n2 = sizeof description, n3 = sizeof server;
+        const char* key = "software\\asio\\Tonquarry Demo ASIO";
+        EXPECT_EQ(RegGetValueA(HKEY_LOCAL_MACHINE, key, "CLSID", RRF_RT_REG_SZ, nullptr, clsid, &n1), ERROR_SUCCESS);
+        EXPECT_EQ(RegGetValueA(HKEY_LOCAL_MACHINE, key, "Description", RRF_RT_REG_SZ, nullptr, description, &n2),
+                  ERROR_SUCCESS);
+        EXPECT_STREQ(description, "Tonquarry Demo ASIO");
+        const std::string server32 = std::string("CLSID\\") + clsid + "\\InprocServer32";
+        EXPECT_EQ(RegGetValueA(HKEY_CLASSES_ROOT, server32.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, server, &n3),
+                  ERROR_SUCCESS);
+        EXPECT_NE(GetFileAttributesA(server), INVALID_FILE_ATTRIBUTES) << server;
+        ASSERT_EQ(unreg(), S_OK);
+        HKEY h = nullptr;
+        EXPECT_NE(RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, KEY_READ, &h), ERROR_SUCCESS);
+        EXPECT_NE(RegOpenKeyExA(HKEY_CLASSES_ROOT, server32.c_str(), 0, KEY_READ, &h), ERROR_SUCCESS);
+    }
+
     HMODULE m_hDll = nullptr;
 };
 ::testing::Environment* const g_pEnvironment = ::testing::AddGlobalTestEnvironment(new DemoDriverEnvironment);
