@@ -1,0 +1,8 @@
+#include "audio/AudioGlobals.h"
+
+float g_fRequestedSamplingFreq = 48000.0f;
+int g_iRequestedBlockSize = 1200;
+float g_fPrevSamplingFreq = 48000.0f;
+int g_iMaxSamplingFreq = 192000;
+int g_iBytesPerBlock = 1200;
+std::atomic<int> g_iInputChannels{0};

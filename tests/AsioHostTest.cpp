@@ -1,0 +1,606 @@
+// The ASIO host against the demo driver, registered in this Wine prefix by the
+// test program itself: driver list, Init on every failure path, streaming end to
+// end, release and leaks.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/Log.h"
+#include "audio/Asio.h"
+#include "audio/AsioDriverList.h"
+#include "audio/AsioSamples.h"
+#include "audio/AudioGlobals.h"
+#include "engine/Alloc.h"
+#include "engine/DspEngine.h"
+#include "engine/StreamParams.h"
+#include "tests/TestSupport.h"
+#include "tools/OfflineTuner.h"
+#include "tools/WavFile.h"
+
+namespace {
+
+const char kEntry[] = "software\\asio\\ASIO4ALL v2";
+
+std::string WindowsPath(std::string p)
+{
+    if (!p.empty() && p[0] == '/')
+        p = "Z:" + p;
+    std::replace(p.begin(), p.end(), '/', '\\');
+    return p;
+}
+
+void SetText(HKEY root, const std::string& key, const char* name, const std::string& value)
+{
+    HKEY h = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(root, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &h, nullptr), ERROR_SUCCESS);
+    RegSetValueExA(h, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                   static_cast<DWORD>(value.size() + 1));
+    RegCloseKey(h);
+}
+
+void SetNumber(const char* name, DWORD value)
+{
+    HKEY h = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kEntry, 0, KEY_WRITE, &h), ERROR_SUCCESS);
+    RegSetValueExA(h, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+    RegCloseKey(h);
+}
+
+void ClearDriverSwitches()
+{
+    HKEY h = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kEntry, 0, KEY_WRITE, &h) != ERROR_SUCCESS)
+        return;
+    for (const char* name : {"WavIn", "WavOut", "InputGain", "RealTime", "Rate", "FirstRate", "Faults"})
+        RegDeleteValueA(h, name);
+    RegCloseKey(h);
+}
+
+// Registers the demo driver as "ASIO4ALL v2" for the whole program, through the
+// same export its registration command uses.
+class DemoDriverEnvironment : public ::testing::Environment
+{
+public:
+    void SetUp() override
+    {
+        m_hDll = LoadLibraryA(WindowsPath(TQ_DEMO_ASIO_DLL).c_str());
+        ASSERT_NE(m_hDll, nullptr) << TQ_DEMO_ASIO_DLL;
+        CheckSelfRegistration();
+        auto reg = Export<HRESULT(STDAPICALLTYPE*)(const char*)>("DemoAsioRegister");
+        ASSERT_NE(reg, nullptr);
+        ASSERT_EQ(reg(kAsioDriverName), S_OK);
+    }
+    void TearDown() override
+    {
+        CAsio::Release();
+        auto unreg = Export<HRESULT(STDAPICALLTYPE*)()>("DemoAsioUnregister");
+        if (unreg)
+            unreg();
+    }
+
+private:
+    template <class F>
+    F Export(const char* name) const
+    {
+        return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(m_hDll, name)));
+    }
+    // What regsvr32 calls: the driver's own name, the class with its server, and
+    // everything gone again after unregistering.
+    void CheckSelfRegistration() const
+    {
+        auto reg = Export<HRESULT(STDAPICALLTYPE*)()>("DllRegisterServer");
+        auto unreg = Export<HRESULT(STDAPICALLTYPE*)()>("DllUnregisterServer");
+        ASSERT_TRUE(reg && unreg);
+        ASSERT_EQ(reg(), S_OK);
+        char clsid[64] = {}, description[64] = {}, server[MAX_PATH] = {};
+        DWORD n1 = sizeof clsid, n2 = sizeof description, n3 = sizeof server;
+        const char* key = "software\\asio\\Tonquarry Demo ASIO";
+        EXPECT_EQ(RegGetValueA(HKEY_LOCAL_MACHINE, key, "CLSID", RRF_RT_REG_SZ, nullptr, clsid, &n1), ERROR_SUCCESS);
+        EXPECT_EQ(RegGetValueA(HKEY_LOCAL_MACHINE, key, "Description", RRF_RT_REG_SZ, nullptr, description, &n2),
+                  ERROR_SUCCESS);
+        EXPECT_STREQ(description, "Tonquarry Demo ASIO");
+        const std::string server32 = std::string("CLSID\\") + clsid + "\\InprocServer32";
+        EXPECT_EQ(RegGetValueA(HKEY_CLASSES_ROOT, server32.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, server, &n3),
+                  ERROR_SUCCESS);
+        EXPECT_NE(GetFileAttributesA(server), INVALID_FILE_ATTRIBUTES) << server;
+        ASSERT_EQ(unreg(), S_OK);
+        HKEY h = nullptr;
+        EXPECT_NE(RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, KEY_READ, &h), ERROR_SUCCESS);
+        EXPECT_NE(RegOpenKeyExA(HKEY_CLASSES_ROOT, server32.c_str(), 0, KEY_READ, &h), ERROR_SUCCESS);
+    }
+
+    HMODULE m_hDll = nullptr;
+};
+::testing::Environment* const g_pEnvironment = ::testing::AddGlobalTestEnvironment(new DemoDriverEnvironment);
+
+std::vector<std::string> LogSince(size_t mark)
+{
+    std::vector<std::string> lines = LogLines();
+    lines.erase(lines.begin(), lines.begin() + static_cast<std::ptrdiff_t>(std::min(mark, lines.size())));
+    return lines;
+}
+
+bool Has(const std::vector<std::string>& lines, const std::string& text)
+{
+    return std::find(lines.begin(), lines.end(), text) != lines.end();
+}
+
+class AsioHost : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ClearDriverSwitches();
+        CAsio::Attach(&m_Engine);
+        g_fRequestedSamplingFreq = 48000.0f;
+        g_iRequestedBlockSize = 256;
+        g_fSamplingFreq = 48000.0f;
+        g_iInputChannels = 0;
+        m_Mark = LogLines().size();
+    }
+    void TearDown() override
+    {
+        CAsio::Release();
+        CAsio::Attach(nullptr);
+        m_Engine.Release();
+        ClearDriverSwitches();
+    }
+    std::vector<std::string> NewLog() const { return LogSince(m_Mark); }
+
+    CDspEngine m_Engine;
+    size_t m_Mark = 0;
+};
+
+} // namespace
+
+TEST_F(AsioHost, InitLogsTheDriverAndTheStream)
+{
+    EXPECT_EQ(CAsio::bIsAsioDriverPresent(), 1);
+    EXPECT_EQ(AsioDriverListInstance()->CurrentIndex(), -1);
+    EXPECT_EQ(g_pAsioDriver, nullptr);
+
+    g_iRequestedBlockSize = 300;
+    testing::internal::CaptureStdout();
+    ASSERT_EQ(CAsio::Init(), 1);
+    EXPECT_NE(testing::internal::GetCapturedStdout().find("ASIOOutputReady(); - Supported"), std::string::npos);
+    const std::vector<std::string> log = NewLog();
+    for (const char* line : {
+             "CAsio::Init()", "CAsio::InitAsioStaticData() using sampleRate = 48000.000000", "max inputChannels  = 2",
+             "max outputChannels = 2", "minSize = 25", "maxSize = 2000", "preferredSize = 1200", "granularity   = 1",
+             "Asio version   = 2", "Driver version = 1", "Driver name    = Tonquarry Demo ASIO",
+             "create_asio_buffers()", "inputLatency 300 outputLatency = 300", "Num input buffers = 2",
+             "Num ouput buffers = 2", "i = 0  channel = 0  format = 18  isInput = 1  name = Demo In 1",
+             "i = 3  channel = 1  format = 18  isInput = 0  name = Demo Out 2",
+             "CAsio::Init() g_fSamplingFreq = 48000.000000", "InitDSP()"})
+        EXPECT_TRUE(Has(log, line)) << line;
+    EXPECT_EQ(std::count(log.begin(), log.end(), "CAsio::InitAsioStaticData() using sampleRate = 48000.000000"), 1);
+    EXPECT_EQ(log.back(), "");
+    EXPECT_EQ(g_iBlockSize, 300);
+    EXPECT_EQ(g_iBufMonoLen, 600);
+    EXPECT_EQ(LfoBufLen, 96000);
+    EXPECT_EQ(g_iMaxSamplingFreq, 192000);
+    EXPECT_EQ(g_AsioStaticData.preferredSize, 300);
+    EXPECT_EQ(g_AsioStaticData.postOutput, 1);
+    EXPECT_EQ(m_Engine.m_bOn.load(), 1);
+}
+
+// Each fault switch of the driver: what the host logs, returns and keeps loaded.
+TEST_F(AsioHost, InitFailurePaths)
+{
+    const struct
+    {
+        const char* faults;
+        DWORD firstRate;  // 0xFFFFFFFF: none
+        const char* stepLine;
+        const char* initLine;
+        bool pointerKept;
+    } cases[] = {
+        {"init", ~0u, nullptr, "CAsio::Init() ASIOInit() FAILED", false},
+        {"getChannels", ~0u, "CAsio::InitAsioStaticData() ASIOGetChannels() FAILED",
+         "CAsio::Init() InitAsioStaticData() FAILED", true},
+        {"getBufferSize", ~0u, "CAsio::InitAsioStaticData() ASIOGetBufferSize() FAILED",
+         "CAsio::Init() InitAsioStaticData() FAILED", true},
+        {"getSampleRate", ~0u, "CAsio::InitAsioStaticData() ASIOGetSampleRate() FAILED",
+         "CAsio::Init() InitAsioStaticData() FAILED", true},
+        {"setSampleRate", 0, "CAsio::InitAsioStaticData() ASIOSetSampleRate() 2 FAILED  48000",
+         "CAsio::Init() InitAsioStaticData() FAILED", true},
+        {"getSampleRateAgain", 384000, "CAsio::InitAsioStaticData() ASIOGetSampleRate() FAILED  48000",
+         "CAsio::Init() InitAsioStaticData() FAILED", true},
+        {"createBuffers", ~0u, "create_asio_buffers() ASIOCreateBuffers() FAILED",
+         "CAsio::Init() create_asio_buffers() FAILED", true},
+        {"getChannelInfo", ~0u, "create_asio_buffers() ASIOGetChannelInfo() FAILED",
+         "CAsio::Init() create_asio_buffers() FAILED", true},
+        {"getLatencies", ~0u, "Num ouput buffers = 2", "CAsio::Init() create_asio_buffers() FAILED", true},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.faults);
+        SetText(HKEY_LOCAL_MACHINE, kEntry, "Faults", c.faults);
+        if (c.firstRate != ~0u)
+            SetNumber("FirstRate", c.firstRate);
+        const size_t mark = LogLines().size();
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(CAsio::Init(), 0);
+        testing::internal::GetCapturedStdout();
+        const std::vector<std::string> log = LogSince(mark);
+        if (c.stepLine)
+        {
+            EXPECT_TRUE(Has(log, c.stepLine));
+        }
+        EXPECT_EQ(log.back(), c.initLine);
+        EXPECT_FALSE(Has(log, "CAsio::Init() g_fSamplingFreq = 48000.000000"));
+        // The driver stays loaded until Release; a refused init forgets only the pointer.
+        EXPECT_EQ(AsioDriverListInstance()->CurrentIndex(), 0);
+        EXPECT_EQ(g_pAsioDriver != nullptr, c.pointerKept);
+        if (std::strcmp(c.faults, "init") == 0)
+        {
+            EXPECT_STREQ(g_AsioStaticData.driverInfo.errorMessage, "Demo driver: init refused by its fault switch");
+        }
+        if (std::strcmp(c.faults, "getLatencies") == 0)
+        {
+            EXPECT_EQ(std::count_if(log.begin(), log.end(),
+                                    [](const std::string& s) { return s.rfind("inputLatency", 0) == 0; }),
+                      0);
+        }
+        CAsio::Release();
+        EXPECT_EQ(AsioDriverListInstance()->CurrentIndex(), -1);
+        EXPECT_EQ(g_pAsioDriver, nullptr);
+        ClearDriverSwitches();
+    }
+}
+
+// Rates: a driver reporting nonsense is set to 48000 Hz; one that refuses the
+// requested rate keeps its own, and the engine then runs at the driver's rate.
+TEST_F(AsioHost, RateDecisions)
+{
+    const struct
+    {
+        float requested;
+        DWORD rate;
+        DWORD firstRate;
+        const char* faults;
+        float used;
+        bool setDefault;
+    } cases[] = {
+        {96000.0f, 48000, 0, "", 48000.0f, true},
+        {96000.0f, 48000, 384000, "", 48000.0f, true},
+        {48000.0f, 44100, ~0u, "setSampleRate", 44100.0f, false},
+        {44100.0f, 96000, ~0u, "", 44100.0f, false},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.rate);
+        g_fRequestedSamplingFreq = c.requested;
+        g_fSamplingFreq = 48000.0f;
+        SetNumber("Rate", c.rate);
+        if (c.firstRate != ~0u)
+            SetNumber("FirstRate", c.firstRate);
+        SetText(HKEY_LOCAL_MACHINE, kEntry, "Faults", c.faults);
+        const size_t mark = LogLines().size();
+        testing::internal::CaptureStdout();
+        ASSERT_EQ(CAsio::Init(), 1);
+        testing::internal::GetCapturedStdout();
+        const std::vector<std::string> log = LogSince(mark);
+        EXPECT_EQ(g_fSamplingFreq, c.used);
+        EXPECT_EQ(g_fPrevSamplingFreq, c.used);
+        EXPECT_EQ(LfoBufLen, static_cast<int>(2.0f * c.used));
+        EXPECT_EQ(Has(log, "CAsio::InitAsioStaticData() Setting default sample rate =  48000"), c.setDefault);
+        char line[80];
+        std::snprintf(line, sizeof line, "CAsio::Init() g_fSamplingFreq = %f", static_cast<double>(c.used));
+        EXPECT_TRUE(Has(log, line));
+        if (c.setDefault)
+            std::snprintf(line, sizeof line, "CAsio::InitAsioStaticData() using sampleRate = 48000");
+        else
+            std::snprintf(line, sizeof line, "CAsio::InitAsioStaticData() using sampleRate = %f",
+                          static_cast<double>(c.used));
+        EXPECT_TRUE(Has(log, line)) << line;
+        CAsio::Release();
+        ClearDriverSwitches();
+    }
+}
+
+TEST_F(AsioHost, StartFaultAndNoOutputReady)
+{
+    SetText(HKEY_LOCAL_MACHINE, kEntry, "Faults", "start outputReady");
+    testing::internal::CaptureStdout();
+    ASSERT_EQ(CAsio::Init(), 1);
+    EXPECT_NE(testing::internal::GetCapturedStdout().find("ASIOOutputReady(); - Not supported"), std::string::npos);
+    EXPECT_EQ(g_AsioStaticData.postOutput, 0);
+    EXPECT_NE(ASIOStart(), ASE_OK);
+}
+
+TEST_F(AsioHost, NoDriverAnswersAndHarmlessRelease)
+{
+    CAsio::Release();
+    CAsio::Release();
+    ASSERT_EQ(g_pAsioDriver, nullptr);
+    EXPECT_FALSE(loadAsioDriver("No such driver"));
+
+    ASIODriverInfo info = {};
+    EXPECT_EQ(ASIOInit(&info), ASE_NotPresent);
+    EXPECT_STREQ(info.name, "No ASIO Driver");
+    EXPECT_EQ(info.driverVersion, 0);
+    long a = 5, b = 5, c = 5, d = 5;
+    EXPECT_EQ(ASIOGetChannels(&a, &b), ASE_NotPresent);
+    EXPECT_EQ(ASIOGetBufferSize(&a, &b, &c, &d), ASE_NotPresent);
+    EXPECT_TRUE(a == 0 && b == 0 && c == 0 && d == 0);
+    a = b = 5;
+    EXPECT_EQ(ASIOGetLatencies(&a, &b), ASE_NotPresent);
+    EXPECT_TRUE(a == 0 && b == 0);
+    ASIOChannelInfo ci = {};
+    EXPECT_EQ(ASIOGetChannelInfo(&ci), ASE_NotPresent);
+    EXPECT_EQ(ci.channelGroup, -1);
+    EXPECT_STREQ(ci.name, "None");
+    ASIOBufferInfo bi[2] = {};
+    bi[0].buffers[0] = bi[1].buffers[1] = &a;
+    EXPECT_EQ(ASIOCreateBuffers(bi, 2, 256, nullptr), ASE_NotPresent);
+    EXPECT_TRUE(!bi[0].buffers[0] && !bi[1].buffers[1]);
+    for (ASIOError e : {ASIOStart(), ASIOStop(), ASIOSetSampleRate(48000.0), ASIODisposeBuffers(), ASIOOutputReady()})
+        EXPECT_EQ(e, ASE_NotPresent);
+    EXPECT_EQ(ASIOExit(), ASE_OK);
+}
+
+TEST_F(AsioHost, InitReleaseCyclesLeakNoHandleOrMemory)
+{
+    auto cycle = [] {
+        testing::internal::CaptureStdout();
+        ASSERT_EQ(CAsio::Init(), 1);
+        testing::internal::GetCapturedStdout();
+        ASSERT_EQ(ASIOStart(), ASE_OK);
+        Sleep(20);
+        CAsio::Release();
+        CAsio::Release();
+    };
+    cycle();
+    DWORD handles = 0, after = 0;
+    GetProcessHandleCount(GetCurrentProcess(), &handles);
+    const DWORD mem = g_dwMemCount.load(), blocks = g_dwMemBlockCount.load();
+    for (int i = 0; i < 5; ++i)
+        cycle();
+    GetProcessHandleCount(GetCurrentProcess(), &after);
+    EXPECT_EQ(after, handles);
+    EXPECT_EQ(g_dwMemCount.load(), mem);
+    EXPECT_EQ(g_dwMemBlockCount.load(), blocks);
+    // Every driver object the host made has been released again.
+    auto canUnload = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("tq-demo-asio.dll"), "DllCanUnloadNow")));
+    ASSERT_NE(canUnload, nullptr);
+    EXPECT_EQ(canUnload(), S_OK);
+}
+
+// ---------------------------------------------------------------------------
+// Streaming: the demo driver plays a recording as fast as the host returns; the
+// file it records must hold exactly what the offline path makes of the recording.
+
+struct StreamCase
+{
+    bool bStereo;
+    const char* faults;  // "timeInfo": the driver calls bufferSwitch instead
+};
+
+class AsioStream : public AsioHost, public ::testing::WithParamInterface<StreamCase>
+{
+};
+
+TEST_P(AsioStream, OutputMatchesTheOfflineEngineAndTheTunerReadsTheString)
+{
+    const StreamCase& sc = GetParam();
+    constexpr int B = 256;
+    WavAudio in;
+    std::string err;
+    ASSERT_TRUE(ReadWavFile(TestDataPath("clean-A2-30c.wav"), &in, &err)) << err;
+    // A right channel that differs from the left, so the two modes differ.
+    std::vector<float> right(in.channels[0]);
+    for (float& v : right)
+        v = std::trunc(v * 0.5f);
+    in.channels.push_back(right);
+    const std::string dir = TestLogDirectory();
+    const std::string inPath = dir + "/stream-in.wav", outPath = dir + "/stream-out.wav";
+    ASSERT_TRUE(WriteWavFile(inPath, in, WavSampleFormat::Pcm16, &err)) << err;
+    std::remove(outPath.c_str());
+
+    SetText(HKEY_LOCAL_MACHINE, kEntry, "WavIn", WindowsPath(inPath));
+    SetText(HKEY_LOCAL_MACHINE, kEntry, "WavOut", WindowsPath(outPath));
+    SetText(HKEY_LOCAL_MACHINE, kEntry, "Faults", sc.faults);
+    SetNumber("RealTime", 0);
+    g_iRequestedBlockSize = B;
+    g_iInputChannels = sc.bStereo ? 1 : 0;
+    m_Engine.m_Tuner2.SelectString(1);
+
+    testing::internal::CaptureStdout();
+    ASSERT_EQ(CAsio::Init(), 1);
+    testing::internal::GetCapturedStdout();
+    const long nBlocks = static_cast<long>(in.NumFrames() / B);
+    ASSERT_EQ(ASIOStart(), ASE_OK);
+    float measured = 0.0f;
+    for (int waited = 0; g_lAsioBlocks.load() < nBlocks && waited < 60000; waited += 2)
+    {
+        Sleep(2);
+        if (m_Engine.m_Tuner2.m_fMeasuredFreq.load() > 0.0f)
+            measured = m_Engine.m_Tuner2.m_fMeasuredFreq.load();
+    }
+    EXPECT_EQ(ASIOStop(), ASE_OK);
+    ASSERT_GE(g_lAsioBlocks.load(), nBlocks);
+    // The played string is A2 (30 cents flat): the reading must be that note.
+    EXPECT_LT(std::fabs(1200.0 * std::log2(measured / 110.0)), 50.0) << measured;
+
+    WavAudio out;
+    ASSERT_TRUE(ReadWavFile(outPath, &out, &err)) << err;
+    ASSERT_EQ(out.NumChannels(), 2);
+    ASSERT_GE(out.NumFrames(), static_cast<size_t>(nBlocks * B));
+
+    OfflineTuner offline;
+    OfflineTunerOptions options;
+    options.iBlockSize = B;
+    options.iString = 1;
+    options.bStereo = sc.bStereo;
+    ASSERT_TRUE(offline.Start(48000.0f, options, &err)) << err;
+    long mismatches = 0;
+    for (long k = 0; k < nBlocks; ++k)
+    {
+        const size_t at = static_cast<size_t>(k) * B;
+        const int offset = static_cast<int>(k % 2) * B;
+        offline.Feed(in.channels[0].data() + at, in.channels[1].data() + at);
+        for (int c = 0; c < 2; ++c)
+        {
+            const float* expect = offline.Engine().m_Level.m_fOutput.Channel(c) + offset;
+            for (int i = 0; i < B; ++i)
+                mismatches += AsioSampleToFloat(AsioSampleFromFloat(expect[i])) != out.channels[c][at + i];
+        }
+    }
+    EXPECT_EQ(mismatches, 0);
+    EXPECT_GT(*std::max_element(out.channels[0].begin(), out.channels[0].end()), 1000.0f);
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, AsioStream,
+                         ::testing::Values(StreamCase{false, ""}, StreamCase{true, ""}, StreamCase{false, "timeInfo"}),
+                         [](const ::testing::TestParamInfo<StreamCase>& p) {
+                             return std::string(p.param.bStereo ? "Stereo" : "Mono") +
+                                    (*p.param.faults ? "BufferSwitch" : "TimeInfo");
+                         });
+
+// ---------------------------------------------------------------------------
+// The driver list, built afresh from entries added beside the demo driver's.
+
+namespace {
+
+const char kMissingClsid[] = "{0B5E1D7A-1111-4A2B-8C3D-000000000001}";
+const char kBrokenClsid[] = "{0B5E1D7A-1111-4A2B-8C3D-000000000002}";
+const char kLongName[] = "A driver description well over thirty-two characters";
+
+class AsioDriverListTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        // Keys enumerate in name order: "aa-dup" comes before "ASIO4ALL v2".
+        AddEntry("aa-dup", kAsioDriverName, kDemoClsid());
+        AddEntry("bb-missing", "Missing", kMissingClsid);
+        AddEntry("cc-broken", "Broken", kBrokenClsid);
+        AddEntry("dd-long", kLongName, kDemoClsid());
+        SetText(HKEY_CLASSES_ROOT, std::string("CLSID\\") + kMissingClsid + "\\InprocServer32", nullptr,
+                "C:\\no such folder\\missing.dll");
+        // A file that exists but is no driver: it cannot be opened.
+        SetText(HKEY_CLASSES_ROOT, std::string("CLSID\\") + kBrokenClsid + "\\InprocServer32", nullptr,
+                WindowsPath(TestDataPath("clean-A2-30c.wav")));
+    }
+    void TearDown() override
+    {
+        for (const char* key : {"aa-dup", "bb-missing", "cc-broken", "dd-long"})
+            RegDeleteTreeA(HKEY_LOCAL_MACHINE, (std::string("software\\asio\\") + key).c_str());
+        for (const char* clsid : {kMissingClsid, kBrokenClsid})
+            RegDeleteTreeA(HKEY_CLASSES_ROOT, (std::string("CLSID\\") + clsid).c_str());
+    }
+    static std::string kDemoClsid()
+    {
+        char buf[64] = {};
+        DWORD size = sizeof buf - 1;
+        RegGetValueA(HKEY_LOCAL_MACHINE, kEntry, "CLSID", RRF_RT_REG_SZ, nullptr, buf, &size);
+        return buf;
+    }
+    static void AddEntry(const char* key, const char* description, const std::string& clsid)
+    {
+        const std::string path = std::string("software\\asio\\") + key;
+        SetText(HKEY_LOCAL_MACHINE, path, "CLSID", clsid);
+        SetText(HKEY_LOCAL_MACHINE, path, "Description", description);
+    }
+    static std::vector<std::string> Names(const CAsioDriverList& list, int size)
+    {
+        std::vector<std::string> names;
+        for (int i = 0; i < list.NumDrivers(); ++i)
+        {
+            std::vector<char> buf(static_cast<size_t>(size));
+            EXPECT_EQ(list.DriverName(i, buf.data(), size), 0);
+            EXPECT_EQ(list.Entry(i)->number, i);
+            names.push_back(buf.data());
+        }
+        return names;
+    }
+};
+
+} // namespace
+
+TEST_F(AsioDriverListTest, OrderDuplicatesLongNamesAndMissingServers)
+{
+    CAsioDriverList list;
+    // Name order: "aa-dup" before "ASIO4ALL v2". The entry without a server file is
+    // left out and the numbers close up.
+    const std::string cut = std::string(kLongName, 28) + "...";
+    EXPECT_EQ(Names(list, 32), (std::vector<std::string>{kAsioDriverName, kAsioDriverName, "Broken", cut}));
+    EXPECT_EQ(Names(list, 128), (std::vector<std::string>{kAsioDriverName, kAsioDriverName, "Broken", kLongName}));
+    EXPECT_EQ(list.DriverName(list.NumDrivers(), nullptr, 32), DRVERR_INVALID_PARAM);
+    char buf[32];
+    EXPECT_EQ(list.DriverName(list.NumDrivers(), buf, 32), DRVERR_DEVICE_NOT_FOUND);
+
+    // The first of two equal descriptions wins; a long name matches only cut.
+    ASSERT_TRUE(list.LoadDriver(kAsioDriverName));
+    EXPECT_EQ(list.CurrentIndex(), 0);
+    EXPECT_EQ(std::string(list.Entry(0)->szName), kAsioDriverName);
+    void* p = nullptr;
+    EXPECT_EQ(list.OpenDriver(0, &p), DRVERR_DEVICE_ALREADY_OPEN);
+    EXPECT_EQ(list.OpenDriver(0, nullptr), DRVERR_INVALID_PARAM);
+    EXPECT_FALSE(list.LoadDriver(kLongName));
+    EXPECT_TRUE(list.LoadDriver(cut.c_str()));
+    EXPECT_EQ(list.CurrentIndex(), 3);
+    list.RemoveCurrentDriver();
+    EXPECT_EQ(g_pAsioDriver, nullptr);
+}
+
+TEST_F(AsioDriverListTest, ADriverThatCannotBeOpenedBringsThePreviousOneBack)
+{
+    CAsioDriverList list;
+    ASSERT_TRUE(list.LoadDriver(kAsioDriverName));
+    IAsioDriver* const pFirst = g_pAsioDriver;
+    ASSERT_NE(pFirst, nullptr);
+    EXPECT_FALSE(list.LoadDriver("Broken"));
+    EXPECT_EQ(list.CurrentIndex(), 0);
+    EXPECT_NE(g_pAsioDriver, nullptr);
+    EXPECT_EQ(g_pAsioDriver, list.Entry(0)->pDriver);
+    list.RemoveCurrentDriver();
+    EXPECT_FALSE(list.LoadDriver("Broken"));
+    EXPECT_EQ(list.CurrentIndex(), -1);
+    EXPECT_EQ(g_pAsioDriver, nullptr);
+}
+
+// Not a check: the CPU the driver's thread and the host's callback (engine
+// included) take per block, printed for the record. Run with
+// --gtest_also_run_disabled_tests --gtest_filter=*CpuPerBlock*.
+TEST_F(AsioHost, DISABLED_CpuPerBlock)
+{
+    const std::string wav = WindowsPath(TestDataPath("clean-A2-30c.wav"));
+    SetText(HKEY_LOCAL_MACHINE, kEntry, "WavIn", wav);
+    g_iRequestedBlockSize = 1200;
+    auto cpuSeconds = [] {
+        FILETIME c, e, k, u;
+        GetProcessTimes(GetCurrentProcess(), &c, &e, &k, &u);
+        auto secs = [](FILETIME t) {
+            return (static_cast<double>(t.dwHighDateTime) * 4294967296.0 + t.dwLowDateTime) * 1e-7;
+        };
+        return secs(k) + secs(u);
+    };
+    for (DWORD realTime : {1u, 0u})
+    {
+        SetNumber("RealTime", realTime);
+        testing::internal::CaptureStdout();
+        ASSERT_EQ(CAsio::Init(), 1);
+        testing::internal::GetCapturedStdout();
+        const double cpu0 = cpuSeconds();
+        const DWORD t0 = GetTickCount();
+        ASSERT_EQ(ASIOStart(), ASE_OK);
+        Sleep(realTime ? 10000 : 3000);
+        ASIOStop();
+        const double cpu = cpuSeconds() - cpu0;
+        const long blocks = g_lAsioBlocks.load();
+        std::printf("%s: %ld blocks of 1200 frames in %lu ms, CPU %.1f us per block (%.2f %% of a 25 ms block)\n",
+                    realTime ? "real time" : "as fast as the host returns", blocks,
+                    static_cast<unsigned long>(GetTickCount() - t0), 1e6 * cpu / static_cast<double>(blocks),
+                    100.0 * cpu / static_cast<double>(blocks) / 0.025);
+        CAsio::Release();
+    }
+}
