@@ -15,10 +15,13 @@ export WINEPREFIX="$BUILD/wineprefix"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
+# configure_and_build DIR [CMAKE ARGS...]: configures and builds everything, or only
+# the targets listed in TQ_TARGETS.
 configure_and_build() {
   local dir=$1; shift
   cmake -S "$ROOT" -B "$dir" -G Ninja "$@"
-  cmake --build "$dir" -j "$JOBS"
+  # shellcheck disable=SC2086
+  cmake --build "$dir" -j "$JOBS" ${TQ_TARGETS:+--target $TQ_TARGETS}
 }
 
 # Starts an X server without a screen on a free display for Windows programs that
