@@ -15,6 +15,7 @@
 
 #include "app/SystemQuery.h"
 #include "engine/DspEngine.h"
+#include "tools/EchoText.h"
 #include "tools/NumberText.h"
 #include "tools/OfflineTuner.h"
 #include "tools/WavFile.h"
@@ -39,25 +40,6 @@ const char kUsage[] =
     "12000 to 192000 Hz. Memory: about 12 MB per minute of 48000 Hz mono audio,\n"
     "twice that for stereo; a recording that would not fit is refused.\n"
     "Exit status: 0 done, 1 the engine could not start, 2 bad option or input.\n";
-
-// Echoed text (paths, option values) must not break the one-line error or the
-// summary's lines, so control characters are shown as '?'.
-std::string Printable(const std::string& s)
-{
-    std::string r(s);
-    for (char& c : r)
-    {
-        const unsigned char u = static_cast<unsigned char>(c);
-        if (u < 0x20 || u == 0x7F)
-            c = '?';
-    }
-    return r;
-}
-
-std::string Quoted(const std::string& s)
-{
-    return "'" + Printable(s) + "'";
-}
 
 // "%.*f", without the "-0.00" that rounding a tiny negative value gives.
 std::string Fixed(double v, int iDecimals)
