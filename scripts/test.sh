@@ -3,6 +3,7 @@
 #   native Linux under AddressSanitizer + UndefinedBehaviorSanitizer (all tests),
 #   native Linux under ThreadSanitizer (the tests that run threads),
 #   native release (the tools: an analyser smoke run and the benchmarks),
+#   the fuzz targets (clang, libFuzzer): a short run of each over its seeds,
 #   Windows i686 (the product's target: everything must build),
 #   Windows x86_64 (everything builds; the test programs run under wine64, with
 #   Xvfb as the display for the Direct3D test).
@@ -59,6 +60,25 @@ check_analyze "$BUILD/native-release/tq-analyze"
 echo "benchmarks: $(grep -c '"name"' "$BUILD/native-release/bench.json") results in bench.json"
 "$BUILD/native-release/tq-snapshot" --out "$BUILD/native-release/panel.png" --measured 108.0 --string 1
 echo "snapshot: $BUILD/native-release/panel.png"
+
+# A short regression run of every fuzz target over its seeds: a fixed number of
+# inputs from a fixed seed, a few seconds each, into a corpus thrown away after.
+if command -v clang++ >/dev/null 2>&1; then
+  echo "== fuzz targets, short run"
+  build_fuzzers
+  for name in "${FUZZ_TARGETS[@]}"; do
+    work="$BUILD/fuzz/regression/$name"
+    rm -rf "$work"
+    if ! run_fuzzer "$name" "$work" -runs=50000 -seed=1 >"$BUILD/fuzz/regression-$name.log" 2>&1; then
+      tail -n 30 "$BUILD/fuzz/regression-$name.log" >&2
+      echo "test: tq-fuzz-$name failed" >&2
+      exit 1
+    fi
+    echo "tq-fuzz-$name: $(grep -oE 'cov: [0-9]+' "$BUILD/fuzz/regression-$name.log" | tail -n 1), no fault in 50000 inputs"
+  done
+else
+  echo "== fuzz targets skipped: no clang"
+fi
 
 echo "== Windows i686"
 configure_and_build "$BUILD/win32" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchain-i686-w64-mingw32.cmake" \
