@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <new>
 #include <ostream>
 #include <string>
 #include <utility>
@@ -313,8 +314,12 @@ int RunAnalyzeCommand(int argc, const char* const* argv, std::ostream& out, std:
             return Fail(err, kAnalyzeFailed, "cannot write the output");
         return kAnalyzeOk;
     }
-    catch (const std::exception&)
+    catch (const std::bad_alloc&)
     {
         return Fail(err, kAnalyzeFailed, "out of memory");
+    }
+    catch (const std::exception& e)
+    {
+        return Fail(err, kAnalyzeFailed, e.what());
     }
 }
