@@ -1,8 +1,9 @@
 #include "render/BmpFile.h"
 
+#include "app/FileRead.h"
+
 #include <cstdlib>
 #include <fstream>
-#include <iterator>
 #include <utility>
 
 namespace {
@@ -89,10 +90,15 @@ bool DecodeBmp(const std::vector<std::uint8_t>& bytes, RgbImage* pImage, std::st
     const std::int32_t iHeight = std::abs(iSignedHeight);
     if (iWidth <= 0 || iHeight <= 0 || iWidth > 16384 || iHeight > 16384)
         return Fail(pError, "bad bitmap size");
-    const size_t nOffset = Get32(bytes, 10);
-    const size_t nStride = static_cast<size_t>(BmpRowStride(iWidth));
-    if (nOffset < kBmpHeaderSize || bytes.size() < nOffset + nStride * iHeight)
+    // In 64 bits: offset plus pixel bytes can pass 4 GB, which a 32-bit size_t
+    // would wrap into a small number and let the rows be read from before the buffer.
+    const std::uint64_t uOffset = Get32(bytes, 10);
+    const std::uint64_t uStride = static_cast<std::uint64_t>(BmpRowStride(iWidth));
+    if (uOffset < kBmpHeaderSize || bytes.size() < uOffset + uStride * static_cast<std::uint64_t>(iHeight))
         return Fail(pError, "bitmap pixels cut short");
+    // Both now fit the buffer, so in size_t too.
+    const size_t nOffset = static_cast<size_t>(uOffset);
+    const size_t nStride = static_cast<size_t>(uStride);
     RgbImage image(iWidth, iHeight);
     for (int row = 0; row < iHeight; ++row)
     {
@@ -107,6 +113,13 @@ bool DecodeBmp(const std::vector<std::uint8_t>& bytes, RgbImage* pImage, std::st
 
 bool WriteBmpFile(const std::string& path, const RgbImage& image, std::string* pError)
 {
+    const std::string sProblem = RegularFileProblem(path, true);
+    if (!sProblem.empty())
+    {
+        if (pError)
+            *pError = "cannot write " + path + ": " + sProblem;
+        return false;
+    }
     const std::vector<std::uint8_t> bytes = EncodeBmp(image);
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     if (out)
@@ -124,14 +137,11 @@ bool WriteBmpFile(const std::string& path, const RgbImage& image, std::string* p
 
 bool ReadBmpFile(const std::string& path, RgbImage* pImage, std::string* pError)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
+    std::vector<std::uint8_t> bytes;
+    if (!ReadWholeFile(path, kBmpMaxFileSize, &bytes, pError))
     {
         *pImage = RgbImage();
-        if (pError)
-            *pError = "cannot open " + path;
         return false;
     }
-    const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     return DecodeBmp(bytes, pImage, pError);
 }

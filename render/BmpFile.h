@@ -37,5 +37,9 @@ std::vector<std::uint8_t> EncodeBmp(const RgbImage& image);
 // one line in *pError for anything else.
 bool DecodeBmp(const std::vector<std::uint8_t>& bytes, RgbImage* pImage, std::string* pError);
 
+// The reader's file size limit: the panel's textures are a few hundred kilobytes,
+// and 16 MB still holds a 2048 x 2048 picture.
+constexpr std::uint64_t kBmpMaxFileSize = std::uint64_t{16} << 20;
+
 bool WriteBmpFile(const std::string& path, const RgbImage& image, std::string* pError);
 bool ReadBmpFile(const std::string& path, RgbImage* pImage, std::string* pError);

@@ -1,5 +1,7 @@
 #include "render/FontRenderer.h"
 
+#include "app/FileRead.h"
+
 #include <ft2build.h>
 #include FT_FREETYPE_H
 
@@ -78,6 +80,10 @@ bool CFontRenderer::Open(const std::string& path, int iPixelHeight, std::string*
         m_pImpl = std::make_unique<Impl>();
         return false;
     };
+    // FreeType would block for ever opening a FIFO.
+    const std::string sProblem = RegularFileProblem(path);
+    if (!sProblem.empty())
+        return fail("cannot load the font " + path + ": " + sProblem);
     if (FT_Init_FreeType(&d.library) != 0)
         return fail("cannot start FreeType");
     if (FT_New_Face(d.library, path.c_str(), 0, &d.face) != 0)

@@ -43,3 +43,23 @@ start_virtual_display() {
   fi
   export DISPLAY=":$n"
 }
+
+# The libFuzzer targets (fuzz/), built with clang under AddressSanitizer and
+# UndefinedBehaviorSanitizer in build/fuzz; named tq-fuzz-NAME for each NAME here.
+FUZZ_TARGETS=(wav bmp png numbers analyze)
+build_fuzzers() {
+  CC=clang CXX=clang++ cmake -S "$ROOT" -B "$BUILD/fuzz" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DTQ_WERROR=ON -DTQ_SANITIZE=address,undefined -DTQ_FUZZ=ON -DTQ_BUILD_TESTS=OFF >/dev/null
+  cmake --build "$BUILD/fuzz" -j "$JOBS" --target tq-fuzzers
+}
+
+# run_fuzzer NAME CORPUS [libFuzzer options...]: runs one target from the
+# repository root (the command-line target's seeds name files there) on CORPUS,
+# where new inputs go, and the checked-in seeds, which are never written to.
+# Inputs that fail land in $BUILD/fuzz/crashes/NAME/. The status is the fuzzer's.
+run_fuzzer() {
+  local name=$1 corpus=$2; shift 2
+  mkdir -p "$corpus" "$BUILD/fuzz/crashes/$name"
+  (cd "$ROOT" && "$BUILD/fuzz/fuzz/tq-fuzz-$name" -artifact_prefix="$BUILD/fuzz/crashes/$name/" \
+    -timeout=20 -rss_limit_mb=2560 "$@" "$corpus" "$ROOT/fuzz/seeds/$name")
+}

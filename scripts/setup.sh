@@ -8,6 +8,8 @@ PACKAGES=(
   googletest libbenchmark-dev
   libfreetype-dev fonts-liberation zlib1g-dev
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
+  # The fuzz targets: clang and its libFuzzer runtime.
+  clang libclang-rt-14-dev
   # Wine for both Windows widths: wine64 runs 64-bit programs and starts 32-bit
   # ones through the 32-bit loader of wine32 (the product's width).
   wine64 wine32:i386

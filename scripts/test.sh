@@ -3,6 +3,7 @@
 #   native Linux under AddressSanitizer + UndefinedBehaviorSanitizer (all tests),
 #   native Linux under ThreadSanitizer (the tests that run threads),
 #   native release (the tools: an analyser smoke run and the benchmarks),
+#   the fuzz targets (clang, libFuzzer): a short run of each over its seeds,
 #   Windows i686 (the product's target) and x86_64: the test programs of both run
 #   under Wine, with Xvfb as the display for the Direct3D test.
 set -euo pipefail
@@ -59,6 +60,21 @@ check_analyze "$BUILD/native-release/tq-analyze"
 echo "benchmarks: $(grep -c '"name"' "$BUILD/native-release/bench.json") results in bench.json"
 "$BUILD/native-release/tq-snapshot" --out "$BUILD/native-release/panel.png" --measured 108.0 --string 1
 echo "snapshot: $BUILD/native-release/panel.png"
+
+# A short regression run of every fuzz target over its seeds: a fixed number of
+# inputs from a fixed seed, a few seconds each, into a corpus thrown away after.
+echo "== fuzz targets, short run"
+build_fuzzers
+for name in "${FUZZ_TARGETS[@]}"; do
+  work="$BUILD/fuzz/regression/$name"
+  rm -rf "$work"
+  if ! run_fuzzer "$name" "$work" -runs=50000 -seed=1 >"$BUILD/fuzz/regression-$name.log" 2>&1; then
+    tail -n 30 "$BUILD/fuzz/regression-$name.log" >&2
+    echo "test: tq-fuzz-$name failed" >&2
+    exit 1
+  fi
+  echo "tq-fuzz-$name: $(grep -oE 'cov: [0-9]+' "$BUILD/fuzz/regression-$name.log" | tail -n 1), no fault in 50000 inputs"
+done
 
 # Both Windows widths run their test programs under Wine: i686 is the product's
 # target, x86_64 keeps the code honest for the other width. wine64 starts 32-bit

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "app/SystemQuery.h"
+#include "tests/TestSupport.h"
 #include "tools/AnalyzeCommand.h"
 #include "tools/PluckedString.h"
 #include "tools/WavFile.h"
@@ -92,7 +94,7 @@ TEST_F(AnalyzeCommandTest, CommandLinesRunOrFailWithOneErrorLineAndStatusTwo)
     fs::resize_file(cut, fs::file_size(cut) - 1);  // an interrupted copy
     const std::string text = (m_Dir / "text.wav").string();
     std::ofstream(text) << "just some text, long enough to look like a header\n";
-    const std::vector<Args> bad = {
+    std::vector<Args> bad = {
         {}, {"--csv"}, {"--bogus", wav}, {"-x", wav}, {"--tuning=5", wav}, {wav, wav}, {wav, "--tuning"},
         {"--tuning", "12x", wav}, {"--tuning", "", wav}, {"--tuning", " 5", wav}, {"--tuning", "5.0", wav},
         {"--tuning", "32", wav}, {"--tuning", "-1", wav}, {"--tuning", "99999999999999999999", wav},
@@ -102,7 +104,10 @@ TEST_F(AnalyzeCommandTest, CommandLinesRunOrFailWithOneErrorLineAndStatusTwo)
         {"--input-gain", "1e999", wav}, {"--input-gain", "1,5", wav}, {"--input-gain", ".", wav},
         {(m_Dir / "missing.wav").string()}, {text}, {cut}, {m_Dir.string()}, {""},
         {(m_Dir / "line\nbreak.wav").string()},
+        {Write("loud.wav", {{0.0f, 1e20f * 32768.0f}}, WavSampleFormat::Float32)},
     };
+    if (!TestFifoPath().empty())
+        bad.push_back({TestFifoPath()});  // would block in the open
     for (const Args& args : bad)
     {
         SCOPED_TRACE(::testing::PrintToString(args));
@@ -201,6 +206,45 @@ TEST_F(AnalyzeCommandTest, SummaryShowsNoteAndGuidanceOfTheLeftChannelAfterTheIn
         for (const std::string& s : c.wanted)
             EXPECT_NE(r.sOut.find(s), std::string::npos) << "no [" << s << "] in\n" << r.sOut;
     }
+}
+
+TEST_F(AnalyzeCommandTest, RecordingsThatWouldNotFitInMemoryAreRefusedUpFront)
+{
+    // The system reports 2 MB free. Ten seconds of 48000 Hz mono take 1.92 MB as
+    // samples and fit; stereo, or CSV text for 25-frame blocks, does not; nor does
+    // a 4 GB recording, which is refused before a byte of it is read.
+    const SystemQuery saved = g_SystemQuery;
+    g_SystemQuery.ReadMemory = [](unsigned long long* pAvailable, unsigned long long* pTotal) {
+        *pAvailable = 2000000;
+        *pTotal = 4000000;
+        return 1;
+    };
+    const std::vector<float> tenSeconds(480000, 0.0f);
+    const std::string mono = Write("mono.wav", {tenSeconds}), stereo = Write("stereo.wav", {tenSeconds, tenSeconds});
+    std::vector<unsigned char> header;
+    std::string err;
+    ASSERT_TRUE(EncodeWav(WavAudio{48000, {{0.0f, 0.0f}}}, WavSampleFormat::Pcm16, &header, &err)) << err;
+    for (int i = 0; i < 4; ++i)
+        header[40 + static_cast<size_t>(i)] = i ? 0xFF : 0xF0;  // data chunk of 0xFFFFFFF0 bytes
+    header.resize(44);
+    const std::string huge = (m_Dir / "huge.wav").string();
+    std::ofstream(huge, std::ios::binary).write(reinterpret_cast<const char*>(header.data()), 44);
+    fs::resize_file(huge, 44 + 0xFFFFFFF0ull);  // sparse: costs no disk
+    const struct { Args args; bool bFits; } cases[] = {
+        {{mono}, true}, {{stereo}, false}, {{"--csv", "--block-size", "25", mono}, false}, {{huge}, false},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(::testing::PrintToString(c.args));
+        const Result r = Analyze(c.args);
+        EXPECT_EQ(r.iStatus, c.bFits ? kAnalyzeOk : kAnalyzeBadInput) << r.sErr;
+        if (!c.bFits)
+        {
+            ExpectOneErrorLine(r);
+            EXPECT_NE(r.sErr.find("MB per minute"), std::string::npos) << r.sErr;
+        }
+    }
+    g_SystemQuery = saved;
 }
 
 TEST_F(AnalyzeCommandTest, OutputThatCannotBeWrittenIsAFailure)

@@ -8,6 +8,10 @@
 
 #include "app/Log.h"
 
+#if !defined(_WIN32)
+#include <sys/stat.h>
+#endif
+
 std::string TestDataPath(const std::string& name)
 {
     return std::string(TQ_TEST_DATA_DIR) + "/" + name;
@@ -43,6 +47,19 @@ const char* TestLogDirectory()
 {
     static const TempLogFolder folder;
     return folder.sPath.c_str();
+}
+
+std::string TestFifoPath()
+{
+#if defined(_WIN32)
+    return std::string();
+#else
+    static const std::string path = [] {
+        const std::string p = std::string(TestLogDirectory()) + "/fifo";
+        return mkfifo(p.c_str(), 0600) == 0 ? p : std::string();
+    }();
+    return path;
+#endif
 }
 
 std::vector<std::string> ReadTextLines(const std::string& path)

@@ -9,6 +9,10 @@ std::string TestDataPath(const std::string& name);
 // Folder (made once per run) where the test programs' own log file lives.
 const char* TestLogDirectory();
 
+// A FIFO in the test folder (made on first use), whose open blocks until a writer
+// comes; empty where the system has none (Windows).
+std::string TestFifoPath();
+
 // Lines of a text file; empty when it cannot be read.
 std::vector<std::string> ReadTextLines(const std::string& path);
 

@@ -60,6 +60,22 @@ TEST(BmpFile, HeadersPaddingRoundTripAndDamage)
     }
 }
 
+// Headers whose pixel offset plus pixel bytes pass 4 GB (1 x 64 at offset
+// 0xFFFFFF00, 4096 x 4096 at 0xFD000000): summed in a 32-bit size they wrap to a
+// few bytes and the rows would be read from outside the 54-byte file.
+TEST(BmpFile, OffsetsPastFourGigabytesAreCutShortNotWrapped)
+{
+    for (const char* name : {"bmp-offset-wraps-1x64.bmp", "bmp-offset-wraps-4096x4096.bmp"})
+    {
+        SCOPED_TRACE(name);
+        RgbImage image(1, 1);
+        std::string error;
+        EXPECT_FALSE(ReadBmpFile(TestDataPath(name), &image, &error));
+        EXPECT_NE(error.find("cut short"), std::string::npos) << error;
+        EXPECT_EQ(image.iWidth, 0);
+    }
+}
+
 TEST(TextureArt, SixFilesOfFixedSizeSameBytesEveryRun)
 {
     const struct { const char* name; int w, h; } want[] = {

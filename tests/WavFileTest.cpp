@@ -96,6 +96,8 @@ TEST(WavRead, AcceptedFilesLandInSixteenBitScale)
         {"empty chunk, chunk after data", Riff({Chunk("fact", {}), fmt, data, Chunk("id3 ", {9, 9, 9})}), 48000, e3},
         {"18-byte fmt", Riff({Chunk("fmt ", fmt18), data}), 48000, e3},
         {"RIFF size field 0", riffSize0, 48000, e3},
+        {"float at 100 times full scale", Riff({Fmt(3, 1, 48000, 32), Chunk("data", Le({0x42C80000, 0xC2C80000}, 4))}),
+         48000, {{3276800.0f, -3276800.0f}}},
     };
     for (const auto& c : cases)
     {
@@ -145,6 +147,10 @@ TEST(WavRead, BadFilesAreRefusedWithOneLineAndNoData)
         {"no data", Riff({fmt, Chunk("LIST", {1, 2})}), "no data"},
         {"NaN sample", Riff({Fmt(3, 1, 48000, 32), Chunk("data", Le({0x3F000000, 0x7FC00000}, 4))}), "NaN"},
         {"infinite sample", Riff({Fmt(3, 1, 48000, 32), Chunk("data", Le({0x7F800000}, 4))}), "NaN"},
+        // 1e20, 1e34 and 100.01: no recording, and no reading may be made of them.
+        {"1e20 sample", Riff({Fmt(3, 1, 48000, 32), Chunk("data", Le({0, 0x60AD78EC}, 4))}), "full scale"},
+        {"1e34 sample", Riff({Fmt(3, 1, 48000, 32), Chunk("data", Le({0x77F684DF}, 4))}), "full scale"},
+        {"just over the limit", Riff({Fmt(3, 1, 48000, 32), Chunk("data", Le({0x42C8051F}, 4))}), "full scale"},
     };
     for (const auto& c : cases)
     {

@@ -3,16 +3,20 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <new>
 #include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "app/SystemQuery.h"
 #include "engine/DspEngine.h"
+#include "tools/EchoText.h"
 #include "tools/NumberText.h"
 #include "tools/OfflineTuner.h"
 #include "tools/WavFile.h"
@@ -34,27 +38,9 @@ const char kUsage[] =
     "  --help           show this text\n"
     "\n"
     "Input: RIFF WAV, 16/24/32-bit integer PCM or 32-bit float, mono or stereo,\n"
-    "12000 to 192000 Hz.\n"
+    "12000 to 192000 Hz. Memory: about 12 MB per minute of 48000 Hz mono audio,\n"
+    "twice that for stereo; a recording that would not fit is refused.\n"
     "Exit status: 0 done, 1 the engine could not start, 2 bad option or input.\n";
-
-// Echoed text (paths, option values) must not break the one-line error or the
-// summary's lines, so control characters are shown as '?'.
-std::string Printable(const std::string& s)
-{
-    std::string r(s);
-    for (char& c : r)
-    {
-        const unsigned char u = static_cast<unsigned char>(c);
-        if (u < 0x20 || u == 0x7F)
-            c = '?';
-    }
-    return r;
-}
-
-std::string Quoted(const std::string& s)
-{
-    return "'" + Printable(s) + "'";
-}
 
 // "%.*f", without the "-0.00" that rounding a tiny negative value gives.
 std::string Fixed(double v, int iDecimals)
@@ -240,6 +226,46 @@ std::string Summary(const CommandLine& cl, const WavAudio& audio, OfflineTuner& 
     return s;
 }
 
+// The memory a run takes: the samples as floats, one read-out row per block and
+// the CSV text (or, for the summary, the pitch of every block) before it is written.
+std::uint64_t MemoryNeeded(const WavInfo& info, const CommandLine& cl)
+{
+    constexpr std::uint64_t kCsvRowBytes = 80;
+    const std::uint64_t uBlock = static_cast<std::uint64_t>(cl.options.iBlockSize);
+    const std::uint64_t uBlocks = (info.uFrames + uBlock - 1) / uBlock;
+    return info.uFrames * static_cast<std::uint64_t>(info.iChannels) * sizeof(float) +
+           uBlocks * (sizeof(OfflineTunerRow) + (cl.bCsv ? kCsvRowBytes : sizeof(float)));
+}
+
+// What a run may take: the memory the system has free and, in a 32-bit build, at
+// most 1 GB, as a larger single block is rarely found in its address space.
+std::uint64_t MemoryAvailable()
+{
+    std::uint64_t uLimit = sizeof(void*) < 8 ? std::uint64_t{1} << 30 : ~std::uint64_t{0};
+    unsigned long long ullAvailable = 0, ullTotal = 0;
+    if (g_SystemQuery.ReadMemory && g_SystemQuery.ReadMemory(&ullAvailable, &ullTotal))
+        uLimit = std::min<std::uint64_t>(uLimit, ullAvailable);
+    return uLimit;
+}
+
+std::string Megabytes(double dBytes)
+{
+    return Fixed(dBytes / 1e6, 1) + " MB";
+}
+
+// Empty when the recording fits in memory, else why not.
+std::string MemoryProblem(const WavInfo& info, const CommandLine& cl)
+{
+    const std::uint64_t uNeeded = MemoryNeeded(info, cl), uAvailable = MemoryAvailable();
+    if (uNeeded <= uAvailable)
+        return std::string();
+    WavInfo minute = info;
+    minute.uFrames = 60 * static_cast<std::uint64_t>(info.iSampleRate);
+    return "too long to analyse here: needs " + Megabytes(static_cast<double>(uNeeded)) + " (" +
+           Megabytes(static_cast<double>(MemoryNeeded(minute, cl))) + " per minute of this audio), " +
+           Megabytes(static_cast<double>(uAvailable)) + " free";
+}
+
 int Fail(std::ostream& err, int iStatus, const std::string& sMessage)
 {
     err << "tq-analyze: " << Printable(sMessage) << '\n';
@@ -264,9 +290,14 @@ int RunAnalyzeCommand(int argc, const char* const* argv, std::ostream& out, std:
         }
         else
         {
+            WavInfo info;
             WavAudio audio;
             std::string sError;
-            if (!ReadWavFile(cl.sPath, &audio, &sError))
+            if (ReadWavInfo(cl.sPath, &info, &sError))
+                sError = MemoryProblem(info, cl);
+            if (sError.empty())
+                ReadWavFile(cl.sPath, &audio, &sError);
+            if (!sError.empty())
                 return Fail(err, kAnalyzeBadInput, Quoted(cl.sPath) + ": " + sError);
 
             OfflineTuner tuner;
@@ -283,8 +314,12 @@ int RunAnalyzeCommand(int argc, const char* const* argv, std::ostream& out, std:
             return Fail(err, kAnalyzeFailed, "cannot write the output");
         return kAnalyzeOk;
     }
-    catch (const std::exception&)
+    catch (const std::bad_alloc&)
     {
         return Fail(err, kAnalyzeFailed, "out of memory");
+    }
+    catch (const std::exception& e)
+    {
+        return Fail(err, kAnalyzeFailed, e.what());
     }
 }

@@ -58,6 +58,9 @@ std::string CheckPanelScene(const PanelScene& scene)
         return "tuning out of range";
     if (scene.iString < 0 || scene.iString >= Tuner2::kNumStrings)
         return "string out of range";
+    // The estimator publishes nothing higher; the read-out has no note for it.
+    if (scene.fMeasured > Tuner::kMaxFreq)
+        return "the measured frequency lies in 0..2000 Hz";
     if (scene.bPower != 0 && scene.bPower != 1)
         return "power must be 0 or 1";
     if (scene.bTuner != 0 && scene.bTuner != 1)

@@ -1,5 +1,7 @@
 #include "tools/PngFile.h"
 
+#include "app/FileRead.h"
+
 // The inflate input is then a pointer to const, as our bytes are.
 #define ZLIB_CONST
 #include <zlib.h>
@@ -65,6 +67,14 @@ std::vector<std::uint8_t> EncodePng(const RgbImage& image)
 
 bool WritePngFile(const std::string& path, const RgbImage& image, std::string* pError)
 {
+    // A FIFO or device would block the open or swallow the picture.
+    const std::string sProblem = RegularFileProblem(path, true);
+    if (!sProblem.empty())
+    {
+        if (pError)
+            *pError = "cannot write " + path + ": " + sProblem;
+        return false;
+    }
     const std::vector<std::uint8_t> bytes = EncodePng(image);
     if (bytes.empty())
     {
@@ -286,21 +296,11 @@ bool DecodePng(const std::vector<std::uint8_t>& bytes, RgbImage* pImage, std::st
 
 bool ReadPngFile(const std::string& path, RgbImage* pImage, std::string* pError)
 {
-    std::ifstream file(path, std::ios::binary);
-    if (!file)
-        return Fail(pError, "cannot open " + path);
-    std::vector<std::uint8_t> bytes;
-    char buffer[1 << 14];
     // Compressed data never needs more than about the raw size of the largest picture.
-    constexpr size_t kMaxFileSize = size_t{kPngMaxPixels} * 4 * 2;
-    while (file.read(buffer, sizeof buffer) || file.gcount() > 0)
-    {
-        bytes.insert(bytes.end(), buffer, buffer + file.gcount());
-        if (bytes.size() > kMaxFileSize)
-            return Fail(pError, path + " is too large for a PNG the reader takes");
-    }
-    if (file.bad())
-        return Fail(pError, "cannot read " + path);
+    constexpr std::uint64_t kMaxFileSize = kPngMaxPixels * 4 * 2;
+    std::vector<std::uint8_t> bytes;
+    if (!ReadWholeFile(path, kMaxFileSize, &bytes, pError))
+        return false;
     std::string why;
     if (!DecodePng(bytes, pImage, &why))
         return Fail(pError, path + ": " + why);

@@ -1,16 +1,16 @@
 #include "tools/WavFile.h"
 
+#include "app/FileRead.h"
+
 #include <algorithm>
 #include <cstdarg>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <new>
 #include <stdexcept>
-#include <system_error>
 
 namespace {
 
@@ -213,7 +213,11 @@ std::string DecodeData(ByteSource& src, std::uint64_t uStart, std::uint32_t uLen
 {
     const size_t nFrames = uLength / static_cast<std::uint32_t>(f.iFrameBytes);
     pAudio->iSampleRate = static_cast<int>(f.uRate);
-    pAudio->channels.assign(static_cast<size_t>(f.iChannels), std::vector<float>(nFrames));
+    // Each channel is sized where it lives: a filled temporary copied into place
+    // would double the peak memory of a long recording.
+    pAudio->channels.resize(static_cast<size_t>(f.iChannels));
+    for (std::vector<float>& channel : pAudio->channels)
+        channel.resize(nFrames);
 
     const size_t nSlabFrames = 4096;
     std::vector<unsigned char> slab(nSlabFrames * static_cast<size_t>(f.iFrameBytes));
@@ -234,6 +238,10 @@ std::string DecodeData(ByteSource& src, std::uint64_t uStart, std::uint32_t uLen
                 // the rest of the file, so such a file is refused outright.
                 if (!std::isfinite(x))
                     return "invalid float sample (NaN or infinity) at frame " + std::to_string(start + i);
+                if (std::fabs(x) > kWavMaxFloatSample * 32768.0f)
+                    return Format("float sample %g at frame %llu is far beyond full scale (at most +-%g)",
+                                  static_cast<double>(x / 32768.0f), static_cast<unsigned long long>(start + i),
+                                  static_cast<double>(kWavMaxFloatSample));
                 pAudio->channels[static_cast<size_t>(c)][start + i] = x;
             }
         }
@@ -241,7 +249,8 @@ std::string DecodeData(ByteSource& src, std::uint64_t uStart, std::uint32_t uLen
     return std::string();
 }
 
-std::string Parse(ByteSource& src, WavAudio* pAudio)
+// Walks the chunks; with pAudio null it stops at the data chunk with *pInfo filled.
+std::string Parse(ByteSource& src, WavInfo* pInfo, WavAudio* pAudio)
 {
     const std::uint64_t uSize = src.Size();
     unsigned char head[12];
@@ -275,7 +284,9 @@ std::string Parse(ByteSource& src, WavAudio* pAudio)
             if (uLength % static_cast<std::uint32_t>(info.iFrameBytes) != 0)
                 return Format("truncated data: %u bytes is not a whole number of %d-byte frames", uLength,
                               info.iFrameBytes);
-            return DecodeData(src, uContent, uLength, info, pAudio);
+            *pInfo = WavInfo{static_cast<int>(info.uRate), info.iChannels,
+                             uLength / static_cast<std::uint32_t>(info.iFrameBytes)};
+            return pAudio ? DecodeData(src, uContent, uLength, info, pAudio) : std::string();
         }
 
         if (uLength > uLeft)
@@ -313,7 +324,8 @@ bool ParseSource(ByteSource& src, WavAudio* pAudio, std::string* pError)
     std::string sError;
     try
     {
-        sError = Parse(src, pAudio);
+        WavInfo info;
+        sError = Parse(src, &info, pAudio);
     }
     catch (const std::bad_alloc&)
     {
@@ -326,6 +338,23 @@ bool ParseSource(ByteSource& src, WavAudio* pAudio, std::string* pError)
     return Finish(sError, pAudio, pError);
 }
 
+// Opens a regular file only: a FIFO would block in the open, a device never end.
+std::string OpenFile(const std::string& path, std::ifstream* pIn, std::uint64_t* pSize)
+{
+    const std::string sProblem = RegularFileProblem(path);
+    if (!sProblem.empty())
+        return sProblem;
+    pIn->open(path, std::ios::binary);
+    if (!*pIn)
+        return "cannot open the file";
+    pIn->seekg(0, std::ios::end);
+    const std::streamoff size = pIn->tellg();
+    if (size < 0)
+        return "cannot read the file";
+    *pSize = static_cast<std::uint64_t>(size);
+    return std::string();
+}
+
 } // namespace
 
 bool ParseWav(const unsigned char* pData, size_t nSize, WavAudio* pAudio, std::string* pError)
@@ -336,28 +365,40 @@ bool ParseWav(const unsigned char* pData, size_t nSize, WavAudio* pAudio, std::s
 
 bool ReadWavFile(const std::string& path, WavAudio* pAudio, std::string* pError)
 {
-    namespace fs = std::filesystem;
     *pAudio = WavAudio();
-    std::error_code ec;
-    const fs::file_status st = fs::status(fs::path(path), ec);
-    if (!fs::exists(st))
-        return Finish("no such file", pAudio, pError);
-    if (fs::is_directory(st))
-        return Finish("is a directory, not a WAV file", pAudio, pError);
-
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return Finish("cannot open the file", pAudio, pError);
-    in.seekg(0, std::ios::end);
-    const std::streamoff size = in.tellg();
-    if (size < 0)
-        return Finish("cannot read the file", pAudio, pError);
-    FileSource src(in, static_cast<std::uint64_t>(size));
+    std::ifstream in;
+    std::uint64_t uSize = 0;
+    const std::string sProblem = OpenFile(path, &in, &uSize);
+    if (!sProblem.empty())
+        return Finish(sProblem, pAudio, pError);
+    FileSource src(in, uSize);
     return ParseSource(src, pAudio, pError);
 }
 
-bool WriteWavFile(const std::string& path, const WavAudio& audio, WavSampleFormat format, std::string* pError)
+bool ReadWavInfo(const std::string& path, WavInfo* pInfo, std::string* pError)
 {
+    *pInfo = WavInfo();
+    std::ifstream in;
+    std::uint64_t uSize = 0;
+    std::string sError = OpenFile(path, &in, &uSize);
+    if (sError.empty())
+    {
+        FileSource src(in, uSize);
+        sError = Parse(src, pInfo, nullptr);
+    }
+    if (sError.empty())
+        return true;
+    *pInfo = WavInfo();
+    if (pError)
+        *pError = sError;
+    return false;
+}
+
+bool EncodeWav(const WavAudio& audio, WavSampleFormat format, std::vector<unsigned char>* pBytes,
+               std::string* pError)
+{
+    std::vector<unsigned char>& v = *pBytes;
+    v.clear();
     auto fail = [pError](const char* sz) {
         if (pError)
             *pError = sz;
@@ -374,7 +415,6 @@ bool WriteWavFile(const std::string& path, const WavAudio& audio, WavSampleForma
     if (uData > 0xFFFFFFF0ull)
         return fail("too much audio for one WAV file");
 
-    std::vector<unsigned char> v;
     v.reserve(static_cast<size_t>(uData) + 44);
     v.insert(v.end(), {'R', 'I', 'F', 'F'});
     PutLe32(v, static_cast<std::uint32_t>(36 + uData));
@@ -407,7 +447,22 @@ bool WriteWavFile(const std::string& path, const WavAudio& audio, WavSampleForma
             }
         }
     }
+    return true;
+}
 
+bool WriteWavFile(const std::string& path, const WavAudio& audio, WavSampleFormat format, std::string* pError)
+{
+    auto fail = [pError](const std::string& s) {
+        if (pError)
+            *pError = s;
+        return false;
+    };
+    std::vector<unsigned char> v;
+    if (!EncodeWav(audio, format, &v, pError))
+        return false;
+    const std::string sProblem = RegularFileProblem(path, true);
+    if (!sProblem.empty())
+        return fail(sProblem);
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     if (!out)
         return fail("cannot create the file");
