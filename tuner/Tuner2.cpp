@@ -1,6 +1,8 @@
 #include "tuner/Tuner2.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 
 #include "engine/Analyser.h"
@@ -121,6 +123,51 @@ void Tuner2::SelectString(int iString)
         m_fTargetFreq.store(m_fStringFreq[iTuning][iString], kRelaxed);
 }
 
+bool Tuner2::IsPeak(int iBand) const
+{
+    // A note lifts its own band above both neighbours and well above the bands two
+    // semitones away; the slopes of rumble, hum skirts and leakage from a loud
+    // neighbour do not. Bands beyond the ends count as silent.
+    const int iNumBands = m_pAnalyser->NumBands();
+    auto held = [&](int b) { return b >= 0 && b < iNumBands ? m_pAnalyser->HeldPeak(b) : 0.0f; };
+    const float h = held(iBand);
+    return h >= held(iBand - 1) && h >= held(iBand + 1) && h > kPeakMargin * held(iBand - 2) &&
+           h > kPeakMargin * held(iBand + 2);
+}
+
+int Tuner2::FindBand() const
+{
+    const int iNumBands = m_pAnalyser ? m_pAnalyser->NumBands() : 0;
+    float fLoudest = 0.0f;
+    for (int b = 0; b < iNumBands; ++b)
+        fLoudest = std::max(fLoudest, m_pAnalyser->HeldPeak(b));
+
+    // The lowest band that sounds: above the fixed level, not buried under the
+    // loudest band, and a peak of its own.
+    int iBand = -1;
+    for (int b = 0; b < iNumBands && iBand < 0; ++b)
+    {
+        const float h = m_pAnalyser->HeldPeak(b);
+        if (h > kBandThreshold && h > kSoundingShare * fLoudest && IsPeak(b))
+            iBand = b;
+    }
+    if (iBand < 0)
+        return -1;
+
+    // Wound strings and many pickups give a fundamental far weaker than its octave,
+    // and it may fade first: a clear peak an octave below is the string itself.
+    auto holds = [&](int b) { return b >= 0 && m_pAnalyser->HeldPeak(b) > kFundamentalShare * fLoudest && IsPeak(b); };
+    if (holds(iBand - 12))
+        iBand -= 12;
+    // As a string fades its upper partials may outlast the lower ones; while the
+    // band tracked so far still holds a clear peak, its octave, twelfth and double
+    // octave are its own partials, not a new note.
+    const int iRise = iBand - m_iTrackedBand;
+    if ((iRise == 12 || iRise == 19 || iRise == 24) && holds(m_iTrackedBand))
+        iBand = m_iTrackedBand;
+    return iBand;
+}
+
 int Tuner2::NearestNote(float f)
 {
     const float* pNote = g_pNoteFreq.load(std::memory_order_acquire);
@@ -142,19 +189,19 @@ int Tuner2::NearestNote(float f)
 
 CSampleBuffer* Tuner2::Process(const CSampleBuffer* pIn, int iOffset)
 {
-    // Band search: the lowest band whose held peak says a note is sounding.
-    int iBand = -1;
-    const int iNumBands = m_pAnalyser ? m_pAnalyser->NumBands() : 0;
-    for (int b = 0; b < iNumBands; ++b)
-    {
-        if (m_pAnalyser->HeldPeak(b) > kBandThreshold)
-        {
-            iBand = b;
-            break;
-        }
-    }
+    const int iBand = FindBand();
     if (iBand >= 0)
+    {
         m_fTrackingFreq.store(m_pAnalyser->BandFrequency(iBand), kRelaxed);
+        // Periods measured around another note would spoil the new note's run, and
+        // its reading no longer applies.
+        if (std::abs(iBand - m_iTrackedBand) > 1)
+        {
+            m_Tuner.Restart();
+            m_Tuner.SetMeasured(0.0f);
+        }
+        m_iTrackedBand = iBand;
+    }
 
     // The cascade follows the tracked band; through silence it stays on the last one.
     const float fCentre = m_fTrackingFreq.load(kRelaxed);
@@ -169,6 +216,7 @@ CSampleBuffer* Tuner2::Process(const CSampleBuffer* pIn, int iOffset)
 
     if (iBand >= 0)
     {
+        m_Tuner.m_fGuideFreq = fCentre;
         m_Tuner.Process(&m_fOutput, iOffset);
         const float fMeasured = m_Tuner.Measured();
         m_fMeasuredFreq.store(fMeasured, kRelaxed);
