@@ -71,7 +71,15 @@ private:
     // The band of the lowest sounding note, or -1 when none sounds.
     int FindBand() const;
     bool IsPeak(int iBand) const;
+    void HoldBandPeaks();
+    float BandPeak(int iBand) const;
 
     const Analyser* m_pAnalyser = nullptr;
     int m_iTrackedBand = -1;
+    static constexpr int kMaxHeldBands = 128;
+    static constexpr float kMinHoldSeconds = 0.03f;  // a period of the lowest string, and some
+    bool m_bOwnHold = false;
+    int m_iHoldCount = 0;
+    float m_afHoldAcc[kMaxHeldBands] = {};
+    float m_afHeld[kMaxHeldBands] = {};
 };
