@@ -4,8 +4,8 @@
 # gains and prints, per gain, family and string:
 #   - the share of blocks that carry a pitch from 0.4 s on and read within 50
 #     cents of the string as played (its note moved by the file's cents);
-#   - how many detuned recordings show the right word ("tune up" when flat,
-#     "tune down" when sharp) as their most frequent lit word;
+#   - how many recordings 30 and 10 cents out show the right word ("tune up"
+#     when flat, "tune down" when sharp) as their most frequent lit word;
 #   - the median time of the first pitch.
 # Usage: scripts/evaluate.sh FOLDER [--gains "0.5 1 2 5"] [tq-analyze options]
 set -euo pipefail
@@ -33,9 +33,9 @@ for g in $gains; do
     esac
     want=""
     case $cents in +0 | -0 | 0) ;; +*) want="tune down" ;; -*) want="tune up" ;; esac
-    # One line per recording: family note pitched near word-ok first-pitch name top-word
+    # One line per recording: family note pitched near word-ok first-pitch name top-word cents
     "$analyze" "$@" --csv --input-gain "$g" --string "$s" "$f" |
-      awk -F, -v fam="$family" -v note="$note" -v name="$name" -v want="$want" \
+      awk -F, -v fam="$family" -v note="$note" -v name="$name" -v want="$want" -v detune="${cents#[+-]}" \
           -v played="$(awk -v h="$hz" -v c="$cents" 'BEGIN { printf "%.6f", h * 2 ^ (c / 1200) }')" '
         NR == 1 { next }
         $3 >= 1 && first == "" { first = $1 }
@@ -50,14 +50,14 @@ for g in $gains; do
           top = ""; for (w in count) if (top == "" || count[w] > count[top]) top = w
           ok = want == "" ? "-" : (top == want ? 1 : 0)
           gsub(/ /, "_", top)
-          printf "%s %s %d %d %s %s %s %s\n", fam, note, pitched, near, ok, (first == "" ? "-" : first), name, (top == "" ? "none" : top)
+          printf "%s %s %d %d %s %s %s %s %s\n", fam, note, pitched, near, ok, (first == "" ? "-" : first), name, (top == "" ? "none" : top), detune
         }' >>"$rows"
   done
   echo "== input gain $g"
   awk '
     function line(label, k) {
       share = P[k] ? 100 * N[k] / P[k] : 0
-      printf "%-12s %6.1f %% of %5d   %2d of %2d   %5.3f s\n", label, share, P[k], W[k], D[k], median(k)
+      printf "%-12s %6.1f %% of %5d   %2d of %2d   %2d of %2d   %5.3f s\n", label, share, P[k], W[k, 30], D[k, 30], W[k, 10], D[k, 10], median(k)
     }
     function median(k,   i, j, t, n) {
       n = T[k, 0]
@@ -67,7 +67,7 @@ for g in $gains; do
     }
     function add(k) {
       P[k] += $3; N[k] += $4
-      if ($5 != "-") { D[k]++; W[k] += $5 }
+      if ($5 != "-") { D[k, $9]++; W[k, $9] += $5 }
       if ($6 != "-") T[k, ++T[k, 0]] = $6
     }
     {
@@ -77,7 +77,7 @@ for g in $gains; do
       if ($3 && $4 < 0.98 * $3) bad = bad sprintf("  %s: %d of %d pitched blocks within 50 cents\n", $7, $4, $3)
     }
     END {
-      printf "%-12s %-17s %-10s %s\n", "", "within 50 cents", "right word", "first pitch (median)"
+      printf "%-12s %-17s %-9s %-9s %s\n", "", "within 50 cents", "word 30c", "word 10c", "first pitch (median)"
       split("E2 A2 D3 G3 B3 E4", order, " ")
       for (f in fam) {
         for (i = 1; i <= 6; i++) if ((f " " order[i]) in P) line(f " " order[i], f " " order[i])

@@ -4,15 +4,18 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "engine/StreamParams.h"
 #include "tests/TestSupport.h"
 #include "tools/OfflineTuner.h"
 #include "tools/PluckedString.h"
 #include "tools/WavFile.h"
 #include "tuner/ReadOut.h"
+#include "tuner/Tuner2.h"
 
 namespace {
 
@@ -233,38 +236,37 @@ TEST(DecayToSilence, ReadsTheNoteThenNothing)
 }
 
 // The lowest and the highest string of every tuning (36.71 to 392 Hz), across
-// sample rates and block sizes: each tuning takes the next pairing of rate and
+// sample rates and block sizes: each tuning takes the next pairings of rate and
 // block, so all twelve pairings are met without running every one for all.
 TEST(EveryTuning, LowestAndHighestStringsAtEveryRateAndBlock)
 {
     const float kRates[3] = {44100.0f, 48000.0f, 96000.0f};
     const int kBlocks[4] = {64, 256, 1200, 2000};
-    const int kLowest[5] = {28, 26, 26, 28, 24};   // note index of string 0 per shape
-    const int kHighest[5] = {52, 52, 50, 53, 46};  // and of string 5
-    const struct { int iShape, iShift; } kTunings[32] = {
-        {1, -12}, {1, -11}, {0, -12}, {1, -10}, {0, -11}, {1, -9}, {0, -10}, {1, -8}, {0, -9}, {1, -7}, {0, -8},
-        {1, -6},  {0, -7},  {1, -5},  {0, -6},  {1, -4}, {0, -5}, {1, -3},  {0, -4}, {4, 0},  {1, -2}, {0, -3},
-        {1, -1},  {2, 0},   {1, -2},  {1, 0},   {0, -1}, {3, 0},  {0, 0},   {0, 1},  {0, 2},  {0, 3}};
+    float afHz[32][6];  // the tunings as the tuner holds them
+    {
+        SetStreamFormat(48000.0f, 1200);
+        Tuner2 table;
+        ASSERT_EQ(1, table.Init());
+        std::memcpy(afHz, table.m_fStringFreq, sizeof(afHz));
+        table.Release();
+    }
     for (int i = 0; i < 32; ++i)
         for (int iString : {0, 5})
         {
             const int k = 2 * i + iString / 5;
-            const float fRate = kRates[k % 3];
             OfflineTunerOptions options;
             options.iTuning = i;
             options.iString = iString;
             options.iBlockSize = kBlocks[(k / 3) % 4];
-            const int iNote = (iString ? kHighest : kLowest)[kTunings[i].iShape] + kTunings[i].iShift;
-            const double dHz = 440.0 * std::pow(2.0, (iNote - 57) / 12.0);
-            SCOPED_TRACE("tuning " + std::to_string(i) + " string " + std::to_string(iString) + ", " +
-                         std::to_string(dHz) + " Hz at " + std::to_string(fRate) + " Hz, block " +
-                         std::to_string(options.iBlockSize));
             PluckedStringParams p;
-            p.fFrequency = static_cast<float>(dHz);
-            p.fSampleRate = fRate;
+            p.fFrequency = afHz[i][iString];
+            p.fSampleRate = kRates[k % 3];
             p.fSeconds = 1.6f;
             p.fPeak = 6000.0f;
-            Read(RenderPluckedString(p), dHz, 0.9, fRate, options).ExpectTheNote();
+            SCOPED_TRACE("tuning " + std::to_string(i) + " string " + std::to_string(iString) + ", " +
+                         std::to_string(p.fFrequency) + " Hz at " + std::to_string(p.fSampleRate) +
+                         " Hz, block " + std::to_string(options.iBlockSize));
+            Read(RenderPluckedString(p), p.fFrequency, 0.9, p.fSampleRate, options).ExpectTheNote();
         }
 }
 
