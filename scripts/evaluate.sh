@@ -1,35 +1,89 @@
 #!/usr/bin/env bash
 # Runs tq-analyze over a folder of recordings named like "steel-E2+30c.wav"
-# (timbre, note of a standard-tuning string, detuning in cents) and counts how
-# often the read-out shows the right note and, for detuned files, the right word.
-# Usage: scripts/evaluate.sh FOLDER [tq-analyze options, e.g. --input-gain 5]
+# (family, note of a standard-tuning string, detuning in cents) at several input
+# gains and prints, per gain, family and string:
+#   - the share of blocks that carry a pitch from 0.4 s on and read within 50
+#     cents of the string as played (its note moved by the file's cents);
+#   - how many recordings 30 and 10 cents out show the right word ("tune up"
+#     when flat, "tune down" when sharp) as their most frequent lit word;
+#   - the median time of the first pitch.
+# Usage: scripts/evaluate.sh FOLDER [--gains "0.5 1 2 5"] [tq-analyze options]
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
-folder=${1:?usage: evaluate.sh FOLDER [options]}
+folder=${1:?usage: evaluate.sh FOLDER [--gains LIST] [tq-analyze options]}
 shift
+gains="0.5 1 2 5"
+if [ "${1:-}" = "--gains" ]; then gains=${2:?--gains needs a list}; shift 2; fi
 analyze="$BUILD/native-release/tq-analyze"
 [ -x "$analyze" ] || configure_and_build "$BUILD/native-release" -DCMAKE_BUILD_TYPE=Release -DTQ_BUILD_TESTS=OFF >/dev/null
 
-total=0 notes=0 words=0 detuned=0
-for f in "$folder"/*.wav; do
-  name=$(basename "$f" .wav)
-  note=$(sed -E 's/^[a-z]+-([A-G][0-9]).*/\1/' <<<"$name")
-  cents=$(sed -E 's/.*([+-][0-9]+)c$/\1/' <<<"$name")
-  case $note in E2) s=0 ;; A2) s=1 ;; D3) s=2 ;; G3) s=3 ;; B3) s=4 ;; E4) s=5 ;; *) continue ;; esac
-  out=$("$analyze" "$@" --string "$s" "$f")
-  got=$(sed -nE 's/^stable reading: .*\(([A-G#0-9]+)\).*/\1/p' <<<"$out")
-  word=$(sed -nE 's/^verdict: (.*)/\1/p' <<<"$out")
-  want=""
-  if [ "${cents#+}" != "0" ] && [ "$cents" != "-0" ]; then
-    if [ "${cents:0:1}" = "+" ]; then want="tune down"; else want="tune up"; fi
-  fi
-  total=$((total + 1))
-  mark="ok"
-  if [ "$got" = "$note" ]; then notes=$((notes + 1)); else mark="WRONG NOTE"; fi
-  if [ -n "$want" ]; then
-    detuned=$((detuned + 1))
-    if [ "$word" = "$want" ]; then words=$((words + 1)); elif [ "$mark" = ok ]; then mark="WRONG WORD"; fi
-  fi
-  printf '%-16s %-6s %-10s %s\n' "$name" "${got:-none}" "${word}" "$mark"
+rows=$(mktemp)
+trap 'rm -f "$rows"' EXIT
+for g in $gains; do
+  : >"$rows"
+  for f in "$folder"/*.wav; do
+    name=$(basename "$f" .wav)
+    family=${name%%-*}
+    note=$(sed -E 's/^[a-z]+-([A-G][0-9]).*/\1/' <<<"$name")
+    cents=$(sed -E 's/.*([+-][0-9]+)c$/\1/' <<<"$name")
+    case $note in
+      E2) s=0 hz=82.4069 ;; A2) s=1 hz=110.0 ;; D3) s=2 hz=146.8324 ;;
+      G3) s=3 hz=195.9977 ;; B3) s=4 hz=246.9417 ;; E4) s=5 hz=329.6276 ;;
+      *) continue ;;
+    esac
+    want=""
+    case $cents in +0 | -0 | 0) ;; +*) want="tune down" ;; -*) want="tune up" ;; esac
+    # One line per recording: family note pitched near word-ok first-pitch name top-word cents
+    "$analyze" "$@" --csv --input-gain "$g" --string "$s" "$f" |
+      awk -F, -v fam="$family" -v note="$note" -v name="$name" -v want="$want" -v detune="${cents#[+-]}" \
+          -v played="$(awk -v h="$hz" -v c="$cents" 'BEGIN { printf "%.6f", h * 2 ^ (c / 1200) }')" '
+        NR == 1 { next }
+        $3 >= 1 && first == "" { first = $1 }
+        $3 >= 1 && $1 >= 0.4 {
+          pitched++
+          cents = 1200 * log($3 / played) / log(2)
+          if (cents < 0) cents = -cents
+          if (cents <= 50) near++
+        }
+        $7 != "" { count[$7]++ }
+        END {
+          top = ""; for (w in count) if (top == "" || count[w] > count[top]) top = w
+          ok = want == "" ? "-" : (top == want ? 1 : 0)
+          gsub(/ /, "_", top)
+          printf "%s %s %d %d %s %s %s %s %s\n", fam, note, pitched, near, ok, (first == "" ? "-" : first), name, (top == "" ? "none" : top), detune
+        }' >>"$rows"
+  done
+  echo "== input gain $g"
+  awk '
+    function line(label, k) {
+      share = P[k] ? 100 * N[k] / P[k] : 0
+      printf "%-12s %6.1f %% of %5d   %2d of %2d   %2d of %2d   %5.3f s\n", label, share, P[k], W[k, 30], D[k, 30], W[k, 10], D[k, 10], median(k)
+    }
+    function median(k,   i, j, t, n) {
+      n = T[k, 0]
+      for (i = 1; i <= n; i++) for (j = i + 1; j <= n; j++)
+        if (T[k, j] < T[k, i]) { t = T[k, i]; T[k, i] = T[k, j]; T[k, j] = t }
+      return n == 0 ? 0 : (n % 2 ? T[k, (n + 1) / 2] : (T[k, n / 2] + T[k, n / 2 + 1]) / 2)
+    }
+    function add(k) {
+      P[k] += $3; N[k] += $4
+      if ($5 != "-") { D[k, $9]++; W[k, $9] += $5 }
+      if ($6 != "-") T[k, ++T[k, 0]] = $6
+    }
+    {
+      add($1 " " $2); add($1); add("all")
+      fam[$1] = 1; str[$2] = 1
+      if ($5 == "0") bad = bad sprintf("  %s shows %s most\n", $7, $8)
+      if ($3 && $4 < 0.98 * $3) bad = bad sprintf("  %s: %d of %d pitched blocks within 50 cents\n", $7, $4, $3)
+    }
+    END {
+      printf "%-12s %-17s %-9s %-9s %s\n", "", "within 50 cents", "word 30c", "word 10c", "first pitch (median)"
+      split("E2 A2 D3 G3 B3 E4", order, " ")
+      for (f in fam) {
+        for (i = 1; i <= 6; i++) if ((f " " order[i]) in P) line(f " " order[i], f " " order[i])
+        line(f, f)
+      }
+      line("all", "all")
+      printf "%s", bad
+    }' "$rows"
 done
-echo "right note: $notes of $total; right word on detuned files: $words of $detuned"

@@ -54,7 +54,11 @@ Lines Split(const std::string& s, char cEnd)
 // 1.5 s of a plucked string at 48000 Hz.
 std::vector<float> Pluck(float fHz, float fPeak = 12000.0f)
 {
-    return RenderPluckedString({fHz, 48000.0f, 1.5f, fPeak});
+    PluckedStringParams p;
+    p.fFrequency = fHz;
+    p.fSeconds = 1.5f;
+    p.fPeak = fPeak;
+    return RenderPluckedString(p);
 }
 
 void ExpectOneErrorLine(const Result& r)

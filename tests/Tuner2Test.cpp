@@ -194,18 +194,37 @@ TEST_F(Tuner2Unit, NearestNoteTiesToTheLowerNote)
     EXPECT_GE(iTies, 10);
 }
 
-TEST_F(Tuner2Unit, LowestBandAboveTheThresholdIsTrackedWhateverTheLevels)
+TEST_F(Tuner2Unit, BandOfTheLowestSoundingNoteIsTracked)
 {
-    EXPECT_EQ(m_Analyser.BandFrequency(12), Track({{12, 150.0f}, {31, 20000.0f}}));
-    EXPECT_EQ(m_Analyser.BandFrequency(31), Track({{12, 100.0f}, {31, 150.0f}}));  // the threshold does not count
-    EXPECT_EQ(m_Analyser.BandFrequency(0), Track({{0, 100.5f}, {59, 30000.0f}}));
-    EXPECT_EQ(m_Analyser.BandFrequency(59), Track({{59, 101.0f}}));
+    using Peaks = std::initializer_list<std::pair<int, float>>;
+    const struct { const char* szCase; Peaks peaks; int iBand; } kCases[] = {
+        {"lowest of two notes alike", {{12, 900.0f}, {31, 1000.0f}}, 12},
+        {"the fixed level does not count", {{12, Tuner2::kBandThreshold}, {30, 150.0f}}, 30},
+        {"a note far under the loudest is not the one played", {{17, 300.0f}, {36, 2000.0f}}, 36},
+        {"a skirt is no note: the peak above it is", {{16, 400.0f}, {17, 1000.0f}, {18, 300.0f}}, 17},
+        {"a slope of rumble is no note", {{0, 300.0f}, {1, 280.0f}, {2, 260.0f}, {24, 1000.0f}}, 24},
+        {"a fundamental 30 dB under its octave", {{12, 35.0f}, {24, 1100.0f}}, 12},
+        {"but not one 40 dB under", {{12, 11.0f}, {24, 1100.0f}}, 24},
+        {"strings under the bank: its lowest band", {{0, 60.0f}, {10, 2000.0f}}, 0},
+        {"the top band", {{59, 101.0f}}, 59},
+    };
+    for (const auto& c : kCases)
+        EXPECT_EQ(m_Analyser.BandFrequency(c.iBand), Track(c.peaks)) << c.szCase;
+
+    // While a string fades its fundamental may fall under its octave and twelfth:
+    // they stay its partials as long as it holds a clear peak.
+    Track({{17, 1000.0f}, {36, 800.0f}});
+    EXPECT_EQ(m_Analyser.BandFrequency(17), Track({{17, 90.0f}, {36, 800.0f}}));
+    EXPECT_EQ(m_Analyser.BandFrequency(36), Track({{17, 5.0f}, {36, 800.0f}}));
 
     // While a band sounds, the estimate is copied and named: 246.9 Hz is a B.
     m_Tuner.m_Tuner.SetMeasured(246.9f);
-    Track({{17, 500.0f}});
+    Track({{36, 500.0f}});
     EXPECT_EQ(246.9f, m_Tuner.m_fMeasuredFreq.load());
     EXPECT_EQ(12.0f, m_Tuner.m_fNoteNumber.load());
+    // A new note withdraws the old one's estimate until its own run is complete.
+    Track({{12, 500.0f}});
+    EXPECT_EQ(0.0f, m_Tuner.m_fMeasuredFreq.load());
 }
 
 TEST(Tuner2InEngine, ToneAt110HzReadsAThenSilenceClearsOnlyTheEstimate)

@@ -12,6 +12,12 @@ struct PluckedStringParams
     float fPluckPosition = 0.18f; // fraction of the string length from the bridge
     float fDecaySeconds = 1.5f;   // time constant of the fundamental
     int iHarmonics = 16;
+    // Levels of the first partials (1 = fundamental), replacing the pluck-position
+    // law for those partials: {0.05f, 1.0f} gives a fundamental 26 dB under its octave.
+    std::vector<float> partialLevels;
+    float fClipDrive = 0.0f;      // > 0: soft clipping like an overdriven amplifier
+    float fPickNoise = 0.0f;      // level of a 20 ms noise burst at the pluck, share of the peak
+    float fSilenceSeconds = 0.0f; // silence appended after the note
 };
 
 // Mono samples in 16-bit scale.

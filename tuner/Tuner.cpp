@@ -61,6 +61,9 @@ const CSampleBuffer* Tuner::Process(const CSampleBuffer* pIn, int iOffset)
         // Falling crossing, placed by linear interpolation between the two samples.
         const double dFrac = static_cast<double>(x[p]) / (static_cast<double>(x[n]) - x[p]);
         const double dTime = static_cast<double>(m_llClock + (n - iOffset)) - 1.0 - dFrac;
+        if (m_bHavePrev && m_fGuideFreq > 0.0f &&
+            (dTime - m_dPrevCrossingTime) * m_fGuideFreq < kMinPeriodShare * g_fSamplingFreq)
+            continue;
         m_fCrossing = static_cast<float>(p - dFrac);
         if (m_bHavePrev)
         {

@@ -12,6 +12,7 @@ public:
     static constexpr int kRunLength = 20;
     static constexpr float kMinFreq = 20.0f;    // accepted range, both bounds excluded
     static constexpr float kMaxFreq = 2000.0f;
+    static constexpr float kMinPeriodShare = 0.8f;
 
     float m_fLatestFreq = 0.0f;                  // last accepted frequency
     std::atomic<float> m_fMeasuredFreq{41.205f};  // published mean; read by the read-out
@@ -28,12 +29,23 @@ public:
     int m_iRunCount = 0;
     float m_fRun[kRunLength] = {};
     int m_bHavePrev = 0;
+    // The frequency the tracker expects (its band centre), 0 for none. A falling
+    // crossing sooner than kMinPeriodShare of its period after the last counted
+    // one belongs to an upper partial, not to a new period, and is passed over.
+    float m_fGuideFreq = 0.0f;
 
     int Init() { return 1; }
     void Release() {}
 
     // Examines channel 0 of the block at offset; returns the input unchanged.
     const CSampleBuffer* Process(const CSampleBuffer* pIn, int iOffset);
+
+    // Starts a new run at the next crossing; the published value stays.
+    void Restart()
+    {
+        m_iRunCount = 0;
+        m_bHavePrev = 0;
+    }
 
     float Measured() const { return m_fMeasuredFreq.load(std::memory_order_relaxed); }
     void SetMeasured(float f) { m_fMeasuredFreq.store(f, std::memory_order_relaxed); }

@@ -1,7 +1,10 @@
 #include "tuner/Tuner2.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <iterator>
 
 #include "engine/Analyser.h"
 #include "engine/NoteTable.h"
@@ -62,6 +65,10 @@ int Tuner2::Init()
     m_fMeasuredFreq.store(0.0f, kRelaxed);
     m_fTargetFreq.store(kDefaultTargetHz, kRelaxed);
     m_Tuner.SetMeasured(0.0f);
+    m_iTrackedBand = -1;
+    m_iHoldCount = 0;
+    std::fill(std::begin(m_afHoldAcc), std::end(m_afHoldAcc), 0.0f);
+    std::fill(std::begin(m_afHeld), std::end(m_afHeld), 0.0f);
     BuildTunings();
     return 1;
 }
@@ -121,6 +128,82 @@ void Tuner2::SelectString(int iString)
         m_fTargetFreq.store(m_fStringFreq[iTuning][iString], kRelaxed);
 }
 
+bool Tuner2::IsPeak(int iBand) const
+{
+    // A note lifts its own band above both neighbours and well above the bands two
+    // semitones away; the slopes of rumble, hum skirts and leakage from a loud
+    // neighbour do not. Bands beyond the ends count as silent.
+    const int iNumBands = std::min(m_pAnalyser->NumBands(), kMaxHeldBands);
+    auto held = [&](int b) { return b >= 0 && b < iNumBands ? BandPeak(b) : 0.0f; };
+    const float h = held(iBand);
+    return h >= held(iBand - 1) && h >= held(iBand + 1) && h > kPeakMargin * held(iBand - 2) &&
+           h > kPeakMargin * held(iBand + 2);
+}
+
+void Tuner2::HoldBandPeaks()
+{
+    // The analyser holds each band's peak over three blocks. With small blocks that
+    // is shorter than a period of the low strings, and a band sounding in its
+    // negative half-wave would look silent: then the peaks are held here over a
+    // window of whole blocks that spans at least one such period.
+    const int iNumBands = m_pAnalyser ? std::min(m_pAnalyser->NumBands(), kMaxHeldBands) : 0;
+    const int iWindow = static_cast<int>(std::ceil(g_fSamplingFreq * kMinHoldSeconds / g_iBlockSize));
+    m_bOwnHold = iWindow > 3;
+    if (!m_bOwnHold)
+        return;
+    for (int b = 0; b < iNumBands; ++b)
+        m_afHoldAcc[b] = std::max(m_afHoldAcc[b], m_pAnalyser->HeldPeak(b));
+    if (++m_iHoldCount < iWindow)
+        return;
+    for (int b = 0; b < iNumBands; ++b)
+    {
+        m_afHeld[b] = m_afHoldAcc[b];
+        m_afHoldAcc[b] = 0.0f;
+    }
+    m_iHoldCount = 0;
+}
+
+float Tuner2::BandPeak(int iBand) const
+{
+    return m_bOwnHold ? m_afHeld[iBand] : m_pAnalyser->HeldPeak(iBand);
+}
+
+int Tuner2::FindBand() const
+{
+    const int iNumBands = m_pAnalyser ? std::min(m_pAnalyser->NumBands(), kMaxHeldBands) : 0;
+    float fLoudest = 0.0f;
+    for (int b = 0; b < iNumBands; ++b)
+        fLoudest = std::max(fLoudest, BandPeak(b));
+
+    // The lowest band that sounds: above the fixed level, not buried under the
+    // loudest band, and a peak of its own.
+    int iBand = -1;
+    for (int b = 0; b < iNumBands && iBand < 0; ++b)
+    {
+        const float h = BandPeak(b);
+        if (h > kBandThreshold && h > kSoundingShare * fLoudest && IsPeak(b))
+            iBand = b;
+    }
+    if (iBand < 0)
+        return -1;
+
+    // Wound strings and many pickups give a fundamental far weaker than its octave,
+    // and it may fade first: a clear peak an octave below is the string itself.
+    auto holds = [&](int b) { return b >= 0 && BandPeak(b) > kFundamentalShare * fLoudest && IsPeak(b); };
+    // The lowest strings of the deepest tunings lie up to two semitones under the
+    // bank; their octave below is the lowest band.
+    const int iOctave = iBand - 12 >= -2 ? std::max(iBand - 12, 0) : -1;
+    if (holds(iOctave))
+        iBand = iOctave;
+    // As a string fades its upper partials may outlast the lower ones; while the
+    // band tracked so far still holds a clear peak, its octave, twelfth and double
+    // octave are its own partials, not a new note.
+    const int iRise = iBand - m_iTrackedBand;
+    if ((iRise == 12 || iRise == 19 || iRise == 24) && holds(m_iTrackedBand))
+        iBand = m_iTrackedBand;
+    return iBand;
+}
+
 int Tuner2::NearestNote(float f)
 {
     const float* pNote = g_pNoteFreq.load(std::memory_order_acquire);
@@ -142,19 +225,20 @@ int Tuner2::NearestNote(float f)
 
 CSampleBuffer* Tuner2::Process(const CSampleBuffer* pIn, int iOffset)
 {
-    // Band search: the lowest band whose held peak says a note is sounding.
-    int iBand = -1;
-    const int iNumBands = m_pAnalyser ? m_pAnalyser->NumBands() : 0;
-    for (int b = 0; b < iNumBands; ++b)
-    {
-        if (m_pAnalyser->HeldPeak(b) > kBandThreshold)
-        {
-            iBand = b;
-            break;
-        }
-    }
+    HoldBandPeaks();
+    const int iBand = FindBand();
     if (iBand >= 0)
+    {
         m_fTrackingFreq.store(m_pAnalyser->BandFrequency(iBand), kRelaxed);
+        // Periods measured around another note would spoil the new note's run, and
+        // its reading no longer applies.
+        if (std::abs(iBand - m_iTrackedBand) > 1)
+        {
+            m_Tuner.Restart();
+            m_Tuner.SetMeasured(0.0f);
+        }
+        m_iTrackedBand = iBand;
+    }
 
     // The cascade follows the tracked band; through silence it stays on the last one.
     const float fCentre = m_fTrackingFreq.load(kRelaxed);
@@ -169,6 +253,7 @@ CSampleBuffer* Tuner2::Process(const CSampleBuffer* pIn, int iOffset)
 
     if (iBand >= 0)
     {
+        m_Tuner.m_fGuideFreq = fCentre;
         m_Tuner.Process(&m_fOutput, iOffset);
         const float fMeasured = m_Tuner.Measured();
         m_fMeasuredFreq.store(fMeasured, kRelaxed);

@@ -17,7 +17,10 @@ public:
     static constexpr int kNumStrings = 6;
     static constexpr int kNumFilters = 4;
     static constexpr int kDefaultTuning = 28;        // "E", standard tuning
-    static constexpr float kBandThreshold = 100.0f;  // held band peak that counts as sounding
+    static constexpr float kBandThreshold = 50.0f;   // held band peak that counts as sounding
+    static constexpr float kSoundingShare = 0.25f;   // ... and its share of the loudest band
+    static constexpr float kFundamentalShare = 1.0f / 64.0f;  // an octave below still counts
+    static constexpr float kPeakMargin = 1.5f;       // over the bands two semitones away
 
     int m_iReserved = 0;
     int m_iNumFilters = 0;
@@ -65,6 +68,18 @@ public:
 
 private:
     void BuildTunings();
+    // The band of the lowest sounding note, or -1 when none sounds.
+    int FindBand() const;
+    bool IsPeak(int iBand) const;
+    void HoldBandPeaks();
+    float BandPeak(int iBand) const;
 
     const Analyser* m_pAnalyser = nullptr;
+    int m_iTrackedBand = -1;
+    static constexpr int kMaxHeldBands = 128;
+    static constexpr float kMinHoldSeconds = 0.03f;  // a period of the lowest string, and some
+    bool m_bOwnHold = false;
+    int m_iHoldCount = 0;
+    float m_afHoldAcc[kMaxHeldBands] = {};
+    float m_afHeld[kMaxHeldBands] = {};
 };
