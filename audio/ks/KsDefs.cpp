@@ -50,5 +50,23 @@ bool KsAllocMustFail()
     return n == 1;
 }
 
-void* KsAlloc(size_t bytes) { return KsAllocMustFail() ? nullptr : std::malloc(bytes); }
-void KsFree(void* p) { std::free(p); }
+namespace {
+std::atomic<int> s_iLive{0};
+}
+
+void* KsAlloc(size_t bytes)
+{
+    void* p = KsAllocMustFail() ? nullptr : std::malloc(bytes);
+    if (p)
+        s_iLive.fetch_add(1, std::memory_order_relaxed);
+    return p;
+}
+
+void KsFree(void* p)
+{
+    if (p)
+        s_iLive.fetch_sub(1, std::memory_order_relaxed);
+    std::free(p);
+}
+
+int KsLiveAllocations() { return s_iLive.load(std::memory_order_relaxed); }

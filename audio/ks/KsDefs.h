@@ -109,6 +109,8 @@ void KsSetAllocFailAt(int n);
 bool KsAllocMustFail();
 void* KsAlloc(size_t bytes);
 void KsFree(void* p);
+// Blocks from KsAlloc not yet freed, for leak accounting.
+int KsLiveAllocations();
 
 template <class T>
 typename CKsList<T>::Entry* CKsList<T>::AddTail(T* pItem)

@@ -71,10 +71,11 @@ HRESULT CKsIrpTarget::QueryList(HANDLE h, void* pProperty, ULONG cbProperty, KSM
     auto* pItem = static_cast<KSMULTIPLE_ITEM*>(KsAlloc(cbNeeded));
     if (!pItem)
         return E_OUTOFMEMORY;
-    ULONG cbGot = 0;
-    hr = SyncIoctl(h, IOCTL_KS_PROPERTY, pProperty, cbProperty, pItem, cbNeeded, &cbGot);
-    // A list shorter than its own header, or claiming more than was sent, is refused.
-    if (SUCCEEDED(hr) && (cbGot < sizeof(KSMULTIPLE_ITEM) || pItem->Size > cbNeeded || pItem->Size < sizeof(KSMULTIPLE_ITEM)))
+    std::memset(pItem, 0, cbNeeded);
+    hr = SyncIoctl(h, IOCTL_KS_PROPERTY, pProperty, cbProperty, pItem, cbNeeded, nullptr);
+    // A list shorter than its own header, or claiming more than was sent, is refused
+    // (a request that completed later reports no byte count, so the header decides).
+    if (SUCCEEDED(hr) && (cbNeeded < sizeof(KSMULTIPLE_ITEM) || pItem->Size > cbNeeded || pItem->Size < sizeof(KSMULTIPLE_ITEM)))
         hr = E_FAIL;
     if (FAILED(hr))
     {
