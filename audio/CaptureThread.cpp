@@ -330,6 +330,10 @@ void RunLoop(KsStream& s)
             }
             pBuf = ProcessBlock(s, pBuf, R, E);
             s.hrLast = Submit(s, static_cast<int>(idx), s.pRenderRing + R, true);
+            // A write refused at once never completes: its event, still set, would
+            // otherwise win every wait from now on.
+            if (FAILED(s.hrLast))
+                os.ResetEvent(s.ahWait[idx]);
             R += g_iBytesPerBlock;
             if (R >= g_iRingBytes)
                 R = 0;

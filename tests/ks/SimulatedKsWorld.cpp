@@ -370,6 +370,7 @@ BOOL SimulatedKsWorld::DeviceIoControl(HANDLE h, DWORD dwCode, void* pIn, DWORD 
     const bool bRead = dwCode == IOCTL_KS_READ_STREAM;
     if (bRead ? faults.bRead : faults.bWrite)
         return Fail(ERROR_GEN_FAILURE);
+    m_lRequests.fetch_add(1);
     // As Windows does when it queues an overlapped request.
     ::ResetEvent(hEvent);
     std::lock_guard<std::recursive_mutex> g(m_Lock);
@@ -460,7 +461,7 @@ BOOL SimulatedKsWorld::CloseHandle(HANDLE h)
 HANDLE SimulatedKsWorld::CreateEventA(BOOL bManualReset, BOOL bInitialState)
 {
     std::lock_guard<std::recursive_mutex> g(m_Lock);
-    if (faults.iEventFailAt > 0 && --faults.iEventFailAt == 0)
+    if ((faults.iEventFailAt > 0 && --faults.iEventFailAt == 0) || (bManualReset && faults.bManualEventFails))
         return nullptr;
     HANDLE h = ::CreateEventA(nullptr, bManualReset, bInitialState, nullptr);
     m_Events.push_back(h);

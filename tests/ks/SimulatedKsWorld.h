@@ -55,6 +55,7 @@ struct SimFaults
     bool bPendForever = false;       // stream requests never complete
     bool bKsUserMissing = false;     // "ksuser.dll" cannot be loaded
     int iEventFailAt = 0;            // the n-th event creation from now fails
+    bool bManualEventFails = false;  // manual-reset events cannot be made
 };
 
 class SimulatedKsWorld final : public IKsPlatform
@@ -88,6 +89,7 @@ public:
     std::vector<short> Written();
     size_t WrittenFrames();
     long Waits() const { return m_lWaits.load(); }
+    long StreamRequests() const { return m_lRequests.load(); }
 
     // IKsPlatform
     HDEVINFO GetClassDevs(const GUID* pClass, DWORD dwFlags) override;
@@ -155,6 +157,7 @@ private:
     std::vector<short> m_Written;
     size_t m_ReadPos = 0;
     std::atomic<long> m_lWaits{0};
+    std::atomic<long> m_lRequests{0};
     std::atomic<bool> m_bClock{false};
     std::thread m_Clock;
 };
