@@ -490,33 +490,45 @@ void SimulatedKsWorld::CancelAll(PinStream& ps)
 
 void SimulatedKsWorld::Tick()
 {
+    // One sample clock drives both directions: a read and a write complete together,
+    // as on a full-duplex device.
     std::lock_guard<std::recursive_mutex> g(m_Lock);
+    PinStream* pRead = nullptr;
+    PinStream* pWrite = nullptr;
     for (auto& entry : m_Streams)
     {
         PinStream& ps = entry.second;
         if (ps.state != KSSTATE_RUN)
             continue;
-        if (!ps.reads.empty())
-        {
-            const Request r = ps.reads.front();
-            ps.reads.pop_front();
-            auto* pData = static_cast<short*>(r.pHeader->Data);
-            const size_t n = r.pHeader->FrameExtent / 2;
-            for (size_t i = 0; i < n; ++i)
-                pData[i] = source.empty() ? 0 : source[(m_ReadPos + i) % source.size()];
-            m_ReadPos += n;
-            r.pHeader->DataUsed = r.pHeader->FrameExtent;
-            ::SetEvent(r.pOv->hEvent);
-        }
-        if (!ps.writes.empty())
-        {
-            const Request r = ps.writes.front();
-            ps.writes.pop_front();
-            const auto* pData = static_cast<const short*>(r.pHeader->Data);
-            m_Written.insert(m_Written.end(), pData, pData + r.pHeader->DataUsed / 2);
-            ::SetEvent(r.pOv->hEvent);
-        }
+        if (!pRead && !ps.reads.empty())
+            pRead = &ps;
+        if (!pWrite && !ps.writes.empty())
+            pWrite = &ps;
     }
+    if (!pRead || !pWrite)
+        return;
+    const Request r = pRead->reads.front();
+    pRead->reads.pop_front();
+    auto* pData = static_cast<short*>(r.pHeader->Data);
+    const size_t n = r.pHeader->FrameExtent / 2;
+    for (size_t i = 0; i < n; ++i)
+        pData[i] = m_Source.empty() ? 0 : m_Source[(m_ReadPos + i) % m_Source.size()];
+    m_ReadPos += n;
+    r.pHeader->DataUsed = r.pHeader->FrameExtent;
+    ::SetEvent(r.pOv->hEvent);
+
+    const Request w = pWrite->writes.front();
+    pWrite->writes.pop_front();
+    const auto* pOut = static_cast<const short*>(w.pHeader->Data);
+    m_Written.insert(m_Written.end(), pOut, pOut + w.pHeader->DataUsed / 2);
+    ::SetEvent(w.pOv->hEvent);
+}
+
+void SimulatedKsWorld::Feed(const std::vector<short>& samples)
+{
+    std::lock_guard<std::recursive_mutex> g(m_Lock);
+    m_Source = samples;
+    m_ReadPos = 0;
 }
 
 void SimulatedKsWorld::StartClock()

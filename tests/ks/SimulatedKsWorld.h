@@ -63,7 +63,6 @@ class SimulatedKsWorld final : public IKsPlatform
 public:
     std::vector<SimFilter> filters;
     SimFaults faults;
-    std::vector<short> source;  // interleaved stereo, looped by capture reads
 
     SimulatedKsWorld();
     ~SimulatedKsWorld() override;
@@ -74,6 +73,9 @@ public:
     // with one sink pin each, for frequencies lo..hi.
     static SimFilter CaptureDevice(const std::string& name, ULONG lo = 8000, ULONG hi = 96000);
     static SimFilter RenderDevice(const std::string& name, ULONG lo = 8000, ULONG hi = 96000);
+
+    // Interleaved stereo that capture reads loop over, from its start.
+    void Feed(const std::vector<short>& samples);
 
     // The streaming clock: completes one request per running pin and direction
     // every millisecond.
@@ -155,6 +157,7 @@ private:
     std::vector<std::vector<BYTE>> m_Connects;
     std::vector<KSSTATE> m_States;
     std::vector<short> m_Written;
+    std::vector<short> m_Source;
     size_t m_ReadPos = 0;
     std::atomic<long> m_lWaits{0};
     std::atomic<long> m_lRequests{0};
