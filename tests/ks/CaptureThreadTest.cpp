@@ -6,6 +6,7 @@
 #include <cmath>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "audio/CaptureThread.h"
@@ -297,11 +298,19 @@ TEST_F(KsThread, StoppedStreamWaitsQuietly)
     Start();
     Signal(eRun);
     ASSERT_TRUE(PumpUntil([&] { return world.WrittenFrames() > 4096; }));
+    const int iStops = CountLogLines("CaptureThreadProc() eStop");
     Signal(eStop);
-    // The device hands back its queued requests on stop; after that nothing may wake
-    // the thread, although completed render events are manual-reset.
-    Sleep(200);
-    const long lWaits = world.Waits();
+    // Packets outrank commands, so a slow machine serves the stop late. The device
+    // hands back its queued requests on stop; after those nothing may wake the
+    // thread, although completed render events are manual-reset.
+    ASSERT_TRUE(PumpUntil([&] { return CountLogLines("CaptureThreadProc() eStop") > iStops; }));
+    long lWaits = -1;
+    PumpUntil([&] {
+        const long l = world.Waits();
+        Sleep(100);
+        return std::exchange(lWaits, l) == l;
+    }, 5000);
+    lWaits = world.Waits();
     Sleep(300);
     EXPECT_EQ(world.Waits(), lWaits);
     EXPECT_EQ(Finish(), E_ABORT);
