@@ -11,3 +11,13 @@ extern float g_fPrevSamplingFreq;        // the rate of the last stream set up
 extern int g_iMaxSamplingFreq;           // the highest rate the current stream allows
 extern int g_iBytesPerBlock;             // block size of the stream (frames on the ASIO path)
 extern std::atomic<int> g_iInputChannels;  // 0 mono (input 0 feeds both channels), else stereo
+extern int g_iCaptureDevice;             // kernel-streaming devices: positions in enumeration order
+extern int g_iRenderDevice;
+extern int g_iAudioErrorKind;            // 1 no capture pin, 2 no render pin; never reset
+
+// Offered sampling frequencies: row 0 kernel streaming (also its fallback order),
+// row 1 ASIO.
+constexpr int kMaxSamplingFreqs = 20;
+extern int g_aiSamplingFreqs[2][kMaxSamplingFreqs];
+extern int g_aiNumSamplingFreqs[2];
+void InitSamplingFreqTables();

@@ -1,0 +1,30 @@
+#pragma once
+// The kernel-streaming audio thread: one full-duplex stream from set-up to end,
+// commanded through four events and reporting its end with CM_EXIT_THREAD.
+#include <windows.h>
+
+class CDspEngine;
+
+constexpr UINT CM_EXIT_THREAD = WM_USER;
+// Command event order, which is also the thread's numbering of them.
+enum { eAbort = 0, eStop = 1, ePause = 2, eRun = 3 };
+
+extern HWND g_hWnd;                // receives CM_EXIT_THREAD
+extern CDspEngine* g_pDspEngine;   // the engine the thread drives
+extern int g_iRingBytes;           // whole blocks in about a quarter second
+
+// Shows a set-up failure to the user: the audio-error help for a non-zero kind,
+// otherwise a message box with the text. The program installs its dialogs here.
+typedef void (*AudioErrorReportFn)(HWND hOwner, int iErrorKind, const char* szText);
+extern AudioErrorReportFn g_pfnReportAudioError;
+void DefaultAudioErrorReport(HWND hOwner, int iErrorKind, const char* szText);
+
+// Where the universal driver can be fetched; ends two set-up failure texts.
+extern const char* const g_szAsioDownloadAddress;
+
+// The thread procedure; the parameter points at the four command events.
+DWORD WINAPI CaptureThreadProc(LPVOID pParam);
+
+// The 16-bit sample of an engine value: truncated toward zero and held inside
+// the 16-bit range, so an overload clips instead of wrapping to the other side.
+short EngineToSample(float f);

@@ -1,0 +1,448 @@
+// The kernel-streaming audio thread on a real thread with real events, against the
+// simulated world, reporting its end to a hidden window of the test.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "audio/CaptureThread.h"
+#include "audio/AudioGlobals.h"
+#include "audio/ks/enum.h"
+#include "engine/Alloc.h"
+#include "engine/DspEngine.h"
+#include "engine/StreamParams.h"
+#include "tests/TestSupport.h"
+#include "tests/ks/SimulatedKsWorld.h"
+#include "tools/OfflineTuner.h"
+#include "tools/WavFile.h"
+
+namespace {
+
+std::vector<LPARAM> s_Exits;
+std::vector<std::pair<int, std::string>> s_Reports;
+
+LRESULT CALLBACK TestWndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    if (msg == CM_EXIT_THREAD)
+    {
+        s_Exits.push_back(lParam);
+        return 0;
+    }
+    return DefWindowProcA(hWnd, msg, wParam, lParam);
+}
+
+void RecordReport(HWND, int iKind, const char* szText) { s_Reports.emplace_back(iKind, szText); }
+
+class KsThread : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        WNDCLASSA wc = {};
+        wc.lpfnWndProc = TestWndProc;
+        wc.hInstance = GetModuleHandleA(nullptr);
+        wc.lpszClassName = "TqKsTestWindow";
+        RegisterClassA(&wc);
+        // A message-only window: hidden, and no display needed.
+        g_hWnd = CreateWindowA("TqKsTestWindow", "", 0, 0, 0, 10, 10, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+        ASSERT_NE(g_hWnd, nullptr);
+        for (HANDLE& h : m_hCommands)
+            h = ::CreateEventA(nullptr, FALSE, FALSE, nullptr);
+        g_pDspEngine = &m_Engine;
+        g_pfnReportAudioError = RecordReport;
+        s_Exits.clear();
+        s_Reports.clear();
+        g_iAudioErrorKind = 0;
+        g_fRequestedSamplingFreq = 48000.0f;
+        g_iRequestedBlockSize = 256;
+        g_iCaptureDevice = 0;
+        g_iRenderDevice = 0;
+        g_iInputChannels = 0;
+        m_iLiveBefore = KsLiveAllocations();
+        // The engine keeps one block for the process from its first start on.
+        SetStreamFormat(48000.0f, 256);
+        m_Engine.InitDSP();
+        m_Engine.Release();
+        m_dwBlocksBefore = g_dwMemBlockCount.load();
+        world.filters = {SimulatedKsWorld::CaptureDevice("Mic"), SimulatedKsWorld::RenderDevice("Out")};
+    }
+    void TearDown() override
+    {
+        if (m_hThread)
+            Finish();
+        world.StopClock();
+        m_Engine.Release();
+        EXPECT_EQ(world.OpenHandles(), 0);
+        EXPECT_EQ(KsLiveAllocations(), m_iLiveBefore);
+        EXPECT_EQ(g_dwMemBlockCount.load(), m_dwBlocksBefore);
+        KsSetAllocFailAt(0);
+        SetAllocFailAt(0);
+        for (HANDLE h : m_hCommands)
+            ::CloseHandle(h);
+        DestroyWindow(g_hWnd);
+    }
+
+    void Start()
+    {
+        m_lWaitsAtStart = world.Waits();
+        m_hThread = CreateThread(nullptr, 0, CaptureThreadProc, m_hCommands, 0, nullptr);
+    }
+    void Signal(int e) { ::SetEvent(m_hCommands[e]); }
+    // Delivers the thread's messages until pred holds; false after the time limit.
+    bool PumpUntil(const std::function<bool()>& pred, DWORD dwMs = 20000)
+    {
+        const DWORD dwStart = GetTickCount();
+        while (!pred())
+        {
+            MSG msg;
+            while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+                DispatchMessageA(&msg);
+            if (GetTickCount() - dwStart > dwMs)
+                return false;
+            Sleep(1);
+        }
+        return true;
+    }
+    // The thread has finished set-up and waits for commands (or has ended).
+    bool Ready()
+    {
+        return PumpUntil([&] { return world.Waits() > m_lWaitsAtStart || !s_Exits.empty(); });
+    }
+    // Aborts a running thread, waits for its report and its end; the report.
+    LPARAM Finish()
+    {
+        if (s_Exits.empty())
+            Signal(eAbort);
+        EXPECT_TRUE(PumpUntil([] { return !s_Exits.empty(); }));
+        WaitForSingleObject(m_hThread, INFINITE);
+        GetExitCodeThread(m_hThread, &m_dwExitCode);
+        CloseHandle(m_hThread);
+        m_hThread = nullptr;
+        return s_Exits.empty() ? 0 : s_Exits.front();
+    }
+    std::vector<KSSTATE> StatesSoFar(size_t n)
+    {
+        PumpUntil([&] { return world.States().size() >= n; }, 5000);
+        return world.States();
+    }
+
+    SimulatedKsWorld world;
+    CDspEngine m_Engine;
+    HANDLE m_hCommands[4] = {};
+    HANDLE m_hThread = nullptr;
+    DWORD m_dwExitCode = 0;
+    int m_iLiveBefore = 0;
+    DWORD m_dwBlocksBefore = 0;
+    long m_lWaitsAtStart = 0;
+};
+
+const std::string kNoRecording = std::string("WDM KS couldn't find a compatible recording filter.\nPlease download and install the "
+                                             "Asio4All universal driver\nfrom here: ") + g_szAsioDownloadAddress;
+const std::string kNoPlayback = std::string("WDM KS couldn't find a compatible playback filter.\nPlease download and install the "
+                                            "Asio4All universal driver\nfrom here: ") + g_szAsioDownloadAddress;
+
+TEST_F(KsThread, SetUpNegotiatesTheStreamOrReportsWhy)
+{
+    struct Case
+    {
+        const char* szName;
+        std::function<void(SimulatedKsWorld&)> setUp;
+        float fRequested;
+        int iBlock;
+        LPARAM lExit;
+        std::string sReport;  // empty: no report
+        int iErrorKind;
+        float fRate;
+        int iBytesPerBlock, iRingBytes, iMaxFreq, iFallbackLines;
+    };
+    const auto only = [](ULONG lo, ULONG hi) { return [=](SimulatedKsWorld& w) { w.filters[0] = SimulatedKsWorld::CaptureDevice("Mic", lo, hi); }; };
+    const Case cases[] = {
+        {"requested accepted, 1200 frames", [](SimulatedKsWorld&) {}, 48000, 1200, E_ABORT, "", 0, 48000, 4800, 48000, 96000, 0},
+        {"requested accepted, 256 frames", [](SimulatedKsWorld&) {}, 48000, 256, E_ABORT, "", 0, 48000, 1024, 47104, 96000, 0},
+        {"12000 requested, one-slot ring", only(12000, 12000), 12000, 2000, E_ABORT, "", 0, 12000, 8000, 8000, 12000, 0},
+        {"44100 refused, 48000 found", only(48000, 48000), 44100, 256, E_ABORT, "", 0, 48000, 1024, 47104, 48000, 3},
+        {"48000 refused, tried again in the list", only(96000, 96000), 48000, 256, E_ABORT, "", 0, 96000, 1024, 95232, 96000, 7},
+        {"only 12000 offered", only(12000, 12000), 48000, 256, E_FAIL, "No audio pins available for recording", 1, 0, 0, 0, 0, 8},
+        {"render refuses the capture format",
+         [](SimulatedKsWorld& w) { w.filters[1] = SimulatedKsWorld::RenderDevice("Out", 8000, 44100); }, 48000, 256, E_FAIL,
+         "No audio pins available for rendering", 2, 0, 0, 0, 0, 0},
+        {"device positions beyond the lists",
+         [](SimulatedKsWorld& w) {
+             w.filters.push_back(SimulatedKsWorld::CaptureDevice("Mic 2", 8000, 60000));
+             g_iCaptureDevice = 7;
+             g_iRenderDevice = 9;
+         },
+         48000, 256, E_ABORT, "", 0, 48000, 1024, 47104, 60000, 0},
+        {"no filters", [](SimulatedKsWorld& w) { w.filters.clear(); }, 48000, 256, E_FAIL, kNoRecording, 0, 0, 0, 0, 0, 0},
+        {"no render filter", [](SimulatedKsWorld& w) { w.filters.pop_back(); }, 48000, 256, E_FAIL, kNoPlayback, 0, 0, 0, 0, 0, 0},
+        {"enumeration fails", [](SimulatedKsWorld& w) { w.faults.bClassDevs = true; }, 48000, 256, E_FAIL, kNoRecording, 0, 0, 0, 0, 0, 0},
+        {"ring memory", [](SimulatedKsWorld&) { SetAllocFailAt(1); }, 48000, 256, E_FAIL, "Out of memory", 0, 0, 0, 0, 0, 0},
+        {"packet events", [](SimulatedKsWorld& w) { w.faults.bManualEventFails = true; }, 48000, 256, E_FAIL, "Out of memory", 0, 0, 0, 0, 0, 0},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.szName);
+        world.filters = {SimulatedKsWorld::CaptureDevice("Mic"), SimulatedKsWorld::RenderDevice("Out")};
+        world.faults = SimFaults{};
+        g_iCaptureDevice = 0;
+        g_iRenderDevice = 0;
+        g_iAudioErrorKind = 0;
+        s_Exits.clear();
+        s_Reports.clear();
+        g_fRequestedSamplingFreq = c.fRequested;
+        g_iRequestedBlockSize = c.iBlock;
+        c.setUp(world);
+        const int iTries = static_cast<int>(LogLines().size());
+        Start();
+        ASSERT_TRUE(Ready());
+        EXPECT_EQ(Finish(), c.lExit);
+        EXPECT_EQ(m_dwExitCode, c.lExit == E_ABORT ? 0u : 1u);
+        SetAllocFailAt(0);
+        EXPECT_EQ(g_iAudioErrorKind, c.iErrorKind);
+        if (c.sReport.empty())
+        {
+            EXPECT_TRUE(s_Reports.empty());
+            EXPECT_EQ(g_fSamplingFreq, c.fRate);
+            EXPECT_EQ(g_fPrevSamplingFreq, c.fRate);
+            EXPECT_EQ(g_iBytesPerBlock, c.iBytesPerBlock);
+            EXPECT_EQ(g_iRingBytes, c.iRingBytes);
+            EXPECT_EQ(g_iBufWordLen, c.iRingBytes / 2);
+            EXPECT_EQ(g_iBufMonoLen, 2 * c.iBlock);
+            EXPECT_EQ(g_iMaxSamplingFreq, c.iMaxFreq);
+
+            EXPECT_GE(CountLogLines("cbPartialBuffer = " + std::to_string(c.iBytesPerBlock) + " , cPackets = 8"), 1);
+            EXPECT_GE(CountLogLines("CaptureThreadProc() exiting thread"), 1);
+        }
+        else
+        {
+            ASSERT_EQ(s_Reports.size(), 1u);
+            EXPECT_EQ(s_Reports[0].first, c.iErrorKind);
+            EXPECT_EQ(s_Reports[0].second, c.sReport);
+        }
+        // Every "trying this" line of the fallback list, counted from this case's start.
+        const std::vector<std::string> lines = LogLines();
+        const int iTrying = static_cast<int>(std::count_if(lines.begin() + iTries, lines.end(), [](const std::string& s) {
+            return s.rfind("Capture : trying this sampling Frequency =", 0) == 0;
+        }));
+        EXPECT_EQ(iTrying, c.iFallbackLines);
+    }
+    EXPECT_GE(CountLogLines("CaptureThreadProc() FAILED No audio pins available for recording.  hr = 0x00000000"), 1);
+}
+
+TEST_F(KsThread, CommandTable)
+{
+    // Reads and writes stay with the paused or stopped device here (no clock), so
+    // the stream requests count the primings: eight each.
+    struct Case
+    {
+        const char* szName;
+        std::vector<std::vector<int>> steps;  // commands signalled together, step by step
+        std::vector<KSSTATE> states;           // pin states sent, capture then render
+        long lRequests;
+    };
+    const KSSTATE S = KSSTATE_STOP, P = KSSTATE_PAUSE, R = KSSTATE_RUN;
+    const Case cases[] = {
+        {"run from stopped primes", {{eRun}}, {R, R}, 8},
+        {"run twice changes nothing", {{eRun}, {eRun}, {eStop}}, {R, R, S, S}, 8},
+        {"pause then run primes once", {{ePause}, {eRun}}, {P, P, R, R}, 8},
+        {"pause and run pending at one wait", {{ePause, eRun}}, {P, P, R, R}, 8},
+        {"pause again", {{ePause}, {ePause}}, {P, P, P, P}, 8},
+        {"stop, then run primes again", {{eRun}, {eStop}, {eRun}}, {R, R, S, S, R, R}, 16},
+        {"stop while stopped", {{eStop}}, {S, S}, 0},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.szName);
+        s_Exits.clear();
+        const size_t nStatesBefore = world.States().size();
+        const long lRequestsBefore = world.StreamRequests();
+        // The first step is pending before the thread's first wait.
+        for (int e : c.steps[0])
+            Signal(e);
+        Start();
+        size_t nExpected = nStatesBefore;
+        for (size_t i = 0; i < c.steps.size(); ++i)
+        {
+            if (i > 0)
+                for (int e : c.steps[i])
+                    Signal(e);
+            // A step that changes nothing sends no state; wait for the others.
+            nExpected = nStatesBefore + std::min(c.states.size(), 2 * (i + 1) + (c.steps[0].size() - 1) * 2);
+            StatesSoFar(nExpected);
+        }
+        PumpUntil([&] { return world.StreamRequests() - lRequestsBefore >= c.lRequests; }, 3000);
+        Sleep(50);
+        const std::vector<KSSTATE> all = world.States();
+        const std::vector<KSSTATE> got(all.begin() + static_cast<long>(nStatesBefore),
+                                       all.begin() + static_cast<long>(std::min(all.size(), nStatesBefore + c.states.size())));
+        EXPECT_EQ(got, c.states);
+        EXPECT_EQ(world.StreamRequests() - lRequestsBefore, c.lRequests);
+        EXPECT_EQ(Finish(), E_ABORT);
+        // The end: stop on abort, then pause and stop, then the close's stop.
+        const std::vector<KSSTATE> after = world.States();
+        ASSERT_GE(after.size(), 8u);
+        const std::vector<KSSTATE> end(after.end() - 8, after.end());
+        EXPECT_EQ(end, (std::vector<KSSTATE>{S, S, P, S, P, S, S, S}));
+    }
+    EXPECT_GE(CountLogLines("CaptureThreadProc() ePause"), 1);
+    EXPECT_GE(CountLogLines("CaptureThreadProc() eAbort"), 1);
+}
+
+TEST_F(KsThread, StoppedStreamWaitsQuietly)
+{
+    world.StartClock();
+    Start();
+    Signal(eRun);
+    ASSERT_TRUE(PumpUntil([&] { return world.WrittenFrames() > 4096; }));
+    const int iStops = CountLogLines("CaptureThreadProc() eStop");
+    Signal(eStop);
+    // Packets outrank commands, so a slow machine serves the stop late. The device
+    // hands back its queued requests on stop; after those nothing may wake the
+    // thread, although completed render events are manual-reset.
+    ASSERT_TRUE(PumpUntil([&] { return CountLogLines("CaptureThreadProc() eStop") > iStops; }));
+    long lWaits = -1;
+    PumpUntil([&] {
+        const long l = world.Waits();
+        Sleep(100);
+        return std::exchange(lWaits, l) == l;
+    }, 5000);
+    lWaits = world.Waits();
+    Sleep(300);
+    EXPECT_EQ(world.Waits(), lWaits);
+    EXPECT_EQ(Finish(), E_ABORT);
+}
+
+TEST_F(KsThread, InitDspFailureReportsOutOfMemory)
+{
+    SetAllocFailAt(3);  // the two mirrors, then the engine's first array
+    Start();
+    EXPECT_EQ(Finish(), E_OUTOFMEMORY);
+    EXPECT_EQ(m_dwExitCode, static_cast<DWORD>(E_OUTOFMEMORY));
+    EXPECT_TRUE(s_Reports.empty());
+    EXPECT_GE(CountLogLines("CaptureThreadProc() InitDSP() FAILED"), 1);
+}
+
+TEST_F(KsThread, DeviceFailuresWhileStreaming)
+{
+    const std::function<void(SimFaults&)> cases[] = {
+        [](SimFaults& f) { f.bRead = true; },
+        [](SimFaults& f) { f.bWrite = true; },
+        [](SimFaults& f) { f.bPendForever = true; },
+        [](SimFaults& f) { f.bState = true; },
+    };
+    world.StartClock();
+    for (const auto& setUp : cases)
+    {
+        world.faults = SimFaults{};
+        s_Exits.clear();
+        Start();
+        ASSERT_TRUE(Ready());
+        setUp(world.faults);
+        Signal(eRun);
+        Sleep(100);
+        EXPECT_EQ(Finish(), E_ABORT);
+    }
+}
+
+TEST_F(KsThread, HeapFailuresDuringSetUpLeakNothing)
+{
+    for (int n = 1; n < 120; n += 3)
+    {
+        SCOPED_TRACE(n);
+        s_Exits.clear();
+        s_Reports.clear();
+        KsSetAllocFailAt(n);
+        Start();
+        ASSERT_TRUE(Ready());
+        const LPARAM l = Finish();
+        KsSetAllocFailAt(0);
+        EXPECT_TRUE(l == E_ABORT || l == E_FAIL);
+    }
+}
+
+// A recording through the capture pin, the engine and the render pin; the tuner
+// reads the string from what was played.
+TEST_F(KsThread, RecordingComesOutProcessed)
+{
+    WavAudio wav;
+    std::string error;
+    ASSERT_TRUE(ReadWavFile(TestDataPath("clean-A2+30c.wav"), &wav, &error)) << error;
+    const std::vector<float>& rec = wav.channels[0];
+    world.StartClock();
+    for (int iChannels : {0, 1})
+    {
+        SCOPED_TRACE(iChannels ? "stereo" : "mono");
+        g_iInputChannels = iChannels;
+        // Left: the recording; right: silence.
+        std::vector<short> source(2 * rec.size(), 0);
+        for (size_t i = 0; i < rec.size(); ++i)
+            source[2 * i] = static_cast<short>(rec[i]);
+        world.Feed(source);
+        s_Exits.clear();
+        const size_t nBefore = world.Written().size();
+        Start();
+        Signal(eRun);
+        ASSERT_TRUE(PumpUntil([&] { return world.Written().size() - nBefore >= 2 * 96000; }, 120000));
+        EXPECT_EQ(Finish(), E_ABORT);
+
+        const std::vector<short> all = world.Written();
+        std::vector<float> left, right;
+        for (size_t i = nBefore; i + 1 < all.size(); i += 2)
+        {
+            left.push_back(all[i]);
+            right.push_back(all[i + 1]);
+        }
+        // What was played is what was captured one ring earlier, at the engine's gain.
+        const size_t lag = static_cast<size_t>(g_iRingBytes / 4);
+        double dXY = 0, dXX = 0, dRight = 0;
+        for (size_t i = lag; i < left.size(); ++i)
+        {
+            const double x = rec[(i - lag) % rec.size()];
+            dXY += x * left[i];
+            dXX += x * x;
+            dRight += std::fabs(right[i]);
+        }
+        const double dGain = dXY / dXX;
+        EXPECT_GT(dGain, 0.1);
+        int iOff = 0;
+        for (size_t i = lag; i < left.size(); ++i)
+        {
+            const double x = dGain * rec[(i - lag) % rec.size()];
+            iOff += std::fabs(left[i] - x) > 1.0 + 1e-3 * std::fabs(x);
+            if (iChannels == 0)
+                iOff += std::fabs(right[i] - left[i]) > 1.0;
+        }
+        EXPECT_EQ(iOff, 0);
+        EXPECT_TRUE(iChannels == 0 || dRight == 0.0);
+
+        // Most blocks that show a pitch show the string, 30 cents sharp.
+        OfflineTuner tuner;
+        OfflineTunerOptions options;
+        options.iString = 1;
+        options.fInputGain = static_cast<float>(1.0 / dGain);
+        ASSERT_TRUE(tuner.Start(48000.0f, options, &error)) << error;
+        int iPitch = 0, iRight = 0;
+        for (const OfflineTunerRow& row : tuner.Run(left.data(), nullptr, left.size()))
+        {
+            iPitch += row.readOut.bPitch ? 1 : 0;
+            iRight += row.readOut.bPitch && std::string(row.readOut.szNote) == "A2" && row.readOut.eLit == Guidance::TuneDown;
+        }
+        EXPECT_GT(iPitch, 20);
+        EXPECT_GT(2 * iRight, iPitch);
+    }
+}
+
+TEST(KsThreadSamples, EngineValuesSaturateTo16Bits)
+{
+    const std::pair<float, short> cases[] = {{40000.0f, 32767}, {-40000.0f, -32768}, {32767.9f, 32767}, {-32768.0f, -32768},
+                                             {-1.7f, -1},       {1.7f, 1},           {0.0f, 0},          {NAN, 0}};
+    for (const auto& c : cases)
+        EXPECT_EQ(EngineToSample(c.first), c.second) << c.first;
+}
+
+
+}  // namespace
