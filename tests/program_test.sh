@@ -124,4 +124,27 @@ grep -q "FAILED" "$RUN/Logfile.txt" && fail "a FAILED line in the log"
 tail -n 4 "$RUN/Logfile.txt" | tr -d '\r' | grep -qx "EXITING PROGRAM" || fail "EXITING PROGRAM is not near the end"
 SETTINGS=$(tr -d '\r' < "$RUN/Settings.dat" | tr '\n' ' ')
 [ "$SETTINGS" = "48000 1200 1 0 0 0 0 " ] || fail "Settings.dat holds '$SETTINGS'"
+# --- Closing the window with ASIO: released at WM_CLOSE, the same closing lines.
+start_program
+MAIN=$(window_of "Tonquarry Guitar Tuner" 120) || fail "no main window for closing"
+for i in $(seq 1 150); do grep -q "^CAsio::Init() g_fSamplingFreq =" "$RUN/Logfile.txt" && break; sleep 0.2; done
+press "$MAIN" alt+F4
+wait_for_exit 120 || fail "closing the window did not quit"
+expect_in_order '^MsgProc\(\) WM_CLOSE$' '^CAsio::Release\(\)$' '^g_dwMemCount      =  [0-9]+$' '^EXITING PROGRAM$' \
+  '^End of Tonquarry Logfile$'
+
+# --- Without any ASIO driver on Windows 6 or later: the message, then the panel
+# runs without sound until 'q'.
+"$WINE" "$REGISTER" --unregister "$DLL_WIN" >/dev/null || fail "unregistering the demo driver"
+start_program
+ERROR_BOX=$(window_of "Error" 120) || fail "no message box without a driver"
+press "$ERROR_BOX" Return
+MAIN=$(window_of "Tonquarry Guitar Tuner" 60) || fail "no main window without a driver"
+sleep 2
+press "$MAIN" q
+wait_for_exit 120 || fail "'q' did not quit without a driver"
+expect_in_order '^InitAudio\(\) Asio.Init\(\) FAILED no audio drivers in use$' '^CXEffects::Init\(\)$' \
+  '^EXITING PROGRAM$' '^End of Tonquarry Logfile$'
+SETTINGS=$(tr -d '\r' < "$RUN/Settings.dat" | tr '\n' ' ')
+[ "$SETTINGS" = "48000 1200 2 0 0 0 0 " ] || fail "Settings.dat holds '$SETTINGS' after a run without a driver"
 echo "program test passed"
