@@ -4,10 +4,10 @@
 # width, quits it with the 'q' key and checks the closing lines and the settings
 # file. A second run with the first-run mark removed checks that the first-run
 # pages come before the main window and close with Next, Next, Next.
-#   program_test.sh PROGRAM DEMO_DLL DEMO_REGISTER BUILD_DIR WINE RECORDING
+#   program_test.sh PROGRAM DEMO_DLL DEMO_REGISTER BUILD_DIR WINE RECORDING BITS
 set -euo pipefail
 
-EXE=$1 DLL=$2 REGISTER=$3 BUILD_DIR=$4 WINE=$5 WAV=$6
+EXE=$1 DLL=$2 REGISTER=$3 BUILD_DIR=$4 WINE=$5 WAV=$6 BITS=$7
 saved_prefix=${WINEPREFIX:-}
 # shellcheck source=../scripts/common.sh
 source "$(dirname "$0")/../scripts/common.sh"
@@ -15,7 +15,7 @@ export WINEPREFIX=${saved_prefix:-$BUILD_DIR/wineprefix}
 
 fail() { echo "FAIL: $*" >&2; [ -f "${RUN:-}/Logfile.txt" ] && sed 's/^/  log: /' "$RUN/Logfile.txt" >&2; exit 1; }
 
-if file -L "$EXE" | grep -q x86-64; then VIEW=/reg:64; else VIEW=/reg:32; fi
+VIEW=/reg:$BITS  # the registry view the program and its driver see
 # Before the trap below, which replaces the one that stops the display.
 [ -n "${DISPLAY:-}" ] || start_virtual_display
 RUN=$(mktemp -d "$BUILD_DIR/program-run.XXXXXX")
