@@ -11,13 +11,23 @@ extern float g_fPrevSamplingFreq;        // the rate of the last stream set up
 extern int g_iMaxSamplingFreq;           // the highest rate the current stream allows
 extern int g_iBytesPerBlock;             // block size of the stream (frames on the ASIO path)
 extern std::atomic<int> g_iInputChannels;  // 0 mono (input 0 feeds both channels), else stereo
-extern int g_iCaptureDevice;             // kernel-streaming devices: positions in enumeration order
-extern int g_iRenderDevice;
-extern int g_iAudioErrorKind;            // 1 no capture pin, 2 no render pin; never reset
 
-// Offered sampling frequencies: row 0 kernel streaming (also its fallback order),
-// row 1 ASIO.
-constexpr int kMaxSamplingFreqs = 20;
-extern int g_aiSamplingFreqs[2][kMaxSamplingFreqs];
+// The driver in use and the one last committed: 0 kernel streaming, 1 ASIO, 2 none.
+enum : int
+{
+    AUDIO_DRIVER_KS = 0,
+    AUDIO_DRIVER_ASIO = 1,
+    AUDIO_DRIVER_NONE = 2,
+};
+extern int g_iAudioDriver;           // 1 at start: ASIO is tried first
+extern int g_iConfirmedAudioDriver;  // what a restart must shut down
+extern int g_bAsioPresent;           // latched once the ASIO driver was found loadable
+extern int g_iCaptureDevice;         // kernel-streaming devices by enumeration order, 0..9
+extern int g_iRenderDevice;
+extern std::atomic<int> g_iAudioErrorKind;  // set by the audio thread: 1 capture, 2 render
+
+// The Options dialog's rates by driver type: row 0 kernel streaming (also the audio
+// thread's fallback order), row 1 ASIO.
+extern int g_aiSamplingFreqs[2][20];
 extern int g_aiNumSamplingFreqs[2];
 void InitSamplingFreqTables();

@@ -1,0 +1,15 @@
+#pragma once
+// The first-run pages and the audio-error help. Windows only.
+#include <windows.h>
+
+// The first-run pages, modal, owned by hOwner (the desktop: the main window does
+// not exist yet).
+void ShowFirstRunDialog(HWND hOwner);
+// The help for an audio device that could not be acquired (g_iAudioErrorKind).
+void ShowAudioErrorDialog(HWND hOwner);
+// The "help\intro.htm" page of the working directory at start-up.
+void OpenIntroHelpPage(HWND hOwner);
+void OpenRecordingMixer(HWND hOwner);
+
+INT_PTR CALLBACK FirstRunDlgProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK AudioErrorDlgProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM lParam);

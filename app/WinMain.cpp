@@ -1,0 +1,241 @@
+// The program: its global objects, start-up in its fixed order, the message loop
+// and shutdown.
+#include <windows.h>
+#include <mmsystem.h>
+#include <dsound.h>
+#include <ddraw.h>
+
+#include <atomic>
+#include <cstdio>
+
+#include "app/AppGlobals.h"
+#include "app/Dialogs.h"
+#include "app/FirstRunMark.h"
+#include "app/Log.h"
+#include "app/Settings.h"
+#include "app/ShellPanelHost.h"
+#include "audio/Asio.h"
+#include "audio/AudioGlobals.h"
+#include "audio/StreamControl.h"
+#include "audio/StreamControlWin.h"
+#include "engine/Alloc.h"
+#include "engine/StreamParams.h"
+#include "render/D3DTextures.h"
+#include "render/Direct3D.h"
+#include "render/FrameTick.h"
+#include "render/GdiText.h"
+#include "render/RedrawRequest.h"
+#include "render/Renderer.h"
+#include "render/XEffects.h"
+
+// Constructed in this order before WinMain runs; the log first, so every other
+// object can log, and its footer is the last line at exit.
+CLog g_Log;
+CDspEngine g_DspEngine;
+CSettings g_Settings;
+
+const char g_szVersion[] = "1.3";
+HINSTANCE g_hInst = nullptr;
+HWND g_hWnd = nullptr;
+char g_szCurrentDirectory[MAX_PATH] = {};
+UINT g_uFrameTimer = 0;
+
+namespace {
+
+constexpr int kWindowWidth = 589;
+constexpr int kWindowHeight = 240;
+constexpr int kTitleHeight = 28;
+
+// Ticks still inside FrameTick; shutdown waits for them before releasing what
+// they draw with.
+std::atomic<int> g_iTicksRunning{0};
+
+void CALLBACK FrameTimerProc(UINT uTimerId, UINT uMessage, DWORD_PTR user, DWORD_PTR r1, DWORD_PTR r2)
+{
+    g_iTicksRunning.fetch_add(1, std::memory_order_relaxed);
+    FrameTick(uTimerId, uMessage, user, r1, r2);
+    g_iTicksRunning.fetch_sub(1, std::memory_order_relaxed);
+}
+
+// Kills the frame timer and lets a tick in progress finish. A tick that copies
+// to the window may wait for this thread, so messages sent meanwhile are served.
+void StopFrameTimer()
+{
+    timeKillEvent(g_uFrameTimer);
+    g_uFrameTimer = 0;
+    for (int i = 0; i < 2000 && g_iTicksRunning.load(std::memory_order_relaxed) > 0; ++i)
+    {
+        MSG msg;
+        PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);
+        Sleep(1);
+    }
+}
+
+void LogStartOfRun()
+{
+    CpuTest();
+    g_Log.Print("Program version = ", g_szVersion);
+    g_Log.LogPcName();
+    g_Log.LogWindowsVersion();
+    g_Log.LogCpuName();
+    g_Log.LogDirectXVersion();
+    g_Log.LogMemory();
+    g_Log.Print("");
+    if (DirectSoundCaptureEnumerateA(&CaptureDeviceEnumCallback, nullptr) < 0)
+        g_Log.Print("DirectSoundCaptureEnumerate() FAILED");
+    g_Log.Print("");
+    if (DirectDrawEnumerateA(&DDEnumCallbackEx, nullptr) < 0)
+        g_Log.Print("DirectDrawEnumerate() FAILED");
+    g_Log.Print("");
+}
+
+bool RegisterWindowClass(HINSTANCE hInstance)
+{
+    WNDCLASSEXA wc;
+    ZeroMemory(&wc, sizeof(wc));
+    wc.cbSize = sizeof(wc);
+    wc.style = CS_CLASSDC;
+    wc.lpfnWndProc = MsgProc;
+    wc.hInstance = hInstance;
+    wc.lpszClassName = g_szAppName;
+    return RegisterClassExA(&wc) != 0;
+}
+
+void LogDesktop(HWND hDesktop)
+{
+    RECT rc;
+    GetClientRect(hDesktop, &rc);
+    ClientToScreen(hDesktop, reinterpret_cast<POINT*>(&rc.left));
+    ClientToScreen(hDesktop, reinterpret_cast<POINT*>(&rc.right));
+    HDC hdc = GetDC(hDesktop);
+    const int iBits = GetDeviceCaps(hdc, BITSPIXEL);
+    ReleaseDC(hDesktop, hdc);
+    char szLine[96];
+    std::snprintf(szLine, sizeof(szLine), "Desktop dimensions : %d x %d x %d bit color", static_cast<int>(rc.right - rc.left),
+                  static_cast<int>(rc.bottom - rc.top), iBits);
+    g_Log.Print(szLine);
+}
+
+// The client area is 212 rows whatever the frame's size.
+void FitWindow()
+{
+    RECT rc;
+    GetClientRect(g_hWnd, &rc);
+    const int iHeight = 2 * kWindowHeight - kTitleHeight - (rc.bottom - rc.top);
+    MoveWindow(g_hWnd, 0, 0, kWindowWidth, iHeight, TRUE);
+}
+
+void RunMessageLoop()
+{
+    MSG msg;
+    ZeroMemory(&msg, sizeof(msg));
+    while (msg.message != WM_QUIT)
+    {
+        if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+        {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        else
+        {
+            WaitMessage();
+        }
+    }
+}
+
+void Shutdown(HINSTANCE hInstance)
+{
+    if (g_iAudioDriver == AUDIO_DRIVER_ASIO)
+        CAsio::Release();
+    g_Settings.SaveSettings();
+    StopFrameTimer();
+    g_Log.Print("\ng_dwMemCount      = ", static_cast<int>(g_dwMemCount.load()));
+    g_Log.Print("g_dwMemBlockCount = ", static_cast<int>(g_dwMemBlockCount.load()));
+    g_Log.Print("");
+    CoUninitialize();
+    ReleaseTextures();
+    ReleaseD3D();
+    UnregisterClassA(g_szAppName, hInstance);
+    g_Log.Print("EXITING PROGRAM");
+}
+
+} // namespace
+
+void StartFrameTimer()
+{
+    g_uFrameTimer = timeSetEvent(100, 0, &FrameTimerProc, 0, TIME_PERIODIC);
+}
+
+int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
+{
+    g_AudioPlatform = WindowsAudioPlatform();
+    LogStartOfRun();
+
+    g_Settings.LoadSettings();
+    // Every start tries ASIO first; the audio start-up falls back from there.
+    g_iAudioDriver = AUDIO_DRIVER_ASIO;
+    g_iConfirmedAudioDriver = AUDIO_DRIVER_ASIO;
+
+    RegisterWindowClass(hInstance);
+    g_hInst = hInstance;
+    HWND hDesktop = GetDesktopWindow();
+    GetCurrentDirectoryA(MAX_PATH, g_szCurrentDirectory);
+    g_Log.Print("Current Directory = ", g_szCurrentDirectory);
+
+    g_bFirstRun = FindFirstRunMark() ? 0 : 1;
+    if (g_bFirstRun)
+    {
+        ShowFirstRunDialog(hDesktop);
+        WriteFirstRunMark();
+    }
+
+    LogDesktop(hDesktop);
+    g_iWindowWidth = kWindowWidth;
+    g_iWindowHeight = kWindowHeight;
+    g_XEffects.m_iWidth = 582;
+    g_XEffects.m_iHeight = 180;
+    g_DspEngine.m_Analyser.m_iNumBands = 60;
+
+    g_hWnd = CreateWindowExA(0, g_szAppName, g_szAppName, WS_VISIBLE | WS_SYSMENU | WS_MINIMIZEBOX, 0, 0, kWindowWidth,
+                             kWindowHeight, hDesktop, nullptr, g_hInst, nullptr);
+    FitWindow();
+    SetCursor(LoadCursorA(nullptr, IDC_ARROW));
+    ShowCursor(TRUE);
+    ShowWindow(g_hWnd, SW_SHOWNORMAL);
+    UpdateWindow(g_hWnd);
+
+    if (InitD3D(g_hWnd) < 0)
+    {
+        g_Log.Print("WinMain() - InitD3D FAILED");
+        MessageBoxA(g_hWnd, "Failed to initialise graphics", "Error", MB_OK);
+        Shutdown(hInstance);
+        return 0;
+    }
+
+    g_iBlockSize = g_iRequestedBlockSize;
+    g_iBytesPerBlock = 4 * g_iBlockSize;
+    g_hFont = CreatePanelFont(g_hWnd);
+    if (!g_hFont)
+        return static_cast<int>(E_FAIL);
+    LoadTextures();
+    ClearScreen();
+
+    CAsio::Attach(&g_DspEngine);
+    EnumAudioDrivers();
+    InitAudio();
+    g_XEffects.Attach(&g_DspEngine, &ShellPanelHost());
+    g_XEffects.Init();
+    StartAudio();
+
+    g_bRenderEnabled.store(1, std::memory_order_relaxed);
+    g_bPanelDrawn.store(0, std::memory_order_relaxed);
+    g_iRedrawCommand.store(0, std::memory_order_relaxed);
+    StartFrameTimer();
+    SetRealtimePriority(g_hWnd);
+    // Kept open for the life of the process; a second instance is not refused.
+    CreateMutexA(nullptr, FALSE, g_szAppName);
+
+    RunMessageLoop();
+    Shutdown(hInstance);
+    return 0;
+}

@@ -1,0 +1,157 @@
+#include "audio/StreamControl.h"
+
+#include <cstring>
+#include <string>
+
+#include "app/Log.h"
+#include "audio/AudioGlobals.h"
+
+int g_aiSamplingFreqs[2][20];
+int g_aiNumSamplingFreqs[2];
+AudioDriverEntry g_AudioDriverList[2];
+int g_iNumAudioDrivers = 0;
+void* g_hAudioEvents[kNumAudioEvents] = {};
+void* g_hCaptureThread = nullptr;
+const char kAsioDownloadAddress[] = "http://www.asio4all.org/";
+
+namespace {
+
+constexpr int kKsFreqs[] = {12000, 24000, 36000, 48000, 60000, 72000, 84000, 96000, 192000};
+constexpr int kAsioFreqs[] = {12000, 24000, 48000, 96000, 192000};
+
+template <int N>
+void FillRow(int iRow, const int (&aiFreqs)[N])
+{
+    for (int i = 0; i < N; ++i)
+        g_aiSamplingFreqs[iRow][i] = aiFreqs[i];
+    g_aiNumSamplingFreqs[iRow] = N;
+}
+
+void StartCaptureThread()
+{
+    g_hCaptureThread = g_AudioPlatform.CreateCaptureThread(g_hAudioEvents);
+    if (!g_hCaptureThread)
+        g_Log.Print("InitAudio() CreateCaptureThread() FAILED");
+}
+
+void ClearEntry(AudioDriverEntry& entry, int iType, const char* szName)
+{
+    std::memset(&entry, 0, sizeof(entry));
+    entry.iType = iType;
+    std::strncpy(entry.szName, szName, sizeof(entry.szName) - 1);
+}
+
+} // namespace
+
+void InitSamplingFreqTables()
+{
+    FillRow(AUDIO_DRIVER_KS, kKsFreqs);
+    FillRow(AUDIO_DRIVER_ASIO, kAsioFreqs);
+}
+
+void EnumAudioDrivers()
+{
+    g_iNumAudioDrivers = 0;
+    if (g_iWindowsMajorVersion < 6)
+    {
+        ClearEntry(g_AudioDriverList[0], AUDIO_DRIVER_KS, "WDM KS");
+        g_AudioPlatform.EnumKsDeviceNames(&g_AudioDriverList[0]);
+        g_iNumAudioDrivers = 1;
+    }
+    if (g_AudioPlatform.IsAsioDriverPresent())
+    {
+        ClearEntry(g_AudioDriverList[g_iNumAudioDrivers], AUDIO_DRIVER_ASIO, "Asio4All v2");
+        ++g_iNumAudioDrivers;
+    }
+}
+
+AudioDecision DecideAudioDriver(int iWindowsMajor, bool bAsioPresent, int iAudioDriver)
+{
+    if (iWindowsMajor < 6)
+    {
+        if (!bAsioPresent)
+            return {AUDIO_DRIVER_KS, true, true, false, false};
+        if (iAudioDriver == AUDIO_DRIVER_KS)
+            return {AUDIO_DRIVER_KS, false, true, false, false};
+        if (iAudioDriver != AUDIO_DRIVER_ASIO)
+            return {iAudioDriver, false, false, false, false};
+        return {AUDIO_DRIVER_ASIO, false, false, true, false};
+    }
+    if (!bAsioPresent)
+        return {AUDIO_DRIVER_NONE, true, false, false, true};
+    return {AUDIO_DRIVER_ASIO, false, false, true, false};
+}
+
+AudioDecision DecideAfterAsioFailure(int iWindowsMajor)
+{
+    if (iWindowsMajor >= 6)
+        return {AUDIO_DRIVER_NONE, false, false, false, false};
+    return {AUDIO_DRIVER_KS, false, true, false, false};
+}
+
+int InitAudio()
+{
+    InitSamplingFreqTables();
+    if (g_AudioPlatform.IsAsioDriverPresent())
+        g_bAsioPresent = 1;
+
+    const AudioDecision d = DecideAudioDriver(g_iWindowsMajorVersion, g_bAsioPresent != 0, g_iAudioDriver);
+    g_iAudioDriver = d.iDriver;
+    if (d.bCommit)
+        g_iConfirmedAudioDriver = d.iDriver;
+    if (d.bCreateThread)
+        StartCaptureThread();
+    if (d.bNoDriverMessage)
+    {
+        g_Log.Print("InitAudio() Asio.Init() FAILED no audio drivers in use");
+        const std::string sText = std::string("Audio failed to start. Please down the ASIO4ALL driver from ") +
+                                  kAsioDownloadAddress;
+        g_AudioPlatform.ShowError(sText.c_str(), "Error");
+        return 0;
+    }
+    if (!d.bTryAsio)
+        return 1;
+
+    if (g_AudioPlatform.AsioInit())
+    {
+        g_iAudioDriver = AUDIO_DRIVER_ASIO;
+        return 1;
+    }
+    const AudioDecision f = DecideAfterAsioFailure(g_iWindowsMajorVersion);
+    g_iAudioDriver = f.iDriver;
+    if (!f.bCreateThread)
+    {
+        g_Log.Print("InitAudio() Asio.Init() FAILED no audio drivers in use");
+        return 0;
+    }
+    g_Log.Print("InitAudio() Asio.Init() FAILED trying WDM KS");
+    StartCaptureThread();
+    return 1;
+}
+
+int StartAudio()
+{
+    if (g_iAudioDriver == AUDIO_DRIVER_KS)
+    {
+        g_AudioPlatform.SignalEvent(g_hAudioEvents[eRun]);
+    }
+    else if (g_iAudioDriver == AUDIO_DRIVER_ASIO && !g_AudioPlatform.AsioStart())
+    {
+        g_Log.Print("ASIOStart() FAILED");
+        return 0;
+    }
+    return 1;
+}
+
+namespace {
+
+// Until a platform fills in its actions: no driver at all, nothing to show.
+int NoAsio() { return 0; }
+void* NoThread(void**) { return nullptr; }
+int NoKsNames(AudioDriverEntry*) { return 0; }
+void NoSignal(void*) {}
+void NoMessage(const char*, const char*) {}
+
+} // namespace
+
+AudioPlatform g_AudioPlatform = {&NoAsio, &NoAsio, &NoAsio, &NoThread, &NoKsNames, &NoSignal, &NoMessage};

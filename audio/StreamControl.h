@@ -1,0 +1,71 @@
+#pragma once
+// Which driver streams the guitar (ASIO or kernel streaming), its fallbacks, and
+// starting the stream; the lists of drivers, devices and rates the Options dialog
+// offers. The decisions are portable; the platform's actions come through
+// AudioPlatform, filled in by the Windows shell and by tests.
+
+#include "audio/AudioGlobals.h"
+
+constexpr int kMaxKsDeviceNames = 10;
+constexpr int kKsDeviceNameSize = 260;
+
+struct AudioDriverEntry
+{
+    int iType;  // AUDIO_DRIVER_KS or AUDIO_DRIVER_ASIO
+    char szName[16];
+    int iNumCaptureNames;
+    char aszCaptureNames[kMaxKsDeviceNames][kKsDeviceNameSize];
+    int iNumRenderNames;
+    char aszRenderNames[kMaxKsDeviceNames][kKsDeviceNameSize];
+};
+
+extern AudioDriverEntry g_AudioDriverList[2];
+extern int g_iNumAudioDrivers;
+
+// The kernel-streaming thread's commands, in its own numbering; the main window
+// creates the four events.
+enum AudioEvent
+{
+    eAbort,
+    eStop,
+    ePause,
+    eRun,
+    kNumAudioEvents,
+};
+extern void* g_hAudioEvents[kNumAudioEvents];
+extern void* g_hCaptureThread;
+
+// Where the ASIO driver is offered for download; ends the messages that name it.
+extern const char kAsioDownloadAddress[];
+
+struct AudioPlatform
+{
+    int (*IsAsioDriverPresent)();
+    int (*AsioInit)();             // 1 on success
+    int (*AsioStart)();            // 1 when ASIOStart returned ASE_OK
+    void* (*CreateCaptureThread)(void** phEvents);  // null on failure
+    int (*EnumKsDeviceNames)(AudioDriverEntry* pEntry);
+    void (*SignalEvent)(void* hEvent);
+    void (*ShowError)(const char* szText, const char* szCaption);
+};
+extern AudioPlatform g_AudioPlatform;
+
+// What InitAudio does, before and after it tries ASIO.
+struct AudioDecision
+{
+    int iDriver;          // the driver chosen: AUDIO_DRIVER_*
+    bool bCommit;         // also becomes the confirmed driver
+    bool bCreateThread;   // start the kernel-streaming thread
+    bool bTryAsio;        // then initialise ASIO
+    bool bNoDriverMessage;  // tell the user no driver is usable
+};
+// iWindowsMajor below 6 allows kernel streaming; bAsioPresent is the latched flag.
+AudioDecision DecideAudioDriver(int iWindowsMajor, bool bAsioPresent, int iAudioDriver);
+// When the ASIO initialisation failed.
+AudioDecision DecideAfterAsioFailure(int iWindowsMajor);
+
+void EnumAudioDrivers();
+// 0 when no audio driver can be used, else 1.
+int InitAudio();
+// 1, or 0 when ASIOStart failed.
+int StartAudio();

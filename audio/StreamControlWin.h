@@ -1,0 +1,10 @@
+#pragma once
+// Stream control's actions on Windows: the ASIO host, the kernel-streaming thread,
+// events and message boxes on the main window.
+#include <windows.h>
+
+#include "audio/StreamControl.h"
+
+AudioPlatform WindowsAudioPlatform();
+// Puts the process that owns the window into the real-time priority class.
+void SetRealtimePriority(HWND hWnd);

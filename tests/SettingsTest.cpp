@@ -1,0 +1,187 @@
+// The settings file: range rules line by line, the written text, the install path
+// (found, missing, too long) and a load and save through a real file.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "app/InstallPath.h"
+#include "app/Settings.h"
+#include "audio/AudioGlobals.h"
+#include "engine/StreamParams.h"
+#include "render/XEffects.h"
+#include "tests/TestSupport.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+SettingsValues Read(const std::string& text)
+{
+    return ReadSettingsText(text.data(), text.size(), SettingsValues());
+}
+
+std::string Values(const SettingsValues& v)
+{
+    std::string s = WriteSettingsText(v);
+    for (char& c : s)
+        if (c == '\n')
+            c = ' ';
+    return s.substr(0, s.size() - 1);
+}
+
+TEST(SettingsText, EachLineByItsRangeRule)
+{
+    struct Case
+    {
+        const char* szFile;
+        const char* szExpected;
+    } const cases[] = {
+        {"", "48000 1200 1 0 0 0 0"},
+        {"12000\n25\n0\n9\n9\n1\n5\n", "12000 25 0 9 9 1 5"},
+        {"192000\n2000\n1\n0\n0\n-3\n0\n", "192000 2000 1 0 0 -3 0"},
+        {"11999\n24\n2\n10\n-1\n0\n0\n", "48000 1200 1 0 0 0 0"},
+        {"192001\n2001\n-1\n-1\n10\n0\n0\n", "48000 1200 1 0 0 0 0"},
+        {"44100\n256\n0\n", "44100 256 0 0 0 0 0"},              // only three lines
+        {" 96000\t\r\n 100 \r\n0\r\n1\r\n2\r\n1\r\n7\r\n", "96000 100 0 1 2 1 7"},  // any whitespace
+        {"24000\nabc\n0\n1\n", "24000 1200 1 0 0 0 0"},          // reading stops at text
+        {"24000\n99999999999\n0\n", "24000 1200 1 0 0 0 0"},     // too large for an int
+        {"48000 1200 1 0 0 0 -1", "48000 1200 1 0 0 0 4294967295"},
+        {"48000 1200 1 0 0 0 4294967296", "48000 1200 1 0 0 0 0"},
+        {"36000x 512", "36000 1200 1 0 0 0 0"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(Values(Read(c.szFile)), c.szExpected) << "file: " << c.szFile;
+}
+
+TEST(SettingsText, BytesAfterANulAreNotRead)
+{
+    const char data[] = {'4', '4', '1', '0', '0', '\0', '5', '0', '0'};
+    EXPECT_EQ(Values(ReadSettingsText(data, sizeof(data), SettingsValues())), "44100 1200 1 0 0 0 0");
+}
+
+std::string g_sInstallPath;
+InstallPathRead g_eInstallRead = InstallPathRead::Found;
+
+InstallPathRead FakeInstallPath(char* szOut, int iSize)
+{
+    if (g_eInstallRead != InstallPathRead::Found)
+        return g_eInstallRead;
+    if (g_sInstallPath.size() >= static_cast<size_t>(iSize))
+        return InstallPathRead::TooLong;
+    std::memcpy(szOut, g_sInstallPath.c_str(), g_sInstallPath.size() + 1);
+    return InstallPathRead::Found;
+}
+
+class SettingsFile : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_Saved = g_pReadInstallPath;
+        g_pReadInstallPath = &FakeInstallPath;
+        m_Dir = fs::path(TestLogDirectory()) / "install";
+        fs::create_directories(m_Dir);
+        fs::remove(File());
+        g_sInstallPath = m_Dir.string();
+        g_eInstallRead = InstallPathRead::Found;
+        CSettings::Apply(SettingsValues());
+        g_fSamplingFreq = 48000.0f;
+        g_iBlockSize = 1200;
+        g_XEffects.g_iAnalyserSetting = 1;  // the panel's own start value
+    }
+    void TearDown() override
+    {
+        g_pReadInstallPath = m_Saved;
+        CSettings::Apply(SettingsValues());
+    }
+
+    fs::path File() const { return m_Dir / "Settings.dat"; }
+    std::string FileText() const
+    {
+        std::ifstream in(File(), std::ios::binary);
+        std::stringstream ss;
+        ss << in.rdbuf();
+        return ss.str();
+    }
+    void WriteFile(const std::string& text) const { std::ofstream(File(), std::ios::binary) << text; }
+
+    InstallPathReader m_Saved = nullptr;
+    fs::path m_Dir;
+};
+
+TEST_F(SettingsFile, NoFileGivesTheDefaultsAndSavingWritesThem)
+{
+    CSettings settings;
+    EXPECT_EQ(settings.LoadSettings(), 1);
+    EXPECT_EQ(Values(CSettings::Current()), "48000 1200 1 0 0 0 0");
+    EXPECT_EQ(settings.SaveSettings(), 1);
+    EXPECT_EQ(Values(Read(FileText())), "48000 1200 1 0 0 0 0");
+    EXPECT_EQ(CountLogLines("GetInstallPath() InstallPath :  " + m_Dir.string()), 2);
+}
+
+TEST_F(SettingsFile, LoadedValuesReachTheGlobalsAndAreWrittenBack)
+{
+    WriteFile("96000\n600\n0\n2\n3\n1\n5\n");
+    CSettings settings;
+    ASSERT_EQ(settings.LoadSettings(), 1);
+    EXPECT_EQ(g_fRequestedSamplingFreq, 96000.0f);
+    EXPECT_EQ(g_fSamplingFreq, 96000.0f);
+    EXPECT_EQ(g_iRequestedBlockSize, 600);
+    EXPECT_EQ(g_iAudioDriver, 0);
+    EXPECT_EQ(g_iConfirmedAudioDriver, 0);
+    EXPECT_EQ(g_iCaptureDevice, 2);
+    EXPECT_EQ(g_iRenderDevice, 3);
+    EXPECT_EQ(g_iInputChannels.load(), 1);
+    EXPECT_EQ(g_XEffects.g_iAnalyserSetting, 5u);
+    // Line 2 is written from the block size in use, line 1 from the rate in use.
+    g_iBlockSize = 512;
+    g_fSamplingFreq = 44100.7f;
+    ASSERT_EQ(settings.SaveSettings(), 1);
+    EXPECT_EQ(Values(Read(FileText())), "44100 512 0 2 3 1 5");
+}
+
+TEST_F(SettingsFile, WithoutAnInstallPathNothingIsReadOrWritten)
+{
+    struct Case
+    {
+        InstallPathRead eRead;
+        std::string sPath;
+        const char* szLogLine;
+    } const cases[] = {
+        {InstallPathRead::KeyMissing, "", "GetInstallPath() no install path Found"},
+        {InstallPathRead::QueryFailed, "", "GetInstallPath() RegQueryValueEx() FAILED"},
+        {InstallPathRead::TooLong, "", "GetInstallPath() install path too long FAILED"},
+        // Fits the buffer, but not with "/Settings.dat" appended.
+        {InstallPathRead::Found, m_Dir.string() + "/" + std::string(250 - m_Dir.string().size(), 'x'),
+         "GetInstallPath() install path too long FAILED, length =  251"},
+    };
+    for (const Case& c : cases)
+    {
+        WriteFile("96000\n600\n0\n2\n3\n1\n5\n");
+        g_eInstallRead = c.eRead;
+        g_sInstallPath = c.sPath;
+        const int iBefore = CountLogLines(c.szLogLine);
+        CSettings settings;
+        EXPECT_EQ(settings.LoadSettings(), 0);
+        EXPECT_EQ(Values(CSettings::Current()), "48000 1200 1 0 0 0 0");
+        g_iBlockSize = 100;
+        EXPECT_EQ(settings.SaveSettings(), 0);
+        g_iBlockSize = 1200;
+        EXPECT_EQ(CountLogLines(c.szLogLine), iBefore + 2) << c.szLogLine;
+        EXPECT_EQ(FileText(), "96000\n600\n0\n2\n3\n1\n5\n");
+    }
+}
+
+TEST_F(SettingsFile, AnUncreatableFileWritesNothing)
+{
+    g_sInstallPath = (m_Dir / "no such folder").string();
+    CSettings settings;
+    EXPECT_EQ(settings.SaveSettings(), 0);
+    EXPECT_FALSE(fs::exists(m_Dir / "no such folder"));
+}
+
+} // namespace

@@ -1,0 +1,201 @@
+// The driver decisions of InitAudio on every row of its table, with the platform's
+// actions recorded, and StartAudio by driver.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/Log.h"
+#include "audio/AudioGlobals.h"
+#include "audio/StreamControl.h"
+#include "tests/TestSupport.h"
+
+namespace {
+
+struct Platform
+{
+    bool bAsioPresent = false;
+    bool bAsioInitOk = true;
+    bool bAsioStartOk = true;
+    bool bThreadOk = true;
+    std::vector<std::string> calls;
+} g_P;
+
+int FakePresent() { return g_P.bAsioPresent ? 1 : 0; }
+int FakeInit()
+{
+    g_P.calls.push_back("asio-init");
+    return g_P.bAsioInitOk ? 1 : 0;
+}
+int FakeStart()
+{
+    g_P.calls.push_back("asio-start");
+    return g_P.bAsioStartOk ? 1 : 0;
+}
+void* FakeThread(void** phEvents)
+{
+    g_P.calls.push_back(phEvents == g_hAudioEvents ? "thread" : "thread with wrong events");
+    return g_P.bThreadOk ? &g_P : nullptr;
+}
+int FakeKsNames(AudioDriverEntry* pEntry)
+{
+    pEntry->iNumCaptureNames = 1;
+    g_P.calls.push_back("ks-names");
+    return 1;
+}
+void FakeSignal(void* hEvent) { g_P.calls.push_back(hEvent == g_hAudioEvents[eRun] ? "run" : "other event"); }
+void FakeMessage(const char* szText, const char* szCaption)
+{
+    g_P.calls.push_back(std::string("message ") + szCaption + ": " + szText);
+}
+
+class StreamControl : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_Saved = g_AudioPlatform;
+        m_iSavedMajor = g_iWindowsMajorVersion;
+        g_AudioPlatform = {&FakePresent, &FakeInit, &FakeStart, &FakeThread, &FakeKsNames, &FakeSignal, &FakeMessage};
+        for (int i = 0; i < kNumAudioEvents; ++i)
+            g_hAudioEvents[i] = &m_aiEvents[i];
+        g_P = Platform();
+        g_bAsioPresent = 0;
+    }
+    void TearDown() override
+    {
+        g_AudioPlatform = m_Saved;
+        g_iWindowsMajorVersion = m_iSavedMajor;
+        g_iAudioDriver = g_iConfirmedAudioDriver = AUDIO_DRIVER_ASIO;
+        g_bAsioPresent = 0;
+    }
+
+    AudioPlatform m_Saved{};
+    int m_iSavedMajor = 0;
+    int m_aiEvents[kNumAudioEvents] = {};
+};
+
+const std::string kNoDriverMessage =
+    "message Error: Audio failed to start. Please down the ASIO4ALL driver from " + std::string(kAsioDownloadAddress);
+
+TEST_F(StreamControl, InitAudioFollowsTheDriverTable)
+{
+    struct Case
+    {
+        int iMajor;
+        bool bPresent, bInitOk;
+        int iBefore;
+        int iResult, iDriver, iConfirmed;
+        std::vector<std::string> calls;
+        const char* szLogLine;  // the one line InitAudio writes, or null
+    } const cases[] = {
+        {5, false, true, 1, 1, 0, 0, {"thread"}, nullptr},
+        {5, false, true, 0, 1, 0, 0, {"thread"}, nullptr},
+        {0, false, true, 1, 1, 0, 0, {"thread"}, nullptr},  // unknown version counts as old
+        {5, true, true, 0, 1, 0, 1, {"thread"}, nullptr},
+        {5, true, true, 1, 1, 1, 1, {"asio-init"}, nullptr},
+        {5, true, false, 1, 1, 0, 1, {"asio-init", "thread"}, "InitAudio() Asio.Init() FAILED trying WDM KS"},
+        {5, true, true, 2, 1, 2, 1, {}, nullptr},
+        {6, false, true, 1, 0, 2, 2, {kNoDriverMessage}, "InitAudio() Asio.Init() FAILED no audio drivers in use"},
+        {10, false, true, 0, 0, 2, 2, {kNoDriverMessage}, "InitAudio() Asio.Init() FAILED no audio drivers in use"},
+        {6, true, true, 0, 1, 1, 1, {"asio-init"}, nullptr},
+        {6, true, false, 1, 0, 2, 1, {"asio-init"}, "InitAudio() Asio.Init() FAILED no audio drivers in use"},
+    };
+    for (const Case& c : cases)
+    {
+        SetUp();
+        g_iWindowsMajorVersion = c.iMajor;
+        g_P.bAsioPresent = c.bPresent;
+        g_P.bAsioInitOk = c.bInitOk;
+        g_iAudioDriver = c.iBefore;
+        g_iConfirmedAudioDriver = 1;
+        const int iLogBefore = c.szLogLine ? CountLogLines(c.szLogLine) : 0;
+        const std::string sWhere = "version " + std::to_string(c.iMajor) + (c.bPresent ? " asio" : " no asio") +
+                                   (c.bInitOk ? "" : " failing") + ", driver " + std::to_string(c.iBefore);
+        EXPECT_EQ(InitAudio(), c.iResult) << sWhere;
+        EXPECT_EQ(g_iAudioDriver, c.iDriver) << sWhere;
+        EXPECT_EQ(g_iConfirmedAudioDriver, c.iConfirmed) << sWhere;
+        EXPECT_EQ(g_P.calls, c.calls) << sWhere;
+        if (c.szLogLine)
+        {
+            EXPECT_EQ(CountLogLines(c.szLogLine), iLogBefore + 1) << sWhere;
+        }
+        EXPECT_EQ(g_aiNumSamplingFreqs[0], 9);
+        EXPECT_EQ(g_aiNumSamplingFreqs[1], 5);
+    }
+}
+
+TEST_F(StreamControl, AsioFoundOnceStaysPresent)
+{
+    g_iWindowsMajorVersion = 6;
+    g_P.bAsioPresent = true;
+    EXPECT_EQ(InitAudio(), 1);
+    g_P.bAsioPresent = false;
+    g_P.calls.clear();
+    EXPECT_EQ(InitAudio(), 1);
+    EXPECT_EQ(g_P.calls, std::vector<std::string>{"asio-init"});
+}
+
+TEST_F(StreamControl, AFailedThreadIsOnlyLogged)
+{
+    g_iWindowsMajorVersion = 5;
+    g_P.bThreadOk = false;
+    const int iBefore = CountLogLines("InitAudio() CreateCaptureThread() FAILED");
+    EXPECT_EQ(InitAudio(), 1);
+    EXPECT_EQ(g_iAudioDriver, 0);
+    EXPECT_EQ(CountLogLines("InitAudio() CreateCaptureThread() FAILED"), iBefore + 1);
+}
+
+TEST_F(StreamControl, StartAudioByDriver)
+{
+    struct Case
+    {
+        int iDriver;
+        bool bStartOk;
+        int iResult;
+        std::vector<std::string> calls;
+    } const cases[] = {
+        {0, true, 1, {"run"}},
+        {1, true, 1, {"asio-start"}},
+        {1, false, 0, {"asio-start"}},
+        {2, true, 1, {}},
+    };
+    for (const Case& c : cases)
+    {
+        SetUp();
+        g_iAudioDriver = c.iDriver;
+        g_P.bAsioStartOk = c.bStartOk;
+        EXPECT_EQ(StartAudio(), c.iResult) << c.iDriver;
+        EXPECT_EQ(g_P.calls, c.calls) << c.iDriver;
+    }
+    EXPECT_GE(CountLogLines("ASIOStart() FAILED"), 1);
+}
+
+TEST_F(StreamControl, DriverListByVersionAndPresence)
+{
+    struct Case
+    {
+        int iMajor;
+        bool bPresent;
+        std::vector<std::string> names;
+    } const cases[] = {
+        {5, true, {"0 WDM KS", "1 Asio4All v2"}},
+        {5, false, {"0 WDM KS"}},
+        {6, true, {"1 Asio4All v2"}},
+        {6, false, {}},
+    };
+    for (const Case& c : cases)
+    {
+        SetUp();
+        g_iWindowsMajorVersion = c.iMajor;
+        g_P.bAsioPresent = c.bPresent;
+        EnumAudioDrivers();
+        std::vector<std::string> names;
+        for (int i = 0; i < g_iNumAudioDrivers; ++i)
+            names.push_back(std::to_string(g_AudioDriverList[i].iType) + " " + g_AudioDriverList[i].szName);
+        EXPECT_EQ(names, c.names);
+        EXPECT_EQ(g_P.calls.size(), c.iMajor < 6 ? 1u : 0u);
+    }
+}
+
+} // namespace

@@ -1,0 +1,166 @@
+#!/usr/bin/env bash
+# Starts TonquarryTuner.exe under Wine with the demo ASIO driver registered as
+# "ASIO4ALL v2", checks the start-up lines of its log in order and the window's
+# width, quits it with the 'q' key and checks the closing lines and the settings
+# file. A second run with the first-run mark removed checks that the first-run
+# pages come before the main window and close with Next, Next, Next.
+#   program_test.sh PROGRAM DEMO_DLL DEMO_REGISTER BUILD_DIR WINE RECORDING BITS
+set -euo pipefail
+
+EXE=$1 DLL=$2 REGISTER=$3 BUILD_DIR=$4 WINE=$5 WAV=$6 BITS=$7
+saved_prefix=${WINEPREFIX:-}
+# shellcheck source=../scripts/common.sh
+source "$(dirname "$0")/../scripts/common.sh"
+export WINEPREFIX=${saved_prefix:-$BUILD_DIR/wineprefix}
+
+fail() { echo "FAIL: $*" >&2; [ -f "${RUN:-}/Logfile.txt" ] && sed 's/^/  log: /' "$RUN/Logfile.txt" >&2; exit 1; }
+
+VIEW=/reg:$BITS  # the registry view the program and its driver see
+# Before the trap below, which replaces the one that stops the display.
+[ -n "${DISPLAY:-}" ] || start_virtual_display
+RUN=$(mktemp -d "$BUILD_DIR/program-run.XXXXXX")
+PROGRAM_PID= DLL_WIN=
+cleanup() {
+  [ -n "$PROGRAM_PID" ] && kill "$PROGRAM_PID" 2>/dev/null || true
+  "$WINE" reg delete "HKLM\\Software\\Tonquarry Multimedia Studios" /f /reg:32 >/dev/null 2>&1 || true
+  "$WINE" "$REGISTER" --unregister "$DLL_WIN" >/dev/null 2>&1 || true
+  [ -n "${ORIG_VERSION:-}" ] && "$WINE" reg add "$NT_KEY" /v CurrentVersion /d "$ORIG_VERSION" /f $VIEW >/dev/null 2>&1 || true
+  rm -rf "$RUN"
+  [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null || true
+}
+trap cleanup EXIT
+
+"$WINE" wineboot --init >/dev/null 2>&1 || true
+
+cp "$EXE" "$RUN/TonquarryTuner.exe"
+cp -r "$BUILD_DIR/Textures" "$BUILD_DIR/help" "$RUN/"
+cp "$WAV" "$RUN/guitar.wav"
+RUN_WIN=$("$WINE" winepath -w "$RUN" 2>/dev/null | tr -d '\r')
+DLL_WIN=$("$WINE" winepath -w "$DLL" 2>/dev/null | tr -d '\r')
+
+# The demo driver as the outside driver, playing the recording in real time.
+"$WINE" "$REGISTER" --description "ASIO4ALL v2" "$DLL_WIN" >/dev/null || fail "registering the demo driver"
+"$WINE" reg add "HKLM\\software\\asio\\ASIO4ALL v2" /v WavIn /d "$RUN_WIN\\guitar.wav" /f $VIEW >/dev/null
+# The installer's key is in the 32-bit view, whatever the program's width.
+"$WINE" reg add "HKLM\\Software\\Tonquarry Multimedia Studios\\Tonquarry Redede Rizuz Ad" /v "Install Path" \
+  /d "$RUN_WIN" /f /reg:32 >/dev/null
+MARK_KEY="HKCU\\Software\\Tonquarry Multimedia Studios\\Tonquarry Guitar Tuner"
+
+window_of() {  # window id of the first visible window with this exact title, waiting up to $2 s
+  local i
+  for i in $(seq 1 $(($2 * 5))); do
+    local w
+    w=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -1 || true)
+    [ -n "$w" ] && { echo "$w"; return 0; }
+    sleep 0.2
+  done
+  return 1
+}
+
+wait_for_exit() {
+  local i
+  for i in $(seq 1 $(($1 * 5))); do
+    kill -0 "$PROGRAM_PID" 2>/dev/null || { wait "$PROGRAM_PID" || true; PROGRAM_PID=; return 0; }
+    sleep 0.2
+  done
+  return 1
+}
+
+press() {  # press keys in a window: WINDOW KEY...
+  xdotool windowfocus --sync "$1" 2>/dev/null || xdotool windowfocus "$1"
+  sleep 0.3
+  xdotool key --clearmodifiers "${@:2}"
+}
+
+start_program() {
+  (cd "$RUN" && exec "$WINE" TonquarryTuner.exe 2>>"$RUN/wine-stderr.txt") &
+  PROGRAM_PID=$!
+}
+
+# Each pattern (a grep -E expression) matches a later line than the one before.
+expect_in_order() {
+  local line=0 pattern found
+  for pattern in "$@"; do
+    found=$(tail -n +"$((line + 1))" "$RUN/Logfile.txt" | tr -d '\r' | grep -n -m1 -E -- "$pattern" | cut -d: -f1 || true)
+    [ -n "$found" ] || fail "no log line matching '$pattern' after line $line"
+    line=$((line + found))
+  done
+}
+
+# --- First run: the pages come before the main window; Next three times closes them.
+"$WINE" reg delete "$MARK_KEY" /f >/dev/null 2>&1 || true
+start_program
+DIALOG=$(window_of "Starting for the first time" 120) || fail "no first-run dialog"
+xdotool search --onlyvisible --name "^Tonquarry Guitar Tuner\$" >/dev/null 2>&1 && fail "main window before the first-run pages"
+# The focus starts on the first button (Help); three Tabs reach Next, which keeps
+# the focus for the later pages.
+press "$DIALOG" Tab Tab Tab space
+for page in 2 3; do
+  sleep 1
+  xdotool search --onlyvisible --name "^Starting for the first time\$" >/dev/null || fail "pages closed before page $page"
+  press "$DIALOG" space
+done
+MAIN=$(window_of "Tonquarry Guitar Tuner" 120) || fail "no main window after the first-run pages"
+"$WINE" reg query "$MARK_KEY" /v "First Run Done" >/dev/null 2>&1 || fail "no first-run mark"
+press "$MAIN" q
+wait_for_exit 120 || fail "'q' did not quit after the first run"
+
+# --- A normal start: the log's start-up lines, the window, 'q' and the closing lines.
+start_program
+MAIN=$(window_of "Tonquarry Guitar Tuner" 120) || fail "no main window"
+xdotool search --onlyvisible --name "^Starting for the first time\$" >/dev/null 2>&1 && fail "first-run pages on the second start"
+for i in $(seq 1 150); do grep -q "^CAsio::Init() g_fSamplingFreq =" "$RUN/Logfile.txt" && break; sleep 0.2; done
+sleep 2
+SIZE=$(xwininfo -id "$MAIN" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}')
+# Wine's X window holds the client area, which the fitted window makes 583 x 212.
+[ "$SIZE" = 583x212 ] || fail "client area $SIZE, not 583x212"
+press "$MAIN" q
+wait_for_exit 120 || fail "'q' did not quit"
+
+expect_in_order '^CPU test = [0-9]+ ms$' '^Program version =  1\.3$' '^PC name    : ' '^Windows NT version number :  [0-9]' '^CPU name : ' '^DX version : ' '^Total system memory     : [0-9]+ KB$' '^$' \
+  '^Current Directory = ' '^Desktop dimensions : [0-9]+ x [0-9]+ x [0-9]+ bit color$' '^MsgProc\(\) WM_CREATE$' \
+  '^MsgProc\(\) WM_SHOWWINDOW$' '^InitD3D\(\)' '^CAsio::Init\(\)$' '^Driver name    = ' \
+  '^CAsio::Init\(\) g_fSamplingFreq = ' '^g_dwMemCount      =  [0-9]+$' '^g_dwMemBlockCount =  [0-9]+$' \
+  '^EXITING PROGRAM$' '^End of Tonquarry Logfile$'
+grep -q "FAILED" "$RUN/Logfile.txt" && fail "a FAILED line in the log"
+tail -n 4 "$RUN/Logfile.txt" | tr -d '\r' | grep -qx "EXITING PROGRAM" || fail "EXITING PROGRAM is not near the end"
+SETTINGS=$(tr -d '\r' < "$RUN/Settings.dat" | tr '\n' ' ')
+[ "$SETTINGS" = "48000 1200 1 0 0 0 0 " ] || fail "Settings.dat holds '$SETTINGS'"
+# --- Closing the window with ASIO: released at WM_CLOSE, the same closing lines.
+start_program
+MAIN=$(window_of "Tonquarry Guitar Tuner" 120) || fail "no main window for closing"
+for i in $(seq 1 150); do grep -q "^CAsio::Init() g_fSamplingFreq =" "$RUN/Logfile.txt" && break; sleep 0.2; done
+press "$MAIN" alt+F4
+wait_for_exit 120 || fail "closing the window did not quit"
+expect_in_order '^MsgProc\(\) WM_CLOSE$' '^CAsio::Release\(\)$' '^g_dwMemCount      =  [0-9]+$' '^EXITING PROGRAM$' \
+  '^End of Tonquarry Logfile$'
+
+# --- Without any ASIO driver on Windows 6 or later: the message, then the panel
+# runs without sound until 'q'.
+"$WINE" "$REGISTER" --unregister "$DLL_WIN" >/dev/null || fail "unregistering the demo driver"
+start_program
+ERROR_BOX=$(window_of "Error" 120) || fail "no message box without a driver"
+press "$ERROR_BOX" Return
+MAIN=$(window_of "Tonquarry Guitar Tuner" 60) || fail "no main window without a driver"
+sleep 2
+press "$MAIN" q
+wait_for_exit 120 || fail "'q' did not quit without a driver"
+expect_in_order '^InitAudio\(\) Asio.Init\(\) FAILED no audio drivers in use$' '^CXEffects::Init\(\)$' \
+  '^EXITING PROGRAM$' '^End of Tonquarry Logfile$'
+SETTINGS=$(tr -d '\r' < "$RUN/Settings.dat" | tr '\n' ' ')
+[ "$SETTINGS" = "48000 1200 2 0 0 0 0 " ] || fail "Settings.dat holds '$SETTINGS' after a run without a driver"
+# --- Windows XP without ASIO: kernel streaming is chosen. Until it is part of the
+# program there is no audio thread; the failure is logged and the panel runs.
+NT_KEY="HKLM\\Software\\Microsoft\\Windows NT\\CurrentVersion"
+ORIG_VERSION=$("$WINE" reg query "$NT_KEY" /v CurrentVersion $VIEW 2>/dev/null | tr -d '\r' | awk '$1 == "CurrentVersion" {print $3}')
+"$WINE" reg add "$NT_KEY" /v CurrentVersion /d 5.1 /f $VIEW >/dev/null
+start_program
+MAIN=$(window_of "Tonquarry Guitar Tuner" 120) || fail "no main window on Windows XP"
+sleep 2
+press "$MAIN" q
+wait_for_exit 120 || fail "'q' did not quit on Windows XP"
+expect_in_order '^Windows NT version number :  5\.1$' '^InitAudio\(\) CreateCaptureThread\(\) FAILED$' \
+  '^CXEffects::Init\(\)$' '^EXITING PROGRAM$' '^End of Tonquarry Logfile$'
+SETTINGS=$(tr -d '\r' < "$RUN/Settings.dat" | tr '\n' ' ')
+[ "$SETTINGS" = "48000 1200 0 0 0 0 0 " ] || fail "Settings.dat holds '$SETTINGS' after kernel streaming"
+echo "program test passed"
