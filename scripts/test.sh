@@ -88,7 +88,7 @@ for width in win32:i686 win64:x86_64; do
   echo "== Windows $arch under Wine"
   configure_and_build "$BUILD/$name" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchain-$arch-w64-mingw32.cmake" \
     -DCMAKE_BUILD_TYPE=Release -DTQ_WERROR=ON -DCMAKE_CROSSCOMPILING_EMULATOR="$WINE64"
-  run_ctest "$name" --test-dir "$BUILD/$name"
+  run_ctest "$name" --test-dir "$BUILD/$name" -j "$JOBS"
   check_analyze "$WINE64" "$BUILD/$name/tq-analyze.exe"
 done
 
