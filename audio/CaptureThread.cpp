@@ -5,6 +5,7 @@
 
 #include "app/Log.h"
 #include "audio/AudioGlobals.h"
+#include "audio/StreamControl.h"
 #include "audio/ks/KsPlatform.h"
 #include "audio/ks/audfilter.h"
 #include "audio/ks/enum.h"
@@ -16,7 +17,6 @@
 HWND g_hWnd = nullptr;
 CDspEngine* g_pDspEngine = nullptr;
 int g_iRingBytes = 0;
-const char* const g_szAsioDownloadAddress = "http://www.asio4all.com";
 AudioErrorReportFn g_pfnReportAudioError = DefaultAudioErrorReport;
 
 void DefaultAudioErrorReport(HWND hOwner, int /*iErrorKind*/, const char* szText)
@@ -127,11 +127,11 @@ void Enumerate(KsStream& s)
     std::snprintf(szNoCapture, sizeof(szNoCapture),
                   "WDM KS couldn't find a compatible recording filter.\nPlease download and install the Asio4All universal "
                   "driver\nfrom here: %s",
-                  g_szAsioDownloadAddress);
+                  kAsioDownloadAddress);
     std::snprintf(szNoRender, sizeof(szNoRender),
                   "WDM KS couldn't find a compatible playback filter.\nPlease download and install the Asio4All universal "
                   "driver\nfrom here: %s",
-                  g_szAsioDownloadAddress);
+                  kAsioDownloadAddress);
     const GUID aCapture[2] = {kKsCategoryAudio, kKsCategoryCapture};
     const GUID aRender[2] = {kKsCategoryAudio, kKsCategoryRender};
     s.hrLast = s.pCaptureEnum->FindFilters(eAudCap, aCapture, 2, TRUE, TRUE, TRUE);

@@ -3,11 +3,11 @@
 // commanded through four events and reporting its end with CM_EXIT_THREAD.
 #include <windows.h>
 
+#include "audio/StreamControl.h"  // the command events and the download address
+
 class CDspEngine;
 
 constexpr UINT CM_EXIT_THREAD = WM_USER;
-// Command event order, which is also the thread's numbering of them.
-enum { eAbort = 0, eStop = 1, ePause = 2, eRun = 3 };
 
 extern HWND g_hWnd;                // receives CM_EXIT_THREAD
 extern CDspEngine* g_pDspEngine;   // the engine the thread drives
@@ -18,9 +18,6 @@ extern int g_iRingBytes;           // whole blocks in about a quarter second
 typedef void (*AudioErrorReportFn)(HWND hOwner, int iErrorKind, const char* szText);
 extern AudioErrorReportFn g_pfnReportAudioError;
 void DefaultAudioErrorReport(HWND hOwner, int iErrorKind, const char* szText);
-
-// Where the universal driver can be fetched; ends two set-up failure texts.
-extern const char* const g_szAsioDownloadAddress;
 
 // The thread procedure; the parameter points at the four command events.
 DWORD WINAPI CaptureThreadProc(LPVOID pParam);

@@ -1,10 +1,10 @@
 #pragma once
 // Finds the devices of given categories through SetupAPI and keeps them as filters.
+#include "audio/StreamControl.h"  // kMaxKsDeviceNames
 #include "audio/ks/filter.h"
 
 constexpr ULONG eAudRen = 1;
 constexpr ULONG eAudCap = 2;
-constexpr int kMaxKsDeviceNames = 10;
 
 // Friendly names of the devices that enumeration kept, in order, at most 10 each.
 extern char g_szCaptureDeviceNames[kMaxKsDeviceNames][MAX_PATH];

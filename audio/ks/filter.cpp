@@ -123,7 +123,10 @@ HRESULT CKsFilter::BuildPinList()
     return hr;
 }
 
-HRESULT CKsFilter::QueryPinProperty(ULONG ulPinId, const GUID& set, ULONG ulId, void* pValue, ULONG cbValue)
+namespace {
+
+// The request that reads one property of one pin.
+KSP_PIN PinPropertyRequest(ULONG ulPinId, const GUID& set, ULONG ulId)
 {
     KSP_PIN prop;
     std::memset(&prop, 0, sizeof(prop));
@@ -131,17 +134,20 @@ HRESULT CKsFilter::QueryPinProperty(ULONG ulPinId, const GUID& set, ULONG ulId, 
     prop.Property.Id = ulId;
     prop.Property.Flags = KSPROPERTY_TYPE_GET;
     prop.PinId = ulPinId;
+    return prop;
+}
+
+} // namespace
+
+HRESULT CKsFilter::QueryPinProperty(ULONG ulPinId, const GUID& set, ULONG ulId, void* pValue, ULONG cbValue)
+{
+    KSP_PIN prop = PinPropertyRequest(ulPinId, set, ulId);
     return SyncIoctl(m_handle, IOCTL_KS_PROPERTY, &prop, sizeof(prop), pValue, cbValue, nullptr);
 }
 
 HRESULT CKsFilter::QueryPinPropertyList(ULONG ulPinId, const GUID& set, ULONG ulId, KSMULTIPLE_ITEM** ppItem)
 {
-    KSP_PIN prop;
-    std::memset(&prop, 0, sizeof(prop));
-    prop.Property.Set = set;
-    prop.Property.Id = ulId;
-    prop.Property.Flags = KSPROPERTY_TYPE_GET;
-    prop.PinId = ulPinId;
+    KSP_PIN prop = PinPropertyRequest(ulPinId, set, ulId);
     return QueryList(m_handle, &prop, sizeof(prop), ppItem);
 }
 

@@ -11,6 +11,7 @@
 
 #include "audio/CaptureThread.h"
 #include "audio/AudioGlobals.h"
+#include "audio/StreamControl.h"
 #include "audio/ks/enum.h"
 #include "engine/Alloc.h"
 #include "engine/DspEngine.h"
@@ -141,9 +142,9 @@ protected:
 };
 
 const std::string kNoRecording = std::string("WDM KS couldn't find a compatible recording filter.\nPlease download and install the "
-                                             "Asio4All universal driver\nfrom here: ") + g_szAsioDownloadAddress;
+                                             "Asio4All universal driver\nfrom here: ") + kAsioDownloadAddress;
 const std::string kNoPlayback = std::string("WDM KS couldn't find a compatible playback filter.\nPlease download and install the "
-                                            "Asio4All universal driver\nfrom here: ") + g_szAsioDownloadAddress;
+                                            "Asio4All universal driver\nfrom here: ") + kAsioDownloadAddress;
 
 TEST_F(KsThread, SetUpNegotiatesTheStreamOrReportsWhy)
 {
