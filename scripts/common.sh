@@ -31,7 +31,7 @@ start_virtual_display() {
   while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
   Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
   XVFB_PID=$!
-  trap 'kill "$XVFB_PID" 2>/dev/null || true' EXIT
+  trap 'kill "$XVFB_PID" 2>/dev/null || true; stop_wine' EXIT
   local i
   for i in $(seq 1 50); do
     [ -e "/tmp/.X11-unix/X$n" ] && break
@@ -62,4 +62,29 @@ run_fuzzer() {
   mkdir -p "$corpus" "$BUILD/fuzz/crashes/$name"
   (cd "$ROOT" && "$BUILD/fuzz/fuzz/tq-fuzz-$name" -artifact_prefix="$BUILD/fuzz/crashes/$name/" \
     -timeout=20 -rss_limit_mb=2560 "$@" "$corpus" "$ROOT/fuzz/seeds/$name")
+}
+
+# Keeps one Wine server, and the prefix's system processes, running for the whole
+# test run, started apart from the tests with their output going nowhere. A server
+# started by a test program inherits that program's output pipe and holds it open
+# until the server ends, and ctest waits for the pipe: one test would then seem
+# to run as long as every later test together.
+WINESERVER_STARTED=
+start_wine() {
+  local wine64 server
+  wine64=$(wine64_path)
+  server="$(dirname "$wine64")/wineserver"
+  # A prefix made while 32-bit programs could not run lacks its 32-bit half.
+  if [ -d "$WINEPREFIX" ] && [ ! -e "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ]; then
+    echo "Wine prefix $WINEPREFIX has no 32-bit half: making it afresh"
+    "$server" -k 2>/dev/null || true
+    rm -rf "$WINEPREFIX"
+  fi
+  mkdir -p "$WINEPREFIX"
+  setsid "$server" -p </dev/null >/dev/null 2>&1 || true
+  WINESERVER_STARTED=$server
+  "$wine64" wineboot --init </dev/null >/dev/null 2>&1 || true
+}
+stop_wine() {
+  [ -n "${WINESERVER_STARTED:-}" ] && "$WINESERVER_STARTED" -k 2>/dev/null || true
 }

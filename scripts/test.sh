@@ -81,8 +81,7 @@ done
 # programs through the 32-bit half of Wine. The Direct3D tests open windows on Xvfb.
 WINE64=$(wine64_path)
 start_virtual_display
-mkdir -p "$WINEPREFIX"
-"$WINE64" wineboot --init >/dev/null 2>&1 || true
+start_wine
 for width in win32:i686 win64:x86_64; do
   name=${width%%:*} arch=${width#*:}
   echo "== Windows $arch under Wine"

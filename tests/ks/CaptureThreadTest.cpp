@@ -119,7 +119,12 @@ protected:
         if (s_Exits.empty())
             Signal(eAbort);
         EXPECT_TRUE(PumpUntil([] { return !s_Exits.empty(); }));
-        WaitForSingleObject(m_hThread, INFINITE);
+        // A thread that never ends fails the test instead of hanging the run.
+        if (WaitForSingleObject(m_hThread, 30000) != WAIT_OBJECT_0)
+        {
+            ADD_FAILURE() << "the audio thread did not end";
+            TerminateThread(m_hThread, 0);
+        }
         GetExitCodeThread(m_hThread, &m_dwExitCode);
         CloseHandle(m_hThread);
         m_hThread = nullptr;

@@ -378,6 +378,8 @@ BOOL SimulatedKsWorld::DeviceIoControl(HANDLE h, DWORD dwCode, void* pIn, DWORD 
     {
         PinStream& ps = m_Streams[reinterpret_cast<ULONG_PTR>(h)];
         (bRead ? ps.reads : ps.writes).push_back({static_cast<KSSTREAM_HEADER*>(pOut), pOv});
+        if (bRead && m_iUnserved > 0)
+            --m_iUnserved;
     }
     return Fail(ERROR_IO_PENDING);
 }
@@ -486,6 +488,7 @@ void SimulatedKsWorld::CancelAll(PinStream& ps)
             ::SetEvent(r.pOv->hEvent);
         q->clear();
     }
+    m_iUnserved = 0;
 }
 
 void SimulatedKsWorld::Tick()
@@ -505,8 +508,12 @@ void SimulatedKsWorld::Tick()
         if (!pWrite && !ps.writes.empty())
             pWrite = &ps;
     }
-    if (!pRead || !pWrite)
+    // The clock never runs ahead of the reader: a packet completes only once the
+    // thread has queued again the one before. A faster device would starve the
+    // thread's commands on a slow (emulated) machine, as packets outrank them.
+    if (!pRead || !pWrite || m_iUnserved > 0)
         return;
+    ++m_iUnserved;
     const Request r = pRead->reads.front();
     pRead->reads.pop_front();
     auto* pData = static_cast<short*>(r.pHeader->Data);

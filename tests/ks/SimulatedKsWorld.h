@@ -159,6 +159,7 @@ private:
     std::vector<short> m_Written;
     std::vector<short> m_Source;
     size_t m_ReadPos = 0;
+    int m_iUnserved = 0;  // reads completed and not yet queued again
     std::atomic<long> m_lWaits{0};
     std::atomic<long> m_lRequests{0};
     std::atomic<bool> m_bClock{false};
