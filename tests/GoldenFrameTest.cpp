@@ -18,6 +18,7 @@
 #include "render/Renderer.h"
 #include "render/SoftwareDevice.h"
 #include "tests/TestSupport.h"
+#include "tools/FrameCompare.h"
 #include "tools/PanelScene.h"
 #include "tools/PngFile.h"
 
@@ -31,27 +32,11 @@ namespace {
 constexpr int kChannelTolerance = 4;
 constexpr int kMaxPixelsBeyond = 8;
 
-struct Comparison
-{
-    int nBeyond = 0;  // pixels with a channel beyond the tolerance
-    int iWorst = 0;   // the largest channel difference
-    RgbImage diff;    // the expected frame dimmed, the pixels beyond it in bright red
-};
+using Comparison = FrameComparison;
 
 Comparison Compare(const RgbImage& expected, const RgbImage& actual)
 {
-    Comparison c;
-    c.diff = RgbImage(expected.iWidth, expected.iHeight);
-    for (size_t i = 0; i < expected.pixels.size(); ++i)
-    {
-        const RgbPixel e = expected.pixels[i], a = actual.pixels[i];
-        const int d = std::max({std::abs(e.r - a.r), std::abs(e.g - a.g), std::abs(e.b - a.b)});
-        c.iWorst = std::max(c.iWorst, d);
-        const auto grey = static_cast<std::uint8_t>((e.r + e.g + e.b) / 12);
-        c.diff.pixels[i] = d > kChannelTolerance ? RgbPixel{255, 0, 0} : RgbPixel{grey, grey, grey};
-        c.nBeyond += d > kChannelTolerance ? 1 : 0;
-    }
-    return c;
+    return CompareFrames(expected, actual, kChannelTolerance);
 }
 
 bool Matches(const Comparison& c) { return c.nBeyond <= kMaxPixelsBeyond; }

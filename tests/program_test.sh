@@ -4,10 +4,13 @@
 # width, quits it with the 'q' key and checks the closing lines and the settings
 # file. A second run with the first-run mark removed checks that the first-run
 # pages come before the main window and close with Next, Next, Next.
+# The window's first frame is compared with the software device's frame of the
+# start-up state, and the note of the played recording is looked for on the panel.
 #   program_test.sh PROGRAM DEMO_DLL DEMO_REGISTER BUILD_DIR WINE RECORDING BITS
+#                   FRAME_TOOL WINDOW_SIZE_TOOL GOLDEN_DIR
 set -euo pipefail
 
-EXE=$1 DLL=$2 REGISTER=$3 BUILD_DIR=$4 WINE=$5 WAV=$6 BITS=$7
+EXE=$1 DLL=$2 REGISTER=$3 BUILD_DIR=$4 WINE=$5 WAV=$6 BITS=$7 FRAME=$8 WINDOW_SIZE=$9 GOLDEN=${10}
 saved_prefix=${WINEPREFIX:-}
 # shellcheck source=../scripts/common.sh
 source "$(dirname "$0")/../scripts/common.sh"
@@ -44,6 +47,7 @@ DLL_WIN=$("$WINE" winepath -w "$DLL" 2>/dev/null | tr -d '\r')
 # The installer's key is in the 32-bit view, whatever the program's width.
 "$WINE" reg add "HKLM\\Software\\Tonquarry Multimedia Studios\\Tonquarry Redede Rizuz Ad" /v "Install Path" \
   /d "$RUN_WIN" /f /reg:32 >/dev/null
+DRIVER_KEY="HKLM\\software\\asio\\ASIO4ALL v2"
 MARK_KEY="HKCU\\Software\\Tonquarry Multimedia Studios\\Tonquarry Guitar Tuner"
 
 window_of() {  # window id of the first visible window with this exact title, waiting up to $2 s
@@ -105,15 +109,32 @@ MAIN=$(window_of "Tonquarry Guitar Tuner" 120) || fail "no main window after the
 press "$MAIN" q
 wait_for_exit 120 || fail "'q' did not quit after the first run"
 
-# --- A normal start: the log's start-up lines, the window, 'q' and the closing lines.
+# --- A normal start: the log's start-up lines, the window, its first frame, 'q' and
+# the closing lines. The driver plays silence, so the panel stays in its start-up state.
+"$WINE" reg add "$DRIVER_KEY" /v InputGain /d 0 /f $VIEW >/dev/null
 start_program
 MAIN=$(window_of "Tonquarry Guitar Tuner" 120) || fail "no main window"
 xdotool search --onlyvisible --name "^Starting for the first time\$" >/dev/null 2>&1 && fail "first-run pages on the second start"
+# The first frame drawn (a black window before it) against the software device's
+# frame of the same state. Smoothed, the two differ only where GDI and FreeType
+# antialias text edges apart (under 1 % of the pixels); the panel in another state
+# differs in over 2 %, a missing or moved picture in far more.
+SHOT="$BUILD_DIR/program-first-frame"
+for i in $(seq 1 300); do
+  xwd -id "$MAIN" -out "$SHOT.xwd" 2>/dev/null &&
+    "$FRAME" compare "$SHOT.xwd" "$GOLDEN/startup.png" --smooth --tolerance 32 --max-share 50 >/dev/null && break
+  sleep 0.1
+done
+"$FRAME" convert "$SHOT.xwd" "$SHOT.png" >/dev/null
+"$FRAME" compare "$SHOT.xwd" "$GOLDEN/startup.png" --smooth --tolerance 32 --max-share 1.2 --diff "$SHOT-diff.png" ||
+  fail "the first frame ($SHOT.png) is not the start-up panel (differences in $SHOT-diff.png)"
 for i in $(seq 1 150); do grep -q "^CAsio::Init() g_fSamplingFreq =" "$RUN/Logfile.txt" && break; sleep 0.2; done
-sleep 2
 SIZE=$(xwininfo -id "$MAIN" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}')
-# Wine's X window holds the client area, which the fitted window makes 583 x 212.
+# Wine's X window holds the client area, which the fitted window makes 583 x 212;
+# Windows itself reports the frame.
 [ "$SIZE" = 583x212 ] || fail "client area $SIZE, not 583x212"
+WINDOW=$("$WINE" "$WINDOW_SIZE" 2>/dev/null | tr -d '\r')
+[[ "$WINDOW" =~ ^outer\ 589\ x\ [0-9]+,\ client\ 583\ x\ 212$ ]] || fail "window: $WINDOW"
 press "$MAIN" q
 wait_for_exit 120 || fail "'q' did not quit"
 
@@ -126,10 +147,23 @@ grep -q "FAILED" "$RUN/Logfile.txt" && fail "a FAILED line in the log"
 tail -n 4 "$RUN/Logfile.txt" | tr -d '\r' | grep -qx "EXITING PROGRAM" || fail "EXITING PROGRAM is not near the end"
 SETTINGS=$(tr -d '\r' < "$RUN/Settings.dat" | tr '\n' ' ')
 [ "$SETTINGS" = "48000 1200 1 0 0 0 0 " ] || fail "Settings.dat holds '$SETTINGS'"
-# --- Closing the window with ASIO: released at WM_CLOSE, the same closing lines.
+# --- The recording played: its note on the panel within seconds, then closing the
+# window with ASIO: released at WM_CLOSE, the same closing lines. The note's place
+# on the panel against the software device's "A2" there; "E2", "G3" or no note
+# differ in over 6 % of its pixels, "A2" in under 1 %.
+"$WINE" reg delete "$DRIVER_KEY" /v InputGain /f $VIEW >/dev/null
 start_program
 MAIN=$(window_of "Tonquarry Guitar Tuner" 120) || fail "no main window for closing"
-for i in $(seq 1 150); do grep -q "^CAsio::Init() g_fSamplingFreq =" "$RUN/Logfile.txt" && break; sleep 0.2; done
+SHOT="$BUILD_DIR/program-note"
+for i in $(seq 1 200); do
+  xwd -id "$MAIN" -out "$SHOT.xwd" 2>/dev/null &&
+    "$FRAME" compare "$SHOT.xwd" "$GOLDEN/tune_up_a_string.png" --smooth --tolerance 32 --region 490,70,40,16 \
+      --max-share 2 >/dev/null && break
+  sleep 0.1
+done
+"$FRAME" convert "$SHOT.xwd" "$SHOT.png" >/dev/null
+"$FRAME" compare "$SHOT.xwd" "$GOLDEN/tune_up_a_string.png" --smooth --tolerance 32 --region 490,70,40,16 \
+  --max-share 2 || fail "no A2 on the panel ($SHOT.png)"
 press "$MAIN" alt+F4
 wait_for_exit 120 || fail "closing the window did not quit"
 expect_in_order '^MsgProc\(\) WM_CLOSE$' '^CAsio::Release\(\)$' '^g_dwMemCount      =  [0-9]+$' '^EXITING PROGRAM$' \
