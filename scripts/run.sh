@@ -35,6 +35,7 @@ done
 
 "$ROOT/scripts/setup.sh"
 WINE=$(wine64_path)
+mkdir -p "$BUILD"
 echo "Building the 32-bit program, the demo driver and the installer (log: $BUILD/run-build.log)"
 if ! TQ_TARGETS="TonquarryTuner tq-demo-asio tq-demo-asio-register tq-installer" configure_and_build \
   "$BUILD/win32" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchain-i686-w64-mingw32.cmake" \
