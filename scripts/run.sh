@@ -106,6 +106,9 @@ for i in $(seq 1 600); do
   capture && [ "$(colours)" -gt 1 ] && break
   sleep 1
 done
+if [ -n "$SECONDS_TO_RUN" ] && ! kill -0 "$PROGRAM_PID" 2>/dev/null; then
+  die "the program ended before its panel showed (log: $DIR/Logfile.txt)"
+fi
 echo "The tuner runs${SECONDS_TO_RUN:+ for $SECONDS_TO_RUN seconds}; 'q' in its window quits"
 if [ -n "$SECONDS_TO_RUN" ]; then
   sleep "$SECONDS_TO_RUN"
