@@ -93,8 +93,8 @@ stop_wine() {
 # window_of TITLE SECONDS: the id of the first visible window with exactly this
 # title, waiting up to SECONDS; fails when none appears.
 window_of() {
-  local i w
-  for i in $(seq 1 $(($2 * 5))); do
+  local w
+  for _ in $(seq 1 $(($2 * 5))); do
     w=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -1 || true)
     [ -n "$w" ] && { echo "$w"; return 0; }
     sleep 0.2
@@ -109,8 +109,7 @@ press() {
 }
 # wait_for_exit PID SECONDS: waits for a background job to end; fails if it does not.
 wait_for_exit() {
-  local i
-  for i in $(seq 1 $(($2 * 5))); do
+  for _ in $(seq 1 $(($2 * 5))); do
     kill -0 "$1" 2>/dev/null || { wait "$1" 2>/dev/null || true; return 0; }
     sleep 0.2
   done

@@ -101,7 +101,7 @@ capture() { xwd -silent -id "$MAIN" >"$SHOT_XWD.new" 2>/dev/null && mv "$SHOT_XW
 colours() { xwdtopnm "$SHOT_XWD" 2>/dev/null | ppmhist -noheader 2>/dev/null | wc -l; }
 # The seconds count from the first frame of the panel: until then the window is
 # one colour (emulated 32-bit Windows programs start slowly, the first frame most).
-for i in $(seq 1 600); do
+for _ in $(seq 1 600); do
   kill -0 "$PROGRAM_PID" 2>/dev/null || break
   capture && [ "$(colours)" -gt 1 ] && break
   sleep 1

@@ -104,7 +104,7 @@ run_from_shortcut
 # --- Silent uninstall. It runs from a copy of itself in the temporary folder and
 # returns at once, so wait for its work to show.
 "$WINE" "$DIR_WIN\\Uninstall.exe" /S || fail "the uninstaller failed"
-for i in $(seq 1 300); do
+for _ in $(seq 1 300); do
   [ ! -e "$DIR/Uninstall.exe" ] && ! key_exists "$ARP_KEY" && break
   sleep 0.2
 done
