@@ -88,3 +88,30 @@ start_wine() {
 stop_wine() {
   [ -n "${WINESERVER_STARTED:-}" ] && "$WINESERVER_STARTED" -k 2>/dev/null || true
 }
+
+# Windows of Wine programs on the X display (xdotool).
+# window_of TITLE SECONDS: the id of the first visible window with exactly this
+# title, waiting up to SECONDS; fails when none appears.
+window_of() {
+  local w
+  for _ in $(seq 1 $(($2 * 5))); do
+    w=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -1 || true)
+    [ -n "$w" ] && { echo "$w"; return 0; }
+    sleep 0.2
+  done
+  return 1
+}
+# press WINDOW KEY...: focuses the window and presses the keys in it.
+press() {
+  xdotool windowfocus --sync "$1" 2>/dev/null || xdotool windowfocus "$1"
+  sleep 0.3
+  xdotool key --clearmodifiers "${@:2}"
+}
+# wait_for_exit PID SECONDS: waits for a background job to end; fails if it does not.
+wait_for_exit() {
+  for _ in $(seq 1 $(($2 * 5))); do
+    kill -0 "$1" 2>/dev/null || { wait "$1" 2>/dev/null || true; return 0; }
+    sleep 0.2
+  done
+  return 1
+}

@@ -22,6 +22,8 @@ PACKAGES=(
   libxi6:i386 libxinerama1:i386
   # The program's test presses keys in its windows.
   xdotool
+  # The installer (makensis) and the run command's screenshot (xwd, then to PNG).
+  nsis x11-apps netpbm
 )
 
 SUDO=""
