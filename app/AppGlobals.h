@@ -15,7 +15,8 @@ extern char g_szCurrentDirectory[MAX_PATH];
 extern UINT g_uFrameTimer;
 extern CDspEngine g_DspEngine;
 
-// Set at WM_CLOSE: an ending audio thread then quits instead of restarting.
+// Set at WM_CLOSE and by the 'q' key: an ending audio thread then quits instead
+// of restarting.
 extern int g_bQuitting;
 extern int g_bMouseDown;
 extern int g_iMouseX, g_iMouseY;
