@@ -1,13 +1,21 @@
 // The settings file reader on any bytes: every value it hands back passes its
 // rule or is the one it had; small numbers read as the C conversions read them;
-// and what the writer makes of the result reads back the same.
+// what the writer makes of the result reads back the same; and LoadSettings puts
+// into the program what the reader makes of the file's first 4096 bytes.
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
+#include <unistd.h>
+
+#include "app/InstallPath.h"
 #include "app/Settings.h"
+#include "audio/AudioGlobals.h"
 #include "fuzz/FuzzCheck.h"
+#include "render/XEffects.h"
 
 namespace {
 
@@ -46,6 +54,50 @@ bool HasLongNumber(const std::string& s)
     return false;
 }
 
+// The install folder: a private temporary one, removed at exit.
+struct TempFolder
+{
+    std::string sDir;
+    TempFolder()
+    {
+        char szTemplate[] = "/tmp/tq-fuzz-settings.XXXXXX";
+        FuzzCheck(mkdtemp(szTemplate) != nullptr, "a temporary folder");
+        sDir = szTemplate;
+    }
+    ~TempFolder()
+    {
+        char szFile[kInstallPathSize];
+        if (GetSettingsFileName(szFile))
+            std::remove(szFile);
+        rmdir(sDir.c_str());
+    }
+};
+
+InstallPathRead FuzzInstallPath(char* szOut, int iSize)
+{
+    static const TempFolder s_Folder;
+    std::snprintf(szOut, static_cast<size_t>(iSize), "%s", s_Folder.sDir.c_str());
+    return InstallPathRead::Found;
+}
+
+void CheckLoadSettings(const char* p, size_t nSize, const SettingsValues& odd)
+{
+    g_pReadInstallPath = &FuzzInstallPath;
+    char szFile[kInstallPathSize];
+    FuzzCheck(GetSettingsFileName(szFile) == 1, "the settings file's name");
+    std::FILE* f = std::fopen(szFile, "wb");
+    FuzzCheck(f && std::fwrite(p, 1, nSize, f) == nSize && std::fclose(f) == 0, "the settings file written");
+    CSettings::Apply(odd);
+    CSettings settings;
+    FuzzCheck(settings.LoadSettings() == 1, "the settings file loads");
+    const SettingsValues v = ReadSettingsText(p, std::min<size_t>(nSize, 4096), SettingsValues());
+    FuzzCheck(g_fRequestedSamplingFreq == static_cast<float>(v.iSamplingFreq) && g_iRequestedBlockSize == v.iBlockSize &&
+                  g_iAudioDriver == v.iAudioDriver && g_iCaptureDevice == v.iCaptureDevice &&
+                  g_iRenderDevice == v.iRenderDevice && g_iInputChannels.load() == v.iInputChannels &&
+                  g_XEffects.g_iAnalyserSetting == v.uAnalyserSetting,
+              "LoadSettings applies what the reader reads");
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, size_t nSize)
@@ -79,5 +131,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, size_t nSize)
         const std::string sWritten = WriteSettingsText(v);
         FuzzCheck(Same(ReadSettingsText(sWritten.data(), sWritten.size(), odd), v), "what is written reads back");
     }
+    CheckLoadSettings(p, nSize, odd);
     return 0;
 }
