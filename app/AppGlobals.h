@@ -2,10 +2,9 @@
 // The program's window, module and shell-wide values, set by start-up. Windows only.
 #include <windows.h>
 
+#include "audio/StreamControl.h"  // CM_EXIT_THREAD
 #include "engine/DspEngine.h"
 
-// The audio thread's end report to the main window; lParam is its HRESULT.
-constexpr UINT CM_EXIT_THREAD = WM_USER;
 // The window timer that forces the quit when the audio thread does not answer.
 constexpr UINT_PTR kForceQuitTimer = 3;
 
@@ -16,7 +15,8 @@ extern char g_szCurrentDirectory[MAX_PATH];
 extern UINT g_uFrameTimer;
 extern CDspEngine g_DspEngine;
 
-// Set at WM_CLOSE: an ending audio thread then quits instead of restarting.
+// Set at WM_CLOSE and by the 'q' key: an ending audio thread then quits instead
+// of restarting.
 extern int g_bQuitting;
 extern int g_bMouseDown;
 extern int g_iMouseX, g_iMouseY;

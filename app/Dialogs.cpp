@@ -9,6 +9,7 @@
 #include "app/PageMarkup.h"
 #include "app/resource.h"
 #include "audio/AudioGlobals.h"
+#include "audio/CaptureThread.h"
 #include "audio/StreamControl.h"
 
 namespace {
@@ -203,4 +204,12 @@ void ShowFirstRunDialog(HWND hOwner)
 void ShowAudioErrorDialog(HWND hOwner)
 {
     DialogBoxParamA(g_hInst, MAKEINTRESOURCEA(IDD_AUDIOERROR), hOwner, &AudioErrorDlgProc, 0);
+}
+
+void ReportAudioError(HWND hOwner, int iErrorKind, const char* szText)
+{
+    if (iErrorKind != 0)
+        ShowAudioErrorDialog(hOwner);
+    else
+        DefaultAudioErrorReport(hOwner, iErrorKind, szText);
 }

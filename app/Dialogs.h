@@ -7,6 +7,9 @@
 void ShowFirstRunDialog(HWND hOwner);
 // The help for an audio device that could not be acquired (g_iAudioErrorKind).
 void ShowAudioErrorDialog(HWND hOwner);
+// A failed kernel-streaming set-up: the help above for a device that could not
+// be acquired (a non-zero kind), otherwise a message box with the failure text.
+void ReportAudioError(HWND hOwner, int iErrorKind, const char* szText);
 // The "help\intro.htm" page of the working directory at start-up.
 void OpenIntroHelpPage(HWND hOwner);
 void OpenRecordingMixer(HWND hOwner);

@@ -140,6 +140,9 @@ LRESULT CALLBACK MsgProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
         {
         case 'm': ShellExecuteA(g_hWnd, "open", "SNDVOL32.EXE", "-r", nullptr, SW_SHOWNORMAL); break;
         case 'q':
+            // The audio thread answers the abort while the quit is on its way:
+            // as after WM_CLOSE, that answer must not start audio again.
+            g_bQuitting = 1;
             SignalAudio(eAbort);
             PostQuitMessage(0);
             break;

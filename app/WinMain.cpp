@@ -16,6 +16,7 @@
 #include "app/ShellPanelHost.h"
 #include "audio/Asio.h"
 #include "audio/AudioGlobals.h"
+#include "audio/CaptureThread.h"
 #include "audio/StreamControl.h"
 #include "audio/StreamControlWin.h"
 #include "engine/Alloc.h"
@@ -169,6 +170,8 @@ void StartFrameTimer()
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
 {
     g_AudioPlatform = WindowsAudioPlatform();
+    g_pDspEngine = &g_DspEngine;
+    g_pfnReportAudioError = &ReportAudioError;
     LogStartOfRun();
 
     g_Settings.LoadSettings();

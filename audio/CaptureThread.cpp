@@ -14,7 +14,6 @@
 #include "engine/StreamParams.h"
 #include "render/FrameTick.h"
 
-HWND g_hWnd = nullptr;
 CDspEngine* g_pDspEngine = nullptr;
 int g_iRingBytes = 0;
 AudioErrorReportFn g_pfnReportAudioError = DefaultAudioErrorReport;
@@ -118,28 +117,7 @@ CKsEnumFilters* NewEnum(const char* szAllocFailure)
 
 void Enumerate(KsStream& s)
 {
-    g_iNumCaptureDeviceNames = 0;
-    g_iNumRenderDeviceNames = 0;
-    s.pCaptureEnum = NewEnum("Failed to allocate capture CKsEnumFilters");
-    s.pRenderEnum = NewEnum("Failed to allocate Render CKsEnumFilters");
-    static char szNoCapture[300];
-    static char szNoRender[300];
-    std::snprintf(szNoCapture, sizeof(szNoCapture),
-                  "WDM KS couldn't find a compatible recording filter.\nPlease download and install the Asio4All universal "
-                  "driver\nfrom here: %s",
-                  kAsioDownloadAddress);
-    std::snprintf(szNoRender, sizeof(szNoRender),
-                  "WDM KS couldn't find a compatible playback filter.\nPlease download and install the Asio4All universal "
-                  "driver\nfrom here: %s",
-                  kAsioDownloadAddress);
-    const GUID aCapture[2] = {kKsCategoryAudio, kKsCategoryCapture};
-    const GUID aRender[2] = {kKsCategoryAudio, kKsCategoryRender};
-    s.hrLast = s.pCaptureEnum->FindFilters(eAudCap, aCapture, 2, TRUE, TRUE, TRUE);
-    if (FAILED(s.hrLast))
-        throw static_cast<const char*>(szNoCapture);
-    s.hrLast = s.pRenderEnum->FindFilters(eAudRen, aRender, 2, TRUE, FALSE, TRUE);
-    if (FAILED(s.hrLast))
-        throw static_cast<const char*>(szNoRender);
+    FindKsFilters(s.pCaptureEnum, s.pRenderEnum, s.hrLast);
     if (s.pCaptureEnum->m_listFilters.Empty())
         throw "No filters available for capturing";
     s.pCaptureFilter = FilterAt<CKsCaptureFilter>(s.pCaptureEnum, g_iCaptureDevice);
@@ -380,6 +358,42 @@ void RunLoop(KsStream& s)
 
 }  // namespace
 
+void FindKsFilters(CKsEnumFilters*& pCapture, CKsEnumFilters*& pRender, HRESULT& hrLast)
+{
+    g_iNumCaptureDeviceNames = 0;
+    g_iNumRenderDeviceNames = 0;
+    pCapture = NewEnum("Failed to allocate capture CKsEnumFilters");
+    pRender = NewEnum("Failed to allocate Render CKsEnumFilters");
+    static char szNoCapture[300];
+    static char szNoRender[300];
+    std::snprintf(szNoCapture, sizeof(szNoCapture),
+                  "WDM KS couldn't find a compatible recording filter.\nPlease download and install the Asio4All universal "
+                  "driver\nfrom here: %s",
+                  kAsioDownloadAddress);
+    std::snprintf(szNoRender, sizeof(szNoRender),
+                  "WDM KS couldn't find a compatible playback filter.\nPlease download and install the Asio4All universal "
+                  "driver\nfrom here: %s",
+                  kAsioDownloadAddress);
+    const GUID aCapture[2] = {kKsCategoryAudio, kKsCategoryCapture};
+    const GUID aRender[2] = {kKsCategoryAudio, kKsCategoryRender};
+    hrLast = pCapture->FindFilters(eAudCap, aCapture, 2, TRUE, TRUE, TRUE);
+    if (FAILED(hrLast))
+        throw static_cast<const char*>(szNoCapture);
+    hrLast = pRender->FindFilters(eAudRen, aRender, 2, TRUE, FALSE, TRUE);
+    if (FAILED(hrLast))
+        throw static_cast<const char*>(szNoRender);
+}
+
+void ReportKsFailure(const char* szFailure, HRESULT hrLast)
+{
+    char szLine[600];
+    std::snprintf(szLine, sizeof(szLine), "CaptureThreadProc() FAILED %s.  hr = 0x%08x\n\n", szFailure,
+                  static_cast<unsigned>(hrLast));
+    g_Log.Print(szLine);
+    g_pfnReportAudioError(g_hWnd, g_iAudioErrorKind, szFailure);
+    SendMessageA(g_hWnd, CM_EXIT_THREAD, 0, static_cast<LPARAM>(E_FAIL));
+}
+
 DWORD WINAPI CaptureThreadProc(LPVOID pParam)
 {
     const HANDLE* phCommands = static_cast<const HANDLE*>(pParam);
@@ -393,13 +407,8 @@ DWORD WINAPI CaptureThreadProc(LPVOID pParam)
     }
     catch (const char* szFailure)
     {
-        char szLine[600];
-        std::snprintf(szLine, sizeof(szLine), "CaptureThreadProc() FAILED %s.  hr = 0x%08x\n\n", szFailure,
-                      static_cast<unsigned>(s.hrLast));
-        g_Log.Print(szLine);
-        g_pfnReportAudioError(g_hWnd, g_iAudioErrorKind, szFailure);
         s.Release();
-        SendMessageA(g_hWnd, CM_EXIT_THREAD, 0, static_cast<LPARAM>(E_FAIL));
+        ReportKsFailure(szFailure, s.hrLast);
         return 1;
     }
 

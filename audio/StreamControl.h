@@ -34,6 +34,9 @@ enum AudioEvent
 };
 extern void* g_hAudioEvents[kNumAudioEvents];
 extern void* g_hCaptureThread;
+// The audio thread's end report to the main window (WM_USER), sent synchronously;
+// lParam is its HRESULT.
+constexpr unsigned int CM_EXIT_THREAD = 0x400;
 
 // Where the ASIO driver is offered for download; ends the messages that name it.
 extern const char kAsioDownloadAddress[];

@@ -4,7 +4,7 @@
 # build/fuzz/corpus/ from the checked-in seeds. Prints each target's executions
 # and coverage; fails when any target found an input that crashes, hangs or breaks
 # one of its checks (kept in build/fuzz/crashes/NAME/).
-# Usage: scripts/fuzz.sh SECONDS [NAME...]   (names: wav bmp png numbers analyze)
+# Usage: scripts/fuzz.sh SECONDS [NAME...]   (names: wav bmp png numbers analyze settings pages)
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 seconds=${1:?usage: fuzz.sh SECONDS [NAME...]}

@@ -5,12 +5,14 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "audio/CaptureThread.h"
 #include "audio/AudioGlobals.h"
+#include "audio/KsStream.h"
 #include "audio/StreamControl.h"
 #include "audio/ks/enum.h"
 #include "engine/Alloc.h"
@@ -20,6 +22,8 @@
 #include "tests/ks/SimulatedKsWorld.h"
 #include "tools/OfflineTuner.h"
 #include "tools/WavFile.h"
+
+HWND g_hWnd = nullptr;  // the program's main window; here the test's hidden one
 
 namespace {
 
@@ -440,6 +444,38 @@ TEST_F(KsThread, RecordingComesOutProcessed)
         EXPECT_GT(iPitch, 20);
         EXPECT_GT(2 * iRight, iPitch);
     }
+}
+
+// The program's entry points: the thread at the highest priority, and the device
+// names for the Options lists, whose failure is reported once and keeps any later
+// thread from repeating it while the program quits.
+TEST_F(KsThread, ProgramStartsTheThreadAndListsTheDevices)
+{
+    m_lWaitsAtStart = world.Waits();
+    m_hThread = CreateCaptureThread(m_hCommands);
+    ASSERT_NE(m_hThread, nullptr);
+    EXPECT_EQ(GetThreadPriority(m_hThread), THREAD_PRIORITY_HIGHEST);
+    ASSERT_TRUE(Ready());
+    EXPECT_EQ(Finish(), E_ABORT);
+
+    world.filters.push_back(SimulatedKsWorld::CaptureDevice("Line"));
+    auto entry = std::make_unique<AudioDriverEntry>();
+    s_Exits.clear();
+    EXPECT_EQ(EnumKsDeviceNames(entry.get()), 1);
+    EXPECT_EQ(entry->iNumCaptureNames, 2);
+    EXPECT_STREQ(entry->aszCaptureNames[1], "Line");
+    EXPECT_EQ(entry->iNumRenderNames, 1);
+    EXPECT_STREQ(entry->aszRenderNames[0], "Out");
+    EXPECT_TRUE(s_Exits.empty());
+    EXPECT_TRUE(s_Reports.empty());
+
+    world.filters.clear();
+    EXPECT_EQ(EnumKsDeviceNames(entry.get()), 0);
+    ASSERT_EQ(s_Reports.size(), 1u);
+    EXPECT_EQ(s_Reports[0], std::make_pair(0, kNoRecording));
+    EXPECT_EQ(s_Exits, std::vector<LPARAM>{E_FAIL});
+    EXPECT_GE(CountLogLines(std::string("from here: ") + kAsioDownloadAddress + ".  hr = 0x80004005"), 1);
+    EXPECT_EQ(CreateCaptureThread(m_hCommands), nullptr);
 }
 
 TEST(KsThreadSamples, EngineValuesSaturateTo16Bits)

@@ -1,0 +1,136 @@
+// The settings file reader on any bytes: every value it hands back passes its
+// rule or is the one it had; small numbers read as the C conversions read them;
+// what the writer makes of the result reads back the same; and LoadSettings puts
+// into the program what the reader makes of the file's first 4096 bytes.
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include <unistd.h>
+
+#include "app/InstallPath.h"
+#include "app/Settings.h"
+#include "audio/AudioGlobals.h"
+#include "fuzz/FuzzCheck.h"
+#include "render/XEffects.h"
+
+namespace {
+
+bool Same(const SettingsValues& a, const SettingsValues& b)
+{
+    return a.iSamplingFreq == b.iSamplingFreq && a.iBlockSize == b.iBlockSize && a.iAudioDriver == b.iAudioDriver &&
+           a.iCaptureDevice == b.iCaptureDevice && a.iRenderDevice == b.iRenderDevice &&
+           a.iInputChannels == b.iInputChannels && a.uAnalyserSetting == b.uAnalyserSetting;
+}
+
+// The file's values as sscanf reads them, each kept only inside its range.
+SettingsValues ScanfReference(const std::string& sText, const SettingsValues& current)
+{
+    SettingsValues r = current;
+    int ai[6] = {};
+    unsigned u = 0;
+    const int n = std::sscanf(sText.c_str(), "%d%d%d%d%d%d%u", &ai[0], &ai[1], &ai[2], &ai[3], &ai[4], &ai[5], &u);
+    const bool abOk[7] = {ai[0] >= 12000 && ai[0] <= 192000, ai[1] >= 25 && ai[1] <= 2000, ai[2] == 0 || ai[2] == 1,
+                          ai[3] >= 0 && ai[3] < 10, ai[4] >= 0 && ai[4] < 10, true, true};
+    int* apiTo[6] = {&r.iSamplingFreq, &r.iBlockSize, &r.iAudioDriver, &r.iCaptureDevice, &r.iRenderDevice,
+                     &r.iInputChannels};
+    for (int i = 0; i < n && i < 6; ++i)
+        if (abOk[i])
+            *apiTo[i] = ai[i];
+    if (n == 7)
+        r.uAnalyserSetting = u;
+    return r;
+}
+
+bool HasLongNumber(const std::string& s)
+{
+    int iRun = 0;
+    for (char c : s)
+        if ((iRun = (c >= '0' && c <= '9') ? iRun + 1 : 0) > 9)
+            return true;
+    return false;
+}
+
+// The install folder: a private temporary one, removed at exit.
+struct TempFolder
+{
+    std::string sDir;
+    TempFolder()
+    {
+        char szTemplate[] = "/tmp/tq-fuzz-settings.XXXXXX";
+        FuzzCheck(mkdtemp(szTemplate) != nullptr, "a temporary folder");
+        sDir = szTemplate;
+    }
+    ~TempFolder()
+    {
+        char szFile[kInstallPathSize];
+        if (GetSettingsFileName(szFile))
+            std::remove(szFile);
+        rmdir(sDir.c_str());
+    }
+};
+
+InstallPathRead FuzzInstallPath(char* szOut, int iSize)
+{
+    static const TempFolder s_Folder;
+    std::snprintf(szOut, static_cast<size_t>(iSize), "%s", s_Folder.sDir.c_str());
+    return InstallPathRead::Found;
+}
+
+void CheckLoadSettings(const char* p, size_t nSize, const SettingsValues& odd)
+{
+    g_pReadInstallPath = &FuzzInstallPath;
+    char szFile[kInstallPathSize];
+    FuzzCheck(GetSettingsFileName(szFile) == 1, "the settings file's name");
+    std::FILE* f = std::fopen(szFile, "wb");
+    FuzzCheck(f && std::fwrite(p, 1, nSize, f) == nSize && std::fclose(f) == 0, "the settings file written");
+    CSettings::Apply(odd);
+    CSettings settings;
+    FuzzCheck(settings.LoadSettings() == 1, "the settings file loads");
+    const SettingsValues v = ReadSettingsText(p, std::min<size_t>(nSize, 4096), SettingsValues());
+    FuzzCheck(g_fRequestedSamplingFreq == static_cast<float>(v.iSamplingFreq) && g_iRequestedBlockSize == v.iBlockSize &&
+                  g_iAudioDriver == v.iAudioDriver && g_iCaptureDevice == v.iCaptureDevice &&
+                  g_iRenderDevice == v.iRenderDevice && g_iInputChannels.load() == v.iInputChannels &&
+                  g_XEffects.g_iAnalyserSetting == v.uAnalyserSetting,
+              "LoadSettings applies what the reader reads");
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, size_t nSize)
+{
+    const char* p = reinterpret_cast<const char*>(pData);
+    SettingsValues odd;  // outside every rule, to see which values were taken
+    odd.iSamplingFreq = 7;
+    odd.iBlockSize = -3;
+    odd.iAudioDriver = 5;
+    odd.iCaptureDevice = 11;
+    odd.iRenderDevice = -1;
+    odd.iInputChannels = 77;
+    odd.uAnalyserSetting = 99;
+    for (const SettingsValues& current : {SettingsValues(), odd})
+    {
+        const SettingsValues v = ReadSettingsText(p, nSize, current);
+        FuzzCheck(v.iSamplingFreq == current.iSamplingFreq || (v.iSamplingFreq >= 12000 && v.iSamplingFreq <= 192000),
+                  "the sampling frequency's range");
+        FuzzCheck(v.iBlockSize == current.iBlockSize || (v.iBlockSize >= 25 && v.iBlockSize <= 2000), "the block size's range");
+        FuzzCheck(v.iAudioDriver == current.iAudioDriver || v.iAudioDriver == 0 || v.iAudioDriver == 1, "the driver's values");
+        FuzzCheck(v.iCaptureDevice == current.iCaptureDevice || (v.iCaptureDevice >= 0 && v.iCaptureDevice < 10),
+                  "the capture device's range");
+        FuzzCheck(v.iRenderDevice == current.iRenderDevice || (v.iRenderDevice >= 0 && v.iRenderDevice < 10),
+                  "the render device's range");
+        // Text up to a NUL is what a C string holds; past it the reader has stopped.
+        const std::string sText(p, strnlen(p, nSize));
+        if (!HasLongNumber(sText))
+            FuzzCheck(Same(v, ScanfReference(sText, current)), "reads as the C conversions do");
+        if (&current == &odd)
+            continue;
+        const std::string sWritten = WriteSettingsText(v);
+        FuzzCheck(Same(ReadSettingsText(sWritten.data(), sWritten.size(), odd), v), "what is written reads back");
+    }
+    CheckLoadSettings(p, nSize, odd);
+    return 0;
+}
