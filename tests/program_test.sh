@@ -50,32 +50,6 @@ DLL_WIN=$("$WINE" winepath -w "$DLL" 2>/dev/null | tr -d '\r')
 DRIVER_KEY="HKLM\\software\\asio\\ASIO4ALL v2"
 MARK_KEY="HKCU\\Software\\Tonquarry Multimedia Studios\\Tonquarry Guitar Tuner"
 
-window_of() {  # window id of the first visible window with this exact title, waiting up to $2 s
-  local i
-  for i in $(seq 1 $(($2 * 5))); do
-    local w
-    w=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -1 || true)
-    [ -n "$w" ] && { echo "$w"; return 0; }
-    sleep 0.2
-  done
-  return 1
-}
-
-wait_for_exit() {
-  local i
-  for i in $(seq 1 $(($1 * 5))); do
-    kill -0 "$PROGRAM_PID" 2>/dev/null || { wait "$PROGRAM_PID" || true; PROGRAM_PID=; return 0; }
-    sleep 0.2
-  done
-  return 1
-}
-
-press() {  # press keys in a window: WINDOW KEY...
-  xdotool windowfocus --sync "$1" 2>/dev/null || xdotool windowfocus "$1"
-  sleep 0.3
-  xdotool key --clearmodifiers "${@:2}"
-}
-
 start_program() {
   (cd "$RUN" && exec "$WINE" TonquarryTuner.exe 2>>"$RUN/wine-stderr.txt") &
   PROGRAM_PID=$!
@@ -107,7 +81,7 @@ done
 MAIN=$(window_of "Tonquarry Guitar Tuner" 120) || fail "no main window after the first-run pages"
 "$WINE" reg query "$MARK_KEY" /v "First Run Done" >/dev/null 2>&1 || fail "no first-run mark"
 press "$MAIN" q
-wait_for_exit 120 || fail "'q' did not quit after the first run"
+wait_for_exit "$PROGRAM_PID" 120 || fail "'q' did not quit after the first run"
 
 # --- A normal start: the log's start-up lines, the window, its first frame, 'q' and
 # the closing lines. The driver plays silence, so the panel stays in its start-up state.
@@ -136,7 +110,7 @@ SIZE=$(xwininfo -id "$MAIN" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w
 WINDOW=$("$WINE" "$WINDOW_SIZE" 2>/dev/null | tr -d '\r')
 [[ "$WINDOW" =~ ^outer\ 589\ x\ [0-9]+,\ client\ 583\ x\ 212$ ]] || fail "window: $WINDOW"
 press "$MAIN" q
-wait_for_exit 120 || fail "'q' did not quit"
+wait_for_exit "$PROGRAM_PID" 120 || fail "'q' did not quit"
 
 expect_in_order '^CPU test = [0-9]+ ms$' '^Program version =  1\.3$' '^PC name    : ' '^Windows NT version number :  [0-9]' '^CPU name : ' '^DX version : ' '^Total system memory     : [0-9]+ KB$' '^$' \
   '^Current Directory = ' '^Desktop dimensions : [0-9]+ x [0-9]+ x [0-9]+ bit color$' '^MsgProc\(\) WM_CREATE$' \
@@ -165,7 +139,7 @@ done
 "$FRAME" compare "$SHOT.xwd" "$GOLDEN/tune_up_a_string.png" --smooth --tolerance 32 --region 490,70,40,16 \
   --max-share 2 || fail "no A2 on the panel ($SHOT.png)"
 press "$MAIN" alt+F4
-wait_for_exit 120 || fail "closing the window did not quit"
+wait_for_exit "$PROGRAM_PID" 120 || fail "closing the window did not quit"
 expect_in_order '^MsgProc\(\) WM_CLOSE$' '^CAsio::Release\(\)$' '^g_dwMemCount      =  [0-9]+$' '^EXITING PROGRAM$' \
   '^End of Tonquarry Logfile$'
 
@@ -178,7 +152,7 @@ press "$ERROR_BOX" Return
 MAIN=$(window_of "Tonquarry Guitar Tuner" 60) || fail "no main window without a driver"
 sleep 2
 press "$MAIN" q
-wait_for_exit 120 || fail "'q' did not quit without a driver"
+wait_for_exit "$PROGRAM_PID" 120 || fail "'q' did not quit without a driver"
 expect_in_order '^InitAudio\(\) Asio.Init\(\) FAILED no audio drivers in use$' '^CXEffects::Init\(\)$' \
   '^EXITING PROGRAM$' '^End of Tonquarry Logfile$'
 SETTINGS=$(tr -d '\r' < "$RUN/Settings.dat" | tr '\n' ' ')
@@ -192,7 +166,7 @@ ORIG_VERSION=$("$WINE" reg query "$NT_KEY" /v CurrentVersion $VIEW 2>/dev/null |
 start_program
 ERROR_BOX=$(window_of "Audio sampling failed" 120) || fail "no kernel-streaming message on Windows XP"
 press "$ERROR_BOX" Return
-wait_for_exit 120 || fail "the kernel-streaming failure did not quit on Windows XP"
+wait_for_exit "$PROGRAM_PID" 120 || fail "the kernel-streaming failure did not quit on Windows XP"
 expect_in_order '^Windows NT version number :  5\.1$' \
   "^CaptureThreadProc\\(\\) FAILED WDM KS couldn't find a compatible recording filter\\.$" \
   '^MsgProc\(\) CM_EXIT_THREAD : FAILED E_FAIL$' '^InitAudio\(\) CreateCaptureThread\(\) FAILED$' \
