@@ -7,10 +7,10 @@
 # The window's first frame is compared with the software device's frame of the
 # start-up state, and the note of the played recording is looked for on the panel.
 #   program_test.sh PROGRAM DEMO_DLL DEMO_REGISTER BUILD_DIR WINE RECORDING BITS
-#                   FRAME_TOOL WINDOW_SIZE_TOOL GOLDEN_DIR
+#                   FRAME_TOOL WINDOW_INFO_TOOL GOLDEN_DIR
 set -euo pipefail
 
-EXE=$1 DLL=$2 REGISTER=$3 BUILD_DIR=$4 WINE=$5 WAV=$6 BITS=$7 FRAME=$8 WINDOW_SIZE=$9 GOLDEN=${10}
+EXE=$1 DLL=$2 REGISTER=$3 BUILD_DIR=$4 WINE=$5 WAV=$6 BITS=$7 FRAME=$8 WINDOW_INFO=$9 GOLDEN=${10}
 saved_prefix=${WINEPREFIX:-}
 # shellcheck source=../scripts/common.sh
 source "$(dirname "$0")/../scripts/common.sh"
@@ -107,7 +107,7 @@ SIZE=$(xwininfo -id "$MAIN" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w
 # Wine's X window holds the client area, which the fitted window makes 583 x 212;
 # Windows itself reports the frame.
 [ "$SIZE" = 583x212 ] || fail "client area $SIZE, not 583x212"
-WINDOW=$("$WINE" "$WINDOW_SIZE" 2>/dev/null | tr -d '\r')
+WINDOW=$("$WINE" "$WINDOW_INFO" 2>/dev/null | tr -d '\r' | head -n 1)
 [[ "$WINDOW" =~ ^outer\ 589\ x\ [0-9]+,\ client\ 583\ x\ 212$ ]] || fail "window: $WINDOW"
 press "$MAIN" q
 wait_for_exit "$PROGRAM_PID" 120 || fail "'q' did not quit"
@@ -148,6 +148,9 @@ expect_in_order '^MsgProc\(\) WM_CLOSE$' '^CAsio::Release\(\)$' '^g_dwMemCount  
 "$WINE" "$REGISTER" --unregister "$DLL_WIN" >/dev/null || fail "unregistering the demo driver"
 start_program
 ERROR_BOX=$(window_of "Error" 120) || fail "no message box without a driver"
+"$WINE" "$WINDOW_INFO" Error 2>/dev/null | tr -d '\r' |
+  grep -qxF "text: Audio failed to start. Please down the ASIO4ALL driver from http://www.asio4all.org/" ||
+  fail "the message box without a driver does not ask for the driver"
 press "$ERROR_BOX" Return
 MAIN=$(window_of "Tonquarry Guitar Tuner" 60) || fail "no main window without a driver"
 sleep 2
@@ -165,6 +168,9 @@ ORIG_VERSION=$("$WINE" reg query "$NT_KEY" /v CurrentVersion $VIEW 2>/dev/null |
 "$WINE" reg add "$NT_KEY" /v CurrentVersion /d 5.1 /f $VIEW >/dev/null
 start_program
 ERROR_BOX=$(window_of "Audio sampling failed" 120) || fail "no kernel-streaming message on Windows XP"
+"$WINE" "$WINDOW_INFO" "Audio sampling failed" 2>/dev/null | tr -d '\r' |
+  grep -qxF "text: WDM KS couldn't find a compatible recording filter." ||
+  fail "the kernel-streaming message does not name the missing recording filter"
 press "$ERROR_BOX" Return
 wait_for_exit "$PROGRAM_PID" 120 || fail "the kernel-streaming failure did not quit on Windows XP"
 expect_in_order '^Windows NT version number :  5\.1$' \
