@@ -1,6 +1,9 @@
 #include "engine/BpFilter.h"
 
+#include <atomic>
 #include <cmath>
+
+#include "engine/BankArgs.h"
 
 #include "engine/DspMath.h"
 #include "engine/StreamParams.h"
@@ -99,8 +102,8 @@ float* BpFilter::Process(const float* pIn, int iOffset)
     return y;
 }
 
-void BpFilter::ProcessBank(const float* pIn, int iOffset, BpFilter* const* ppStages, int iNumBands,
-                           int iNumStages)
+void BpFilter::ProcessBankPerBand(const float* pIn, int iOffset, BpFilter* const* ppStages, int iNumBands,
+                                  int iNumStages)
 {
     for (int b = 0; b < iNumBands; ++b)
     {
@@ -113,5 +116,109 @@ void BpFilter::ProcessBank(const float* pIn, int iOffset, BpFilter* const* ppSta
                             d.m_fA2);
             x = y;
         }
+    }
+}
+
+namespace {
+
+bool CpuHasAvx()
+{
+#if defined(TQ_BANK_AVX) && defined(__GNUC__)
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx") != 0;  // also checks that the system saves the registers
+#else
+    return false;
+#endif
+}
+
+std::atomic<int>& BankPathWord()
+{
+    static std::atomic<int> s_iPath{static_cast<int>(FastestBankPath())};
+    return s_iPath;
+}
+
+} // namespace
+
+bool BankPathAvailable(BankPath path)
+{
+    switch (path)
+    {
+    case BankPath::PerBand: return true;
+#if defined(__SSE2__)
+    case BankPath::Sse2: return true;
+#endif
+    case BankPath::Avx:
+    {
+        static const bool s_bAvx = CpuHasAvx();
+        return s_bAvx;
+    }
+    default: return false;
+    }
+}
+
+BankPath FastestBankPath()
+{
+    if (BankPathAvailable(BankPath::Avx))
+        return BankPath::Avx;
+    if (BankPathAvailable(BankPath::Sse2))
+        return BankPath::Sse2;
+    return BankPath::PerBand;
+}
+
+bool SelectBankPath(BankPath path)
+{
+    if (!BankPathAvailable(path))
+        return false;
+    BankPathWord().store(static_cast<int>(path), std::memory_order_relaxed);
+    return true;
+}
+
+BankPath SelectedBankPath()
+{
+    return static_cast<BankPath>(BankPathWord().load(std::memory_order_relaxed));
+}
+
+void BpFilter::ProcessBank(const float* pIn, int iOffset, BpFilter* const* ppStages, int iNumBands,
+                           int iNumStages)
+{
+    const BankPath path = SelectedBankPath();
+    if (path == BankPath::PerBand || iNumStages != 2)
+    {
+        ProcessBankPerBand(pIn, iOffset, ppStages, iNumBands, iNumStages);
+        return;
+    }
+    // The kernels take plain arrays: the coefficients widened to double (exactly,
+    // as the recursion widens them) and the output arrays, in chunks of bands.
+    constexpr int kChunk = 64;
+    double coef[5][kChunk];
+    float* out[2][kChunk];
+    for (int iFirst = 0; iFirst < iNumBands; iFirst += kChunk)
+    {
+        const int iCount = iNumBands - iFirst < kChunk ? iNumBands - iFirst : kChunk;
+        for (int i = 0; i < iCount; ++i)
+        {
+            const BpFilter& d = ppStages[0][iFirst + i];
+            coef[0][i] = d.m_fB0;
+            coef[1][i] = d.m_fB1;
+            coef[2][i] = d.m_fB2;
+            coef[3][i] = d.m_fA1;
+            coef[4][i] = d.m_fA2;
+            out[0][i] = ppStages[0][iFirst + i].Output();
+            out[1][i] = ppStages[1][iFirst + i].Output();
+        }
+        const BankArgs args{pIn,     out[0],  out[1],     coef[0],      coef[1],       coef[2], coef[3],
+                            coef[4], iCount, iOffset, g_iBlockSize, g_iBufMonoLen};
+        int iDone = 0;
+#if defined(TQ_BANK_AVX)
+        if (path == BankPath::Avx)
+            iDone = RunBankAvx(args);
+#endif
+#if defined(__SSE2__)
+        if (path == BankPath::Sse2)
+            iDone = RunBankSse2(args);
+#endif
+        // Bands beyond the last whole group of four.
+        BpFilter* rest[2] = {ppStages[0] + iFirst + iDone, ppStages[1] + iFirst + iDone};
+        ProcessBankPerBand(pIn, iOffset, rest, iCount - iDone, 2);
     }
 }

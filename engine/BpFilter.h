@@ -32,6 +32,30 @@ public:
 
     // Runs a bank: ppStages[k][b] is band b of stage k. Every stage of band b uses
     // the coefficients of ppStages[0][b]; each output sample gets 0.001 added.
+    // Runs on the selected path (the fastest one unless SelectBankPath chose
+    // another); every path gives the same outputs to the bit.
     static void ProcessBank(const float* pIn, int iOffset, BpFilter* const* ppStages, int iNumBands,
                             int iNumStages);
+
+    // The bank band after band, stage after stage: the plain form of the
+    // recursion, which the vector paths must match.
+    static void ProcessBankPerBand(const float* pIn, int iOffset, BpFilter* const* ppStages, int iNumBands,
+                                   int iNumStages);
 };
+
+// Ways of running the bank: band by band, or four bands side by side with SSE2
+// or AVX instructions (two-stage banks; other stage counts run band by band).
+enum class BankPath
+{
+    PerBand,
+    Sse2,
+    Avx,
+};
+
+// Whether this build and processor can run the path.
+bool BankPathAvailable(BankPath path);
+// The path ProcessBank takes from now on; false (and no change) if unavailable.
+bool SelectBankPath(BankPath path);
+BankPath SelectedBankPath();
+// The fastest available path, selected at start.
+BankPath FastestBankPath();
