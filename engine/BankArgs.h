@@ -5,8 +5,8 @@
 struct BankArgs
 {
     const float* pIn;        // the bank's input channel, g_iBufMonoLen samples
-    float* const* ppOut0;    // per band: the first stage's output array
-    float* const* ppOut1;    // per band: the second stage's output array
+    float* const* ppOut0;    // per band: the first stage's output array, or null
+    float* const* ppOut1;    // per band: the second stage's output array, or null
     // Per band: the coefficients as doubles (exact copies of the floats).
     const double* pB0;
     const double* pB1;
@@ -19,8 +19,10 @@ struct BankArgs
     int iLength;
 };
 
-// Each runs the bands in whole groups of four and returns how many it ran; the
-// caller runs the rest band by band. The AVX one exists on x86_64 only and may be
-// called only where the processor and system support AVX.
-int RunBankSse2(const BankArgs& args);
-int RunBankAvx(const BankArgs& args);
+// Each runs the bands side by side; the band count must be a multiple of the
+// path's width (4 for SSE2 and AVX, 8 for AVX-512): the caller pads with bands
+// that have no arrays (null) and zero coefficients. The AVX ones exist on x86_64 only and may be
+// called only where the processor and system support them.
+void RunBankSse2(const BankArgs& args);
+void RunBankAvx(const BankArgs& args);
+void RunBankAvx512(const BankArgs& args);

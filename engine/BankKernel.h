@@ -14,13 +14,45 @@
 
 namespace {
 
-// Carries out the recursion for kGroups groups of four neighbouring bands from
-// band iFirst on. Lanes provides the four-double type Q and its operations.
+// Writes iCount samples of kWidth bands, stored sample by sample in run, into
+// the bands' own arrays from index n on, four bands by four samples at a time.
+// Lanes without an array (padding beyond the last band) are dropped.
+template <int kWidth>
+void StoreBands(const float (*run)[kWidth], int iCount, float* const* out, int n)
+{
+    int iWhole = 0;  // lanes in whole fours with arrays
+    while (iWhole < kWidth && out[iWhole] && out[iWhole | 3])
+        iWhole += 4;
+    int j = 0;
+    for (; j + 4 <= iCount; j += 4)
+        for (int h = 0; h < iWhole; h += 4)
+        {
+            __m128 p0 = _mm_load_ps(run[j] + h), p1 = _mm_load_ps(run[j + 1] + h);
+            __m128 p2 = _mm_load_ps(run[j + 2] + h), p3 = _mm_load_ps(run[j + 3] + h);
+            _MM_TRANSPOSE4_PS(p0, p1, p2, p3);
+            _mm_storeu_ps(out[h] + n + j, p0);
+            _mm_storeu_ps(out[h + 1] + n + j, p1);
+            _mm_storeu_ps(out[h + 2] + n + j, p2);
+            _mm_storeu_ps(out[h + 3] + n + j, p3);
+        }
+    for (int i = iWhole; i < kWidth; ++i)
+        if (out[i])
+            for (int k = 0; k < j; ++k)
+                out[i][n + k] = run[k][i];
+    for (; j < iCount; ++j)
+        for (int i = 0; i < kWidth; ++i)
+            if (out[i])
+                out[i][n + j] = run[j][i];
+}
+
+// Carries out the recursion for kGroups groups of Lanes::kWidth neighbouring
+// bands from band iFirst on (padding lanes have no arrays and zero coefficients). Lanes provides the type Q of kWidth doubles, the
+// type F of kWidth floats and their operations.
 template <class Lanes, int kGroups>
 void RunBandGroups(const BankArgs& a, int iFirst)
 {
     using Q = typename Lanes::Q;
-    const int iBlock = a.iBlockSize;
+    constexpr int W = Lanes::kWidth;
     const int iLen = a.iLength;
     const int iPrev1 = a.iOffset - 1 < 0 ? a.iOffset - 1 + iLen : a.iOffset - 1;
     const int iPrev2 = a.iOffset - 2 < 0 ? a.iOffset - 2 + iLen : a.iOffset - 2;
@@ -31,100 +63,92 @@ void RunBandGroups(const BankArgs& a, int iFirst)
     float* const* out1 = a.ppOut1 + iFirst;
     for (int g = 0; g < kGroups; ++g)
     {
-        const int i = iFirst + 4 * g;
+        const int i = iFirst + W * g;
         b0[g] = Lanes::Load(a.pB0 + i);
         b1[g] = Lanes::Load(a.pB1 + i);
         b2[g] = Lanes::Load(a.pB2 + i);
         a1[g] = Lanes::Load(a.pA1 + i);
         a2[g] = Lanes::Load(a.pA2 + i);
-        float* const* o0 = out0 + 4 * g;
-        float* const* o1 = out1 + 4 * g;
-        y01[g] = Lanes::FromFloats(_mm_setr_ps(o0[0][iPrev1], o0[1][iPrev1], o0[2][iPrev1], o0[3][iPrev1]));
-        y02[g] = Lanes::FromFloats(_mm_setr_ps(o0[0][iPrev2], o0[1][iPrev2], o0[2][iPrev2], o0[3][iPrev2]));
-        y11[g] = Lanes::FromFloats(_mm_setr_ps(o1[0][iPrev1], o1[1][iPrev1], o1[2][iPrev1], o1[3][iPrev1]));
-        y12[g] = Lanes::FromFloats(_mm_setr_ps(o1[0][iPrev2], o1[1][iPrev2], o1[2][iPrev2], o1[3][iPrev2]));
+        alignas(32) float h[4][W];
+        for (int l = 0; l < W; ++l)
+        {
+            const float* p0 = out0[W * g + l];
+            const float* p1 = out1[W * g + l];
+            h[0][l] = p0 ? p0[iPrev1] : 0.0f;
+            h[1][l] = p0 ? p0[iPrev2] : 0.0f;
+            h[2][l] = p1 ? p1[iPrev1] : 0.0f;
+            h[3][l] = p1 ? p1[iPrev2] : 0.0f;
+        }
+        y01[g] = Lanes::FromFloats(Lanes::LoadF(h[0]));
+        y02[g] = Lanes::FromFloats(Lanes::LoadF(h[1]));
+        y11[g] = Lanes::FromFloats(Lanes::LoadF(h[2]));
+        y12[g] = Lanes::FromFloats(Lanes::LoadF(h[3]));
     }
     const Q k001 = Lanes::Broadcast(0.001);
     Q x1 = Lanes::Broadcast(a.pIn[iPrev1]);
     Q x2 = Lanes::Broadcast(a.pIn[iPrev2]);
 
-    // One sample of every group; the stage outputs (four bands each) go to f0, f1.
-    auto step = [&](int n, __m128* f0, __m128* f1) {
-        const Q x0 = Lanes::Broadcast(a.pIn[n]);
-        for (int g = 0; g < kGroups; ++g)
-        {
-            Q t = Lanes::Add(Lanes::Mul(b1[g], x1), Lanes::Mul(b2[g], x2));
-            t = Lanes::Add(Lanes::Add(t, Lanes::Mul(b0[g], x0)), k001);
-            t = Lanes::Sub(Lanes::Sub(t, Lanes::Mul(a1[g], y01[g])), Lanes::Mul(a2[g], y02[g]));
-            f0[g] = Lanes::ToFloats(t);
-            const Q v0 = Lanes::FromFloats(f0[g]);
-            // The second stage filters the first one's output with the same coefficients.
-            Q u = Lanes::Add(Lanes::Mul(b1[g], y01[g]), Lanes::Mul(b2[g], y02[g]));
-            u = Lanes::Add(Lanes::Add(u, Lanes::Mul(b0[g], v0)), k001);
-            u = Lanes::Sub(Lanes::Sub(u, Lanes::Mul(a1[g], y11[g])), Lanes::Mul(a2[g], y12[g]));
-            f1[g] = Lanes::ToFloats(u);
-            y02[g] = y01[g];
-            y01[g] = v0;
-            y12[g] = y11[g];
-            y11[g] = Lanes::FromFloats(f1[g]);
-        }
-        x2 = x1;
-        x1 = x0;
-    };
-
-    // Four samples at a time, so that one transpose turns four vectors of bands
-    // into four runs of samples, one per band.
-    const int iEnd = a.iOffset + iBlock;
-    int n = a.iOffset;
-    for (; n + 4 <= iEnd; n += 4)
+    // The stage outputs, kWidth bands per sample, collect in a short run of samples
+    // and are then turned into runs of samples per band.
+    constexpr int kRun = 64;
+    alignas(32) float run0[kGroups][kRun][W];
+    alignas(32) float run1[kGroups][kRun][W];
+    const int iEnd = a.iOffset + a.iBlockSize;
+    for (int iStart = a.iOffset; iStart < iEnd; iStart += kRun)
     {
-        __m128 r0[4][kGroups], r1[4][kGroups];
-        for (int j = 0; j < 4; ++j)
-            step(n + j, r0[j], r1[j]);
-        for (int g = 0; g < kGroups; ++g)
+        const int iCount = iEnd - iStart < kRun ? iEnd - iStart : kRun;
+        for (int j = 0; j < iCount; ++j)
         {
-            __m128 p0 = r0[0][g], p1 = r0[1][g], p2 = r0[2][g], p3 = r0[3][g];
-            _MM_TRANSPOSE4_PS(p0, p1, p2, p3);
-            _mm_storeu_ps(out0[4 * g + 0] + n, p0);
-            _mm_storeu_ps(out0[4 * g + 1] + n, p1);
-            _mm_storeu_ps(out0[4 * g + 2] + n, p2);
-            _mm_storeu_ps(out0[4 * g + 3] + n, p3);
-            __m128 q0 = r1[0][g], q1 = r1[1][g], q2 = r1[2][g], q3 = r1[3][g];
-            _MM_TRANSPOSE4_PS(q0, q1, q2, q3);
-            _mm_storeu_ps(out1[4 * g + 0] + n, q0);
-            _mm_storeu_ps(out1[4 * g + 1] + n, q1);
-            _mm_storeu_ps(out1[4 * g + 2] + n, q2);
-            _mm_storeu_ps(out1[4 * g + 3] + n, q3);
-        }
-    }
-    for (; n < iEnd; ++n)
-    {
-        __m128 f0[kGroups], f1[kGroups];
-        step(n, f0, f1);
-        for (int g = 0; g < kGroups; ++g)
-        {
-            float v0[4], v1[4];
-            _mm_storeu_ps(v0, f0[g]);
-            _mm_storeu_ps(v1, f1[g]);
-            for (int i = 0; i < 4; ++i)
+            const Q x0 = Lanes::Broadcast(a.pIn[iStart + j]);
+            for (int g = 0; g < kGroups; ++g)
             {
-                out0[4 * g + i][n] = v0[i];
-                out1[4 * g + i][n] = v1[i];
+                Q t = Lanes::Add(Lanes::Mul(b1[g], x1), Lanes::Mul(b2[g], x2));
+                t = Lanes::Add(Lanes::Add(t, Lanes::Mul(b0[g], x0)), k001);
+                t = Lanes::Sub(Lanes::Sub(t, Lanes::Mul(a1[g], y01[g])), Lanes::Mul(a2[g], y02[g]));
+                const auto f0 = Lanes::ToFloats(t);
+                Lanes::StoreF(run0[g][j], f0);
+                const Q v0 = Lanes::FromFloats(f0);
+                // The second stage filters the first one's output with the same coefficients.
+                Q u = Lanes::Add(Lanes::Mul(b1[g], y01[g]), Lanes::Mul(b2[g], y02[g]));
+                u = Lanes::Add(Lanes::Add(u, Lanes::Mul(b0[g], v0)), k001);
+                u = Lanes::Sub(Lanes::Sub(u, Lanes::Mul(a1[g], y11[g])), Lanes::Mul(a2[g], y12[g]));
+                const auto f1 = Lanes::ToFloats(u);
+                Lanes::StoreF(run1[g][j], f1);
+                y02[g] = y01[g];
+                y01[g] = v0;
+                y12[g] = y11[g];
+                y11[g] = Lanes::FromFloats(f1);
             }
+            x2 = x1;
+            x1 = x0;
+        }
+        for (int g = 0; g < kGroups; ++g)
+        {
+            StoreBands<W>(run0[g], iCount, out0 + W * g, iStart);
+            StoreBands<W>(run1[g], iCount, out1 + W * g, iStart);
         }
     }
 }
 
-// Runs every whole group of four bands; returns how many bands that covered.
-template <class Lanes, int kGroups>
-int RunBank(const BankArgs& a)
+// Runs all a.iNumBands bands (a multiple of Lanes::kWidth) in as few passes
+// over the block as the group limit allows: many independent groups side by side
+// keep the pipelines busy while each group waits on its own recursion.
+template <class Lanes>
+void RunBank(const BankArgs& a)
 {
-    int b = 0;
-    for (; b + 4 * kGroups <= a.iNumBands; b += 4 * kGroups)
-        RunBandGroups<Lanes, kGroups>(a, b);
-    for (; b + 4 <= a.iNumBands; b += 4)
-        RunBandGroups<Lanes, 1>(a, b);
-    return b;
+    constexpr int kMaxGroups = 4;
+    const int iGroups = a.iNumBands / Lanes::kWidth;
+    for (int g = 0; g < iGroups; g += kMaxGroups)
+    {
+        const int iFirst = g * Lanes::kWidth;
+        switch (iGroups - g < kMaxGroups ? iGroups - g : kMaxGroups)
+        {
+        case 1: RunBandGroups<Lanes, 1>(a, iFirst); break;
+        case 2: RunBandGroups<Lanes, 2>(a, iFirst); break;
+        case 3: RunBandGroups<Lanes, 3>(a, iFirst); break;
+        default: RunBandGroups<Lanes, 4>(a, iFirst); break;
+        }
+    }
 }
 
 } // namespace

@@ -6,6 +6,7 @@ namespace {
 
 struct Sse2Lanes
 {
+    static constexpr int kWidth = 4;
     struct Q
     {
         __m128d lo, hi;
@@ -17,11 +18,13 @@ struct Sse2Lanes
     static Q Mul(Q a, Q b) { return {_mm_mul_pd(a.lo, b.lo), _mm_mul_pd(a.hi, b.hi)}; }
     static __m128 ToFloats(Q a) { return _mm_movelh_ps(_mm_cvtpd_ps(a.lo), _mm_cvtpd_ps(a.hi)); }
     static Q FromFloats(__m128 f) { return {_mm_cvtps_pd(f), _mm_cvtps_pd(_mm_movehl_ps(f, f))}; }
+    static __m128 LoadF(const float* p) { return _mm_load_ps(p); }
+    static void StoreF(float* p, __m128 f) { _mm_store_ps(p, f); }
 };
 
 } // namespace
 
-int RunBankSse2(const BankArgs& args)
+void RunBankSse2(const BankArgs& args)
 {
-    return RunBank<Sse2Lanes, 2>(args);
+    RunBank<Sse2Lanes>(args);
 }

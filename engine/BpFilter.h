@@ -30,6 +30,12 @@ public:
 
     float* Output() const { return m_Output.Channel(0); }
 
+    // Filters a block through iCount filters in cascade, each one's output array
+    // feeding the next: the same results as calling Process on each in turn, but
+    // with the stages a sample apart, so that their recursions overlap instead of
+    // waiting on one another. Returns the last filter's output array.
+    static float* ProcessCascade(const float* pIn, int iOffset, BpFilter* pFilters, int iCount);
+
     // Runs a bank: ppStages[k][b] is band b of stage k. Every stage of band b uses
     // the coefficients of ppStages[0][b]; each output sample gets 0.001 added.
     // Runs on the selected path (the fastest one unless SelectBankPath chose
@@ -44,12 +50,15 @@ public:
 };
 
 // Ways of running the bank: band by band, or four bands side by side with SSE2
-// or AVX instructions (two-stage banks; other stage counts run band by band).
+// or AVX instructions, or eight with AVX-512 (two-stage banks; other stage counts
+// run band by band). PerBand also runs cascades filter after filter: the plain
+// code throughout, which the other paths must match to the bit.
 enum class BankPath
 {
     PerBand,
     Sse2,
     Avx,
+    Avx512,
 };
 
 // Whether this build and processor can run the path.

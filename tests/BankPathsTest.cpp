@@ -23,7 +23,7 @@ namespace {
 std::vector<BankPath> VectorPaths()
 {
     std::vector<BankPath> paths;
-    for (BankPath p : {BankPath::Sse2, BankPath::Avx})
+    for (BankPath p : {BankPath::Sse2, BankPath::Avx, BankPath::Avx512})
         if (BankPathAvailable(p))
             paths.push_back(p);
     return paths;
@@ -31,7 +31,13 @@ std::vector<BankPath> VectorPaths()
 
 const char* Name(BankPath p)
 {
-    return p == BankPath::Avx ? "avx" : p == BankPath::Sse2 ? "sse2" : "per band";
+    switch (p)
+    {
+    case BankPath::Sse2: return "sse2";
+    case BankPath::Avx: return "avx";
+    case BankPath::Avx512: return "avx512";
+    default: return "per band";
+    }
 }
 
 // Restores the fastest path whatever a test selected.

@@ -85,6 +85,7 @@ void BM_EngineProcess(benchmark::State& state, BankPath path)
 BENCHMARK_CAPTURE(BM_EngineProcess, per_band, BankPath::PerBand)->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(BM_EngineProcess, sse2, BankPath::Sse2)->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(BM_EngineProcess, avx, BankPath::Avx)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_EngineProcess, avx512, BankPath::Avx512)->Unit(benchmark::kMicrosecond);
 
 void BM_AnalyserBank(benchmark::State& state, BankPath path)
 {
@@ -120,6 +121,7 @@ void BM_AnalyserBank(benchmark::State& state, BankPath path)
 BENCHMARK_CAPTURE(BM_AnalyserBank, per_band, BankPath::PerBand)->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(BM_AnalyserBank, sse2, BankPath::Sse2)->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(BM_AnalyserBank, avx, BankPath::Avx)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_AnalyserBank, avx512, BankPath::Avx512)->Unit(benchmark::kMicrosecond);
 
 // One frame of the panel with the software device: the full redraw of a start or
 // restore, and the partial frame drawn ten times a second (a pressed string

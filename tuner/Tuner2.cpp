@@ -242,13 +242,12 @@ CSampleBuffer* Tuner2::Process(const CSampleBuffer* pIn, int iOffset)
 
     // The cascade follows the tracked band; through silence it stays on the last one.
     const float fCentre = m_fTrackingFreq.load(kRelaxed);
-    const float* x = pIn->Channel(0);
     for (BpFilter& f : m_Filters)
     {
         f.m_fF0 = fCentre;
         f.Design();
-        x = f.Process(x, iOffset);
     }
+    const float* x = BpFilter::ProcessCascade(pIn->Channel(0), iOffset, m_Filters, kNumFilters);
     std::memcpy(m_fOutput.Channel(0) + iOffset, x + iOffset, sizeof(float) * static_cast<size_t>(g_iBlockSize));
 
     if (iBand >= 0)
