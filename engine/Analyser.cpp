@@ -1,9 +1,6 @@
 #include "engine/Analyser.h"
 
 #include <cmath>
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 #include "engine/Alloc.h"
 #include "engine/DspMath.h"
@@ -106,77 +103,11 @@ void Analyser::RequestRetune()
     m_bRetunePending.store(1, std::memory_order_relaxed);
 }
 
-namespace {
-
-// Band by band rather than sample by sample: the same float sums in the same order
-// (band 0 first), with contiguous memory access.
-void PeaksAndSumPerBand(const BpFilter* bands, int iNumBands, float* acc, float* sum, int iOffset, int iEnd)
-{
-    for (int n = iOffset; n < iEnd; ++n)
-        sum[n] = 0.0f;
-    for (int b = 0; b < iNumBands; ++b)
-    {
-        const float* v = bands[b].Output();
-        float a = acc[b];
-        for (int n = iOffset; n < iEnd; ++n)
-        {
-            if (v[n] > a)
-                a = v[n];
-            sum[n] += v[n];
-        }
-        acc[b] = a;
-    }
-}
-
-// The same with four samples at a time. The sums are the same additions per
-// sample. The peak may be taken in any order: the accumulator starts at +0 and
-// only ever takes a strictly greater value, so it never holds -0 or NaN, and the
-// maximum of such values does not depend on the order (MAXPS(v, a) is "v > a ?
-// v : a", exactly the comparison of the plain loop).
-void PeaksAndSumSideBySide(const BpFilter* bands, int iNumBands, float* acc, float* sum, int iOffset,
-                           int iEnd)
-{
-#if defined(__SSE2__)
-    for (int n = iOffset; n < iEnd; ++n)
-        sum[n] = 0.0f;
-    const int iQuadEnd = iOffset + (iEnd - iOffset) / 4 * 4;
-    for (int b = 0; b < iNumBands; ++b)
-    {
-        const float* v = bands[b].Output();
-        __m128 m = _mm_set1_ps(acc[b]);
-        for (int n = iOffset; n < iQuadEnd; n += 4)
-        {
-            const __m128 x = _mm_loadu_ps(v + n);
-            m = _mm_max_ps(x, m);
-            _mm_storeu_ps(sum + n, _mm_add_ps(_mm_loadu_ps(sum + n), x));
-        }
-        float lanes[4];
-        _mm_storeu_ps(lanes, m);
-        float a = acc[b];
-        for (float l : lanes)
-            if (l > a)
-                a = l;
-        for (int n = iQuadEnd; n < iEnd; ++n)
-        {
-            if (v[n] > a)
-                a = v[n];
-            sum[n] += v[n];
-        }
-        acc[b] = a;
-    }
-#else
-    PeaksAndSumPerBand(bands, iNumBands, acc, sum, iOffset, iEnd);
-#endif
-}
-
-} // namespace
-
 CSampleBuffer* Analyser::Process(const CSampleBuffer* pIn, int iOffset)
 {
     if (m_bRetunePending.load(std::memory_order_relaxed))
         Retune();
     const int iEnd = iOffset + g_iBlockSize;
-    const int iLast = m_iNumStages - 1;
     for (int c = 0; c < m_iNumChannels; ++c)
     {
         float* acc = m_pPeakAcc[c];
@@ -189,13 +120,8 @@ CSampleBuffer* Analyser::Process(const CSampleBuffer* pIn, int iOffset)
             }
             m_iBlockCount = 0;
         }
-        BpFilter::ProcessBank(pIn->Channel(c), iOffset, m_pFilters[c], m_iAllocatedBands, m_iNumStages);
-
         float* sum = m_fOutput.Channel(c);
-        if (SelectedBankPath() == BankPath::PerBand)
-            PeaksAndSumPerBand(m_pFilters[c][iLast], m_iAllocatedBands, acc, sum, iOffset, iEnd);
-        else
-            PeaksAndSumSideBySide(m_pFilters[c][iLast], m_iAllocatedBands, acc, sum, iOffset, iEnd);
+        BpFilter::ProcessBank(pIn->Channel(c), iOffset, m_pFilters[c], m_iAllocatedBands, m_iNumStages, acc, sum);
         if (m_iNumChannels == 1)
             for (int n = iOffset; n < iEnd; ++n)
                 m_fOutput.Channel(1)[n] = sum[n];

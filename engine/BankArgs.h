@@ -13,6 +13,11 @@ struct BankArgs
     const double* pB2;
     const double* pA1;
     const double* pA2;
+    // Optional (both or neither): per band the peak accumulator that the second
+    // stage's outputs raise, and per sample (from 0.0 at iOffset) the sum of the
+    // second stage's outputs, band 0 first.
+    float* pPeakAcc;
+    float* pSum;
     int iNumBands;
     int iOffset;
     int iBlockSize;

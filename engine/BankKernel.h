@@ -14,35 +14,93 @@
 
 namespace {
 
+// Running maxima of one group's last-stage outputs, per lane: four samples wide
+// where the outputs are stored four by four, one wide elsewhere.
+template <int kWidth>
+struct GroupPeaks
+{
+    __m128 v[kWidth];
+    float s[kWidth];
+};
+
 // Writes iCount samples of kWidth bands, stored sample by sample in run, into
 // the bands' own arrays from index n on, four bands by four samples at a time.
-// Lanes without an array (padding beyond the last band) are dropped.
+// Lanes without an array (padding beyond the last band) are dropped. With pPeaks,
+// the samples also raise the lanes' maxima and are added to pSum[n...], lane 0
+// first, so that each sample's sum is formed band after band.
 template <int kWidth>
-void StoreBands(const float (*run)[kWidth], int iCount, float* const* out, int n)
+void StoreBands(const float (*run)[kWidth], int iCount, float* const* out, int n, GroupPeaks<kWidth>* pPeaks,
+                float* pSum)
 {
     int iWhole = 0;  // lanes in whole fours with arrays
     while (iWhole < kWidth && out[iWhole] && out[iWhole | 3])
         iWhole += 4;
-    int j = 0;
-    for (; j + 4 <= iCount; j += 4)
-        for (int h = 0; h < iWhole; h += 4)
+    const int iQuads = iCount / 4 * 4;
+    // Four bands at a time over all samples; each sample's sum still takes the
+    // bands in order, as the fours come in order.
+    for (int h = 0; h < iWhole; h += 4)
+    {
+        float* o0 = out[h] + n;
+        float* o1 = out[h + 1] + n;
+        float* o2 = out[h + 2] + n;
+        float* o3 = out[h + 3] + n;
+        __m128 v0 = _mm_setzero_ps(), v1 = v0, v2 = v0, v3 = v0;
+        if (pPeaks)
+        {
+            v0 = pPeaks->v[h];
+            v1 = pPeaks->v[h + 1];
+            v2 = pPeaks->v[h + 2];
+            v3 = pPeaks->v[h + 3];
+        }
+        for (int j = 0; j < iQuads; j += 4)
         {
             __m128 p0 = _mm_load_ps(run[j] + h), p1 = _mm_load_ps(run[j + 1] + h);
             __m128 p2 = _mm_load_ps(run[j + 2] + h), p3 = _mm_load_ps(run[j + 3] + h);
             _MM_TRANSPOSE4_PS(p0, p1, p2, p3);
-            _mm_storeu_ps(out[h] + n + j, p0);
-            _mm_storeu_ps(out[h + 1] + n + j, p1);
-            _mm_storeu_ps(out[h + 2] + n + j, p2);
-            _mm_storeu_ps(out[h + 3] + n + j, p3);
+            _mm_storeu_ps(o0 + j, p0);
+            _mm_storeu_ps(o1 + j, p1);
+            _mm_storeu_ps(o2 + j, p2);
+            _mm_storeu_ps(o3 + j, p3);
+            if (pPeaks)
+            {
+                // MAXPS(x, m) is "x > m ? x : m", the comparison of the plain loop.
+                v0 = _mm_max_ps(p0, v0);
+                v1 = _mm_max_ps(p1, v1);
+                v2 = _mm_max_ps(p2, v2);
+                v3 = _mm_max_ps(p3, v3);
+                float* ps = pSum + n + j;
+                __m128 sum = _mm_loadu_ps(ps);
+                sum = _mm_add_ps(_mm_add_ps(_mm_add_ps(_mm_add_ps(sum, p0), p1), p2), p3);
+                _mm_storeu_ps(ps, sum);
+            }
         }
-    for (int i = iWhole; i < kWidth; ++i)
-        if (out[i])
-            for (int k = 0; k < j; ++k)
-                out[i][n + k] = run[k][i];
-    for (; j < iCount; ++j)
+        if (pPeaks)
+        {
+            pPeaks->v[h] = v0;
+            pPeaks->v[h + 1] = v1;
+            pPeaks->v[h + 2] = v2;
+            pPeaks->v[h + 3] = v3;
+        }
+    }
+    auto store = [&](int i, int k) {
+        const float x = run[k][i];
+        out[i][n + k] = x;
+        if (pPeaks)
+        {
+            if (x > pPeaks->s[i])
+                pPeaks->s[i] = x;
+            pSum[n + k] += x;
+        }
+    };
+    if (iWhole < kWidth)
+        for (int k = 0; k < iQuads; ++k)
+            for (int i = iWhole; i < kWidth; ++i)
+                if (out[i])
+                    store(i, k);
+    for (int k = iQuads; k < iCount; ++k)
         for (int i = 0; i < kWidth; ++i)
             if (out[i])
-                out[i][n + j] = run[j][i];
+                store(i, k);
 }
 
 // Carries out the recursion for kGroups groups of Lanes::kWidth neighbouring
@@ -84,6 +142,18 @@ void RunBandGroups(const BankArgs& a, int iFirst)
         y11[g] = Lanes::FromFloats(Lanes::LoadF(h[2]));
         y12[g] = Lanes::FromFloats(Lanes::LoadF(h[3]));
     }
+    // The last stage's maxima start from the accumulators (never below +0, so
+    // their maximum does not depend on the order in which it is taken).
+    GroupPeaks<W> peaks[kGroups];
+    GroupPeaks<W>* pPeaks = a.pPeakAcc ? peaks : nullptr;
+    if (pPeaks)
+        for (int g = 0; g < kGroups; ++g)
+            for (int l = 0; l < W; ++l)
+            {
+                const float acc = out1[W * g + l] ? a.pPeakAcc[iFirst + W * g + l] : 0.0f;
+                peaks[g].v[l] = _mm_set1_ps(acc);
+                peaks[g].s[l] = acc;
+            }
     const Q k001 = Lanes::Broadcast(0.001);
     Q x1 = Lanes::Broadcast(a.pIn[iPrev1]);
     Q x2 = Lanes::Broadcast(a.pIn[iPrev2]);
@@ -124,10 +194,24 @@ void RunBandGroups(const BankArgs& a, int iFirst)
         }
         for (int g = 0; g < kGroups; ++g)
         {
-            StoreBands<W>(run0[g], iCount, out0 + W * g, iStart);
-            StoreBands<W>(run1[g], iCount, out1 + W * g, iStart);
+            StoreBands<W>(run0[g], iCount, out0 + W * g, iStart, nullptr, nullptr);
+            StoreBands<W>(run1[g], iCount, out1 + W * g, iStart, pPeaks ? pPeaks + g : nullptr, a.pSum);
         }
     }
+    if (pPeaks)
+        for (int g = 0; g < kGroups; ++g)
+            for (int l = 0; l < W; ++l)
+            {
+                if (!out1[W * g + l])
+                    continue;
+                float m = peaks[g].s[l];
+                alignas(16) float v[4];
+                _mm_store_ps(v, peaks[g].v[l]);
+                for (float x : v)
+                    if (x > m)
+                        m = x;
+                a.pPeakAcc[iFirst + W * g + l] = m;
+            }
 }
 
 // Runs all a.iNumBands bands (a multiple of Lanes::kWidth) in as few passes

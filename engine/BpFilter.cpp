@@ -260,15 +260,46 @@ BankPath SelectedBankPath()
     return static_cast<BankPath>(BankPathWord().load(std::memory_order_relaxed));
 }
 
+namespace {
+
+// Band by band rather than sample by sample: the same float sums in the same order
+// (band 0 first), with contiguous memory access.
+void PeaksAndSum(const BpFilter* bands, int iNumBands, float* acc, float* sum, int iOffset, int iEnd)
+{
+    for (int n = iOffset; n < iEnd; ++n)
+        sum[n] = 0.0f;
+    for (int b = 0; b < iNumBands; ++b)
+    {
+        const float* v = bands[b].Output();
+        float a = acc[b];
+        for (int n = iOffset; n < iEnd; ++n)
+        {
+            if (v[n] > a)
+                a = v[n];
+            sum[n] += v[n];
+        }
+        acc[b] = a;
+    }
+}
+
+} // namespace
+
 void BpFilter::ProcessBank(const float* pIn, int iOffset, BpFilter* const* ppStages, int iNumBands,
-                           int iNumStages)
+                           int iNumStages, float* pPeakAcc, float* pSum)
 {
     const BankPath path = SelectedBankPath();
+    const int iEnd = iOffset + g_iBlockSize;
     if (path == BankPath::PerBand || iNumStages != 2)
     {
         ProcessBankPerBand(pIn, iOffset, ppStages, iNumBands, iNumStages);
+        if (pPeakAcc && pSum)
+            PeaksAndSum(ppStages[iNumStages - 1], iNumBands, pPeakAcc, pSum, iOffset, iEnd);
         return;
     }
+    const bool bFold = pPeakAcc && pSum;
+    if (bFold)
+        for (int n = iOffset; n < iEnd; ++n)
+            pSum[n] = 0.0f;
     // The kernels take plain arrays: the coefficients widened to double (exactly,
     // as the recursion widens them) and the output arrays, in chunks of bands,
     // padded to the path's width with bands that have no arrays.
@@ -291,8 +322,10 @@ void BpFilter::ProcessBank(const float* pIn, int iOffset, BpFilter* const* ppSta
             out[0][i] = d ? ppStages[0][iFirst + i].Output() : nullptr;
             out[1][i] = d ? ppStages[1][iFirst + i].Output() : nullptr;
         }
-        const BankArgs args{pIn,     out[0],  out[1],     coef[0],      coef[1],       coef[2], coef[3],
-                            coef[4], iPadded, iOffset, g_iBlockSize, g_iBufMonoLen};
+        const BankArgs args{pIn,     out[0],  out[1],  coef[0],   coef[1],
+                            coef[2], coef[3], coef[4], bFold ? pPeakAcc + iFirst : nullptr,
+                            bFold ? pSum : nullptr,    iPadded, iOffset,   g_iBlockSize,
+                            g_iBufMonoLen};
 #if defined(TQ_BANK_AVX)
         if (path == BankPath::Avx512)
             RunBankAvx512(args);

@@ -40,8 +40,12 @@ public:
     // the coefficients of ppStages[0][b]; each output sample gets 0.001 added.
     // Runs on the selected path (the fastest one unless SelectBankPath chose
     // another); every path gives the same outputs to the bit.
+    // With pPeakAcc and pSum (both or neither) it also raises each band's peak
+    // accumulator to the band's largest last-stage output of the block
+    // (accumulators must not be below +0) and writes to pSum at every sample of
+    // the block the sum of all bands' last-stage outputs, band 0 first.
     static void ProcessBank(const float* pIn, int iOffset, BpFilter* const* ppStages, int iNumBands,
-                            int iNumStages);
+                            int iNumStages, float* pPeakAcc = nullptr, float* pSum = nullptr);
 
     // The bank band after band, stage after stage: the plain form of the
     // recursion, which the vector paths must match.

@@ -126,7 +126,8 @@ TEST_F(BankPathsTest, RecordingsGiveTheSameValuesOnEveryPath)
 }
 
 // Banks of odd shapes with random coefficients (b1 not 0) and inputs that include
-// zeros of both signs and subnormal values, over blocks at alternating offsets.
+// zeros of both signs and subnormal values, over blocks at alternating offsets,
+// with the peaks and the sum of the last stage.
 TEST_F(BankPathsTest, OddBankShapesMatchThePerBandRecursion)
 {
     struct Shape
@@ -142,6 +143,12 @@ TEST_F(BankPathsTest, OddBankShapesMatchThePerBandRecursion)
         for (BankPath p : VectorPaths())
         {
             std::vector<BpFilter> bank[2][2];  // [reference, path][stage]
+            std::vector<float> peak[2], sum[2];
+            for (int r = 0; r < 2; ++r)
+            {
+                peak[r].assign(static_cast<size_t>(s.iBands), 0.0f);
+                sum[r].assign(static_cast<size_t>(g_iBufMonoLen), 0.0f);
+            }
             for (auto& run : bank)
                 for (auto& stage : run)
                 {
@@ -172,9 +179,12 @@ TEST_F(BankPathsTest, OddBankShapesMatchThePerBandRecursion)
                 BpFilter* ref[2] = {bank[0][0].data(), bank[0][1].data()};
                 BpFilter* got[2] = {bank[1][0].data(), bank[1][1].data()};
                 ASSERT_TRUE(SelectBankPath(BankPath::PerBand));
-                BpFilter::ProcessBank(in.data(), iOffset, ref, s.iBands, 2);
+                BpFilter::ProcessBank(in.data(), iOffset, ref, s.iBands, 2, peak[0].data(), sum[0].data());
                 ASSERT_TRUE(SelectBankPath(p));
-                BpFilter::ProcessBank(in.data(), iOffset, got, s.iBands, 2);
+                BpFilter::ProcessBank(in.data(), iOffset, got, s.iBands, 2, peak[1].data(), sum[1].data());
+                ASSERT_EQ(peak[0], peak[1]) << Name(p) << ", " << s.iBands << " bands: peaks differ";
+                ASSERT_EQ(std::memcmp(sum[0].data(), sum[1].data(), sizeof(float) * sum[0].size()), 0)
+                    << Name(p) << ", " << s.iBands << " bands: sums differ";
                 for (int k = 0; k < 2; ++k)
                     for (int b = 0; b < s.iBands; ++b)
                         ASSERT_EQ(std::memcmp(ref[k][b].Output(), got[k][b].Output(),
