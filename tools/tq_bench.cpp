@@ -5,8 +5,6 @@
 // so that their ratios come from one run on a shared, noisy machine.
 #include <benchmark/benchmark.h>
 
-#include <vector>
-
 #include "app/Log.h"
 #include "engine/Analyser.h"
 #include "engine/DspEngine.h"
@@ -17,24 +15,14 @@
 #include "render/Renderer.h"
 #include "render/SoftwareDevice.h"
 #include "render/XEffects.h"
-#include "tools/PluckedString.h"
+#include "tools/BenchWork.h"
 
 CLog g_Log(nullptr);
 
 namespace {
 
-constexpr float kRate = 48000.0f;
-constexpr int kBlock = 1200;
-
-// Two seconds of a plucked A string, looped.
-std::vector<float> GuitarSignal()
-{
-    PluckedStringParams p;
-    p.fFrequency = 110.0f;
-    p.fSampleRate = kRate;
-    p.fSeconds = 2.0f;
-    return RenderPluckedString(p);
-}
+constexpr float kRate = kBenchRate;
+constexpr int kBlock = kBenchBlock;
 
 void SetRateCounter(benchmark::State& state)
 {
@@ -53,34 +41,31 @@ bool UsePath(benchmark::State& state, BankPath path)
     return false;
 }
 
-void BM_EngineProcess(benchmark::State& state, BankPath path)
+void RunEngineWork(benchmark::State& state, BankPath path, bool bBankOnly)
 {
     if (!UsePath(state, path))
         return;
-    SetStreamFormat(kRate, kBlock);
-    CDspEngine engine;
-    CSampleBuffer input;
-    if (!engine.InitDSP() || !input.Init("bench", "input", g_iBufMonoLen, g_iBlockSize))
+    EngineBenchWork work;
+    if (!work.Init())
     {
         state.SkipWithError("engine initialisation failed");
         return;
     }
-    const std::vector<float> signal = GuitarSignal();
-    size_t pos = 0;
-    int offset = 0;
     for (auto _ : state)
     {
-        for (int c = 0; c < 2; ++c)
-            for (int n = 0; n < kBlock; ++n)
-                input.Channel(c)[offset + n] = signal[(pos + static_cast<size_t>(n)) % signal.size()];
-        benchmark::DoNotOptimize(engine.Process(&input, offset));
-        pos = (pos + kBlock) % signal.size();
-        offset = offset == 0 ? kBlock : 0;
+        work.Step(bBankOnly);
+        benchmark::ClobberMemory();
     }
     SetRateCounter(state);
-    engine.Release();
-    input.Release("bench", "input");
+    if (bBankOnly)
+        state.counters["biquads_per_s"] = benchmark::Counter(
+            static_cast<double>(state.iterations()) * work.BankBiquadsPerBlock(), benchmark::Counter::kIsRate);
     SelectBankPath(FastestBankPath());
+}
+
+void BM_EngineProcess(benchmark::State& state, BankPath path)
+{
+    RunEngineWork(state, path, false);
 }
 BENCHMARK_CAPTURE(BM_EngineProcess, per_band, BankPath::PerBand)->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(BM_EngineProcess, sse2, BankPath::Sse2)->Unit(benchmark::kMicrosecond);
@@ -89,34 +74,7 @@ BENCHMARK_CAPTURE(BM_EngineProcess, avx512, BankPath::Avx512)->Unit(benchmark::k
 
 void BM_AnalyserBank(benchmark::State& state, BankPath path)
 {
-    if (!UsePath(state, path))
-        return;
-    SetStreamFormat(kRate, kBlock);
-    Analyser analyser;
-    CSampleBuffer input;
-    if (!analyser.Init() || !input.Init("bench", "input", g_iBufMonoLen, g_iBlockSize))
-    {
-        state.SkipWithError("analyser initialisation failed");
-        return;
-    }
-    const std::vector<float> signal = GuitarSignal();
-    for (int n = 0; n < g_iBufMonoLen; ++n)
-        input.Channel(0)[n] = signal[static_cast<size_t>(n)];
-    int offset = 0;
-    for (auto _ : state)
-    {
-        BpFilter::ProcessBank(input.Channel(0), offset, analyser.m_pFilters[0], analyser.NumBands(),
-                              analyser.m_iNumStages);
-        benchmark::ClobberMemory();
-        offset = offset == 0 ? kBlock : 0;
-    }
-    SetRateCounter(state);
-    state.counters["biquads_per_s"] = benchmark::Counter(
-        static_cast<double>(state.iterations()) * kBlock * analyser.NumBands() * analyser.m_iNumStages,
-        benchmark::Counter::kIsRate);
-    analyser.Release();
-    input.Release("bench", "input");
-    SelectBankPath(FastestBankPath());
+    RunEngineWork(state, path, true);
 }
 BENCHMARK_CAPTURE(BM_AnalyserBank, per_band, BankPath::PerBand)->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(BM_AnalyserBank, sse2, BankPath::Sse2)->Unit(benchmark::kMicrosecond);
