@@ -20,7 +20,7 @@ struct BankArgs
     float* pSum;
     int iNumBands;
     int iOffset;
-    int iBlockSize;
+    int iBlockSize;  // 2 or more
     int iLength;
 };
 

@@ -158,10 +158,11 @@ void RunBandGroups(const BankArgs& a, int iFirst)
     Q x1 = Lanes::Broadcast(a.pIn[iPrev1]);
     Q x2 = Lanes::Broadcast(a.pIn[iPrev2]);
 
-    // The stage outputs, kWidth bands per sample, collect in a short run of samples
-    // and are then turned into runs of samples per band.
+    // The second stage's outputs, kWidth bands per sample, collect in a short run
+    // of samples and are then turned into runs of samples per band. The first
+    // stage's outputs reach the second stage in registers; its arrays get only
+    // the last two samples, the history the next block starts from.
     constexpr int kRun = 64;
-    alignas(32) float run0[kGroups][kRun][W];
     alignas(32) float run1[kGroups][kRun][W];
     const int iEnd = a.iOffset + a.iBlockSize;
     for (int iStart = a.iOffset; iStart < iEnd; iStart += kRun)
@@ -175,9 +176,7 @@ void RunBandGroups(const BankArgs& a, int iFirst)
                 Q t = Lanes::Add(Lanes::Mul(b1[g], x1), Lanes::Mul(b2[g], x2));
                 t = Lanes::Add(Lanes::Add(t, Lanes::Mul(b0[g], x0)), k001);
                 t = Lanes::Sub(Lanes::Sub(t, Lanes::Mul(a1[g], y01[g])), Lanes::Mul(a2[g], y02[g]));
-                const auto f0 = Lanes::ToFloats(t);
-                Lanes::StoreF(run0[g][j], f0);
-                const Q v0 = Lanes::FromFloats(f0);
+                const Q v0 = Lanes::FromFloats(Lanes::ToFloats(t));
                 // The second stage filters the first one's output with the same coefficients.
                 Q u = Lanes::Add(Lanes::Mul(b1[g], y01[g]), Lanes::Mul(b2[g], y02[g]));
                 u = Lanes::Add(Lanes::Add(u, Lanes::Mul(b0[g], v0)), k001);
@@ -193,10 +192,22 @@ void RunBandGroups(const BankArgs& a, int iFirst)
             x1 = x0;
         }
         for (int g = 0; g < kGroups; ++g)
-        {
-            StoreBands<W>(run0[g], iCount, out0 + W * g, iStart, nullptr, nullptr);
             StoreBands<W>(run1[g], iCount, out1 + W * g, iStart, pPeaks ? pPeaks + g : nullptr, a.pSum);
-        }
+    }
+    // The doubles of the history hold floats exactly.
+    const int iLast1 = iEnd - 1;
+    const int iLast2 = iEnd - 2;
+    for (int g = 0; g < kGroups; ++g)
+    {
+        alignas(32) float h1[W], h2[W];
+        Lanes::StoreF(h1, Lanes::ToFloats(y01[g]));
+        Lanes::StoreF(h2, Lanes::ToFloats(y02[g]));
+        for (int l = 0; l < W; ++l)
+            if (float* p = out0[W * g + l])
+            {
+                p[iLast2] = h2[l];
+                p[iLast1] = h1[l];
+            }
     }
     if (pPeaks)
         for (int g = 0; g < kGroups; ++g)

@@ -154,7 +154,10 @@ void RunCascade(const float* pIn, BpFilter* f, int iOffset, int iBlockSize, int 
 
 float* BpFilter::ProcessCascade(const float* pIn, int iOffset, BpFilter* pFilters, int iCount)
 {
-    if (iCount == 4 && SelectedBankPath() != BankPath::PerBand)
+    // In one-sample blocks a sample's second predecessor wraps onto the block
+    // itself, which the plain code reads after the previous filter has written it;
+    // those run filter after filter.
+    if (iCount == 4 && g_iBlockSize >= 2 && SelectedBankPath() != BankPath::PerBand)
     {
         RunCascade<4>(pIn, pFilters, iOffset, g_iBlockSize, g_iBufMonoLen);
         return pFilters[3].Output();
@@ -289,7 +292,10 @@ void BpFilter::ProcessBank(const float* pIn, int iOffset, BpFilter* const* ppSta
 {
     const BankPath path = SelectedBankPath();
     const int iEnd = iOffset + g_iBlockSize;
-    if (path == BankPath::PerBand || iNumStages != 2)
+    // In one-sample blocks a sample's second predecessor wraps onto the block
+    // itself, which the plain code reads after the first stage has written it:
+    // only the plain code gives that.
+    if (path == BankPath::PerBand || iNumStages != 2 || g_iBlockSize < 2)
     {
         ProcessBankPerBand(pIn, iOffset, ppStages, iNumBands, iNumStages);
         if (pPeakAcc && pSum)

@@ -40,6 +40,8 @@ public:
     // the coefficients of ppStages[0][b]; each output sample gets 0.001 added.
     // Runs on the selected path (the fastest one unless SelectBankPath chose
     // another); every path gives the same outputs to the bit.
+    // The vector paths keep of the first stage's block only its last two samples,
+    // the history the next block needs; the last stage's arrays are complete.
     // With pPeakAcc and pSum (both or neither) it also raises each band's peak
     // accumulator to the band's largest last-stage output of the block
     // (accumulators must not be below +0) and writes to pSum at every sample of

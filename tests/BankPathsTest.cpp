@@ -1,7 +1,9 @@
 // The vector paths of the band bank against the plain per-band recursion: every
 // value a reader uses must be the same to the bit, for whole recordings through
 // the engine and for bank shapes the engine does not use (band counts and block
-// sizes that are no multiple of four, arbitrary coefficients).
+// sizes that are no multiple of four, arbitrary coefficients). The first stage's
+// arrays are compared only where the next block reads them: its other samples
+// are not kept by the vector paths.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -47,6 +49,13 @@ protected:
     void TearDown() override { SelectBankPath(FastestBankPath()); }
 };
 
+std::uint32_t Bits(float f)
+{
+    std::uint32_t u;
+    std::memcpy(&u, &f, sizeof u);
+    return u;
+}
+
 // A digest of float arrays by their bit patterns (FNV-1a).
 struct Digest
 {
@@ -54,11 +63,7 @@ struct Digest
     void Add(const float* p, int n)
     {
         for (int i = 0; i < n; ++i)
-        {
-            std::uint32_t u;
-            std::memcpy(&u, p + i, sizeof u);
-            h = (h ^ u) * 1099511628211ull;
-        }
+            h = (h ^ Bits(p[i])) * 1099511628211ull;
     }
     void Add(float f) { Add(&f, 1); }
 };
@@ -81,6 +86,7 @@ std::vector<std::uint64_t> RunRecording(const WavAudio& wav, BankPath path)
         for (int n = 0; n < iBlock; ++n)
             left[static_cast<size_t>(n)] = wav.channels[0][start + static_cast<size_t>(n)] * 32768.0f;
         const OfflineTunerRow row = tuner.Feed(left.data(), nullptr);
+        const int iEnd = (digests.size() % 2 + 1) * iBlock;  // blocks alternate between the halves
         Digest d;
         d.Add(row.fBandHz);
         d.Add(row.fMeasuredHz);
@@ -90,8 +96,9 @@ std::vector<std::uint64_t> RunRecording(const WavAudio& wav, BankPath path)
             d.Add(a.HeldPeak(b));
             d.Add(a.m_pPeakAcc[0][b]);
             d.Add(a.BandFrequency(b));
-            for (int k = 0; k < a.m_iNumStages; ++k)
-                d.Add(a.m_pFilters[0][k][b].Output(), g_iBufMonoLen);
+            // Of the first stage only the history the next block starts from.
+            d.Add(a.m_pFilters[0][0][b].Output() + iEnd - 2, 2);
+            d.Add(a.m_pFilters[0][a.m_iNumStages - 1][b].Output(), g_iBufMonoLen);
         }
         for (int c = 0; c < 2; ++c)
         {
@@ -133,7 +140,7 @@ TEST_F(BankPathsTest, OddBankShapesMatchThePerBandRecursion)
     struct Shape
     {
         int iBands, iBlock;
-    } const shapes[] = {{60, 1200}, {13, 25}, {5, 31}, {9, 2}, {64 + 7, 6}};
+    } const shapes[] = {{60, 1200}, {13, 25}, {5, 31}, {9, 2}, {6, 1}, {64 + 7, 6}};
     std::mt19937 rng(14);
     std::uniform_real_distribution<float> coef(-0.9f, 0.9f), sample(-30000.0f, 30000.0f);
     for (const Shape& s : shapes)
@@ -185,13 +192,16 @@ TEST_F(BankPathsTest, OddBankShapesMatchThePerBandRecursion)
                 ASSERT_EQ(peak[0], peak[1]) << Name(p) << ", " << s.iBands << " bands: peaks differ";
                 ASSERT_EQ(std::memcmp(sum[0].data(), sum[1].data(), sizeof(float) * sum[0].size()), 0)
                     << Name(p) << ", " << s.iBands << " bands: sums differ";
-                for (int k = 0; k < 2; ++k)
-                    for (int b = 0; b < s.iBands; ++b)
-                        ASSERT_EQ(std::memcmp(ref[k][b].Output(), got[k][b].Output(),
-                                              sizeof(float) * static_cast<size_t>(g_iBufMonoLen)),
-                                  0)
-                            << Name(p) << ", " << s.iBands << " bands, block size " << s.iBlock << ": stage " << k
-                            << " band " << b << " differs in block " << block;
+                // The last stage whole, the first one's history for the next block.
+                const int iEnd = iOffset + g_iBlockSize;
+                const int iPrev = iEnd >= 2 ? iEnd - 2 : iEnd - 2 + g_iBufMonoLen;
+                for (int b = 0; b < s.iBands; ++b)
+                    ASSERT_TRUE(std::memcmp(ref[1][b].Output(), got[1][b].Output(),
+                                            sizeof(float) * static_cast<size_t>(g_iBufMonoLen)) == 0 &&
+                                Bits(ref[0][b].Output()[iEnd - 1]) == Bits(got[0][b].Output()[iEnd - 1]) &&
+                                Bits(ref[0][b].Output()[iPrev]) == Bits(got[0][b].Output()[iPrev]))
+                        << Name(p) << ", " << s.iBands << " bands, block size " << s.iBlock << ": band " << b
+                        << " differs in block " << block;
             }
             for (auto& run : bank)
                 for (auto& stage : run)
