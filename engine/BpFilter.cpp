@@ -4,7 +4,6 @@
 #include <cmath>
 
 #include "engine/BankArgs.h"
-
 #include "engine/DspMath.h"
 #include "engine/StreamParams.h"
 
@@ -132,7 +131,7 @@ void RunCascade(const float* pIn, BpFilter* f, int iOffset, int iBlockSize, int 
     const int iEnd = iOffset + iBlockSize;
     for (int n = iOffset; n < iEnd + kStages - 1; ++n)
     {
-        // Later stages first: stage k reads what stage k - 1 stored a step ago.
+        // Stage k reads what stage k - 1 stored a step ago.
         for (int k = kStages - 1; k >= 0; --k)
         {
             const int m = n - k;
