@@ -14,8 +14,8 @@ struct BankArgs
     const double* pA1;
     const double* pA2;
     // Optional (both or neither): per band the peak accumulator that the second
-    // stage's outputs raise, and per sample (from 0.0 at iOffset) the sum of the
-    // second stage's outputs, band 0 first.
+    // stage's outputs raise, and per sample of the block the sum (set to 0.0 by
+    // the caller) to which they are added, band 0 first.
     float* pPeakAcc;
     float* pSum;
     int iNumBands;
@@ -26,8 +26,8 @@ struct BankArgs
 
 // Each runs the bands side by side; the band count must be a multiple of the
 // path's width (4 for SSE2 and AVX, 8 for AVX-512): the caller pads with bands
-// that have no arrays (null) and zero coefficients. The AVX ones exist on x86_64 only and may be
-// called only where the processor and system support them.
+// that have no arrays (null) and zero coefficients. The AVX ones exist on x86_64
+// only and may be called only where the processor and system support them.
 void RunBankSse2(const BankArgs& args);
 void RunBankAvx(const BankArgs& args);
 void RunBankAvx512(const BankArgs& args);

@@ -104,8 +104,9 @@ void StoreBands(const float (*run)[kWidth], int iCount, float* const* out, int n
 }
 
 // Carries out the recursion for kGroups groups of Lanes::kWidth neighbouring
-// bands from band iFirst on (padding lanes have no arrays and zero coefficients). Lanes provides the type Q of kWidth doubles, the
-// type F of kWidth floats and their operations.
+// bands from band iFirst on (padding lanes have no arrays and zero coefficients).
+// Lanes provides the type Q of kWidth doubles, its arithmetic, and conversions
+// to and from a register of kWidth floats.
 template <class Lanes, int kGroups>
 void RunBandGroups(const BankArgs& a, int iFirst)
 {
