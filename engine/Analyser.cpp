@@ -108,7 +108,6 @@ CSampleBuffer* Analyser::Process(const CSampleBuffer* pIn, int iOffset)
     if (m_bRetunePending.load(std::memory_order_relaxed))
         Retune();
     const int iEnd = iOffset + g_iBlockSize;
-    const int iLast = m_iNumStages - 1;
     for (int c = 0; c < m_iNumChannels; ++c)
     {
         float* acc = m_pPeakAcc[c];
@@ -121,25 +120,8 @@ CSampleBuffer* Analyser::Process(const CSampleBuffer* pIn, int iOffset)
             }
             m_iBlockCount = 0;
         }
-        BpFilter::ProcessBank(pIn->Channel(c), iOffset, m_pFilters[c], m_iAllocatedBands, m_iNumStages);
-
-        // Band by band rather than sample by sample: the same float sums in the same
-        // order (band 0 first), with contiguous memory access.
         float* sum = m_fOutput.Channel(c);
-        for (int n = iOffset; n < iEnd; ++n)
-            sum[n] = 0.0f;
-        for (int b = 0; b < m_iAllocatedBands; ++b)
-        {
-            const float* v = m_pFilters[c][iLast][b].Output();
-            float a = acc[b];
-            for (int n = iOffset; n < iEnd; ++n)
-            {
-                if (v[n] > a)
-                    a = v[n];
-                sum[n] += v[n];
-            }
-            acc[b] = a;
-        }
+        BpFilter::ProcessBank(pIn->Channel(c), iOffset, m_pFilters[c], m_iAllocatedBands, m_iNumStages, acc, sum);
         if (m_iNumChannels == 1)
             for (int n = iOffset; n < iEnd; ++n)
                 m_fOutput.Channel(1)[n] = sum[n];

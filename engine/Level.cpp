@@ -1,6 +1,9 @@
 #include "engine/Level.h"
 
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <initializer_list>
 
 #include "engine/Alloc.h"
@@ -32,16 +35,41 @@ void Level::Release()
     m_fOutput.Release("Level", "m_fOutput");
 }
 
+namespace {
+
+// The most negative sample of x[iBegin..iEnd), or +0 if none is below it.
+float BlockMinimum(const float* x, int iBegin, int iEnd)
+{
+    int n = iBegin;
+    float fMin = 0.0f;
+#if defined(__SSE2__)
+    // Four running minima: MINPS(x, m) is "x < m ? x : m", the comparison below.
+    // They start at +0 and only take strictly smaller values, so they never hold
+    // -0 or NaN, and their minimum is the same whatever the order.
+    __m128 m = _mm_setzero_ps();
+    for (; n + 4 <= iEnd; n += 4)
+        m = _mm_min_ps(_mm_loadu_ps(x + n), m);
+    alignas(16) float lanes[4];
+    _mm_store_ps(lanes, m);
+    for (float f : lanes)
+        if (f < fMin)
+            fMin = f;
+#endif
+    for (; n < iEnd; ++n)
+        if (x[n] < fMin)
+            fMin = x[n];
+    return fMin;
+}
+
+} // namespace
+
 CSampleBuffer* Level::Measure(Side& side, const CSampleBuffer* pIn, int iOffset)
 {
     const int iEnd = iOffset + g_iBlockSize;
     for (int c = 0; c < 2; ++c)
     {
         const float* x = pIn->Channel(c);
-        float fPeak = 0.0f;
-        for (int n = iOffset; n < iEnd; ++n)
-            if (x[n] < fPeak)
-                fPeak = x[n];
+        const float fPeak = BlockMinimum(x, iOffset, iEnd);
         side.m_fBlockPeak[c].store(fPeak, std::memory_order_relaxed);
 
         float* h = side.m_pHistory[c];

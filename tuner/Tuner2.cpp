@@ -242,13 +242,29 @@ CSampleBuffer* Tuner2::Process(const CSampleBuffer* pIn, int iOffset)
 
     // The cascade follows the tracked band; through silence it stays on the last one.
     const float fCentre = m_fTrackingFreq.load(kRelaxed);
-    const float* x = pIn->Channel(0);
+    // The filters normally share one design: it is computed once and copied, which
+    // gives the same coefficients as designing each.
+    // The inputs are compared bit for bit (a zero's sign or a NaN changes a design).
+    auto same = [](float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; };
+    const BpFilter& first = m_Filters[0];
     for (BpFilter& f : m_Filters)
     {
         f.m_fF0 = fCentre;
-        f.Design();
-        x = f.Process(x, iOffset);
+        if (&f != &first && same(f.m_fBW, first.m_fBW) && same(f.m_fQ, first.m_fQ) && f.m_iType == first.m_iType &&
+            f.m_iType >= 1 && f.m_iType <= 4)
+        {
+            f.m_fB0 = first.m_fB0;
+            f.m_fB1 = first.m_fB1;
+            f.m_fB2 = first.m_fB2;
+            f.m_fA1 = first.m_fA1;
+            f.m_fA2 = first.m_fA2;
+        }
+        else
+        {
+            f.Design();
+        }
     }
+    const float* x = BpFilter::ProcessCascade(pIn->Channel(0), iOffset, m_Filters, kNumFilters);
     std::memcpy(m_fOutput.Channel(0) + iOffset, x + iOffset, sizeof(float) * static_cast<size_t>(g_iBlockSize));
 
     if (iBand >= 0)

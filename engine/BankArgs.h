@@ -1,0 +1,33 @@
+#pragma once
+// What the vector kernels of the two-stage band bank work on: plain pointers only,
+// so that the files built for other instruction sets share no code with the rest.
+
+struct BankArgs
+{
+    const float* pIn;        // the bank's input channel, g_iBufMonoLen samples
+    float* const* ppOut0;    // per band: the first stage's output array, or null
+    float* const* ppOut1;    // per band: the second stage's output array, or null
+    // Per band: the coefficients as doubles (exact copies of the floats).
+    const double* pB0;
+    const double* pB1;
+    const double* pB2;
+    const double* pA1;
+    const double* pA2;
+    // Optional (both or neither): per band the peak accumulator that the second
+    // stage's outputs raise, and per sample of the block the sum (set to 0.0 by
+    // the caller) to which they are added, band 0 first.
+    float* pPeakAcc;
+    float* pSum;
+    int iNumBands;
+    int iOffset;
+    int iBlockSize;  // 2 or more
+    int iLength;
+};
+
+// Each runs the bands side by side; the band count must be a multiple of the
+// path's width (4 for SSE2 and AVX, 8 for AVX-512): the caller pads with bands
+// that have no arrays (null) and zero coefficients. The AVX ones exist on x86_64
+// only and may be called only where the processor and system support them.
+void RunBankSse2(const BankArgs& args);
+void RunBankAvx(const BankArgs& args);
+void RunBankAvx512(const BankArgs& args);

@@ -1,0 +1,10 @@
+// The band bank on AVX: four bands in one register of four doubles. This file is
+// compiled for AVX; it is called only after the processor check.
+#include "engine/AvxLanes.h"
+#include "engine/BankKernel.h"
+
+
+void RunBankAvx(const BankArgs& args)
+{
+    RunBank<AvxLanes>(args);
+}
