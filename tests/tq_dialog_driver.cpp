@@ -57,17 +57,18 @@ HWND WaitForDialog(const char* szTitle, int iTenths)
 
 bool Open(int x, int y, const char* szTitle)
 {
-    // The panel takes clicks once its first frame is drawn: click until the dialog comes.
-    for (int i = 0; i < 30; ++i)
+    // The panel takes clicks once its first frame is drawn: click until the dialog
+    // comes, but never while a dialog is on its way (the main window is disabled then).
+    for (int i = 0; i < 20; ++i)
     {
         const HWND hMain = FindWindowA(nullptr, "Tonquarry Guitar Tuner");
-        if (hMain)
+        if (hMain && IsWindowEnabled(hMain))
         {
             PostMessageA(hMain, WM_MOUSEMOVE, 0, MAKELPARAM(x, y));
             PostMessageA(hMain, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
             PostMessageA(hMain, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
         }
-        if ((g_hDlg = WaitForDialog(szTitle, 20)) != nullptr)
+        if ((g_hDlg = WaitForDialog(szTitle, 30)) != nullptr)
             return true;
     }
     return false;
@@ -80,7 +81,10 @@ bool WaitClosed()
     {
         const HWND hMain = FindWindowA(nullptr, "Tonquarry Guitar Tuner");
         if ((!IsWindow(g_hDlg) || !IsWindowVisible(g_hDlg)) && (!hMain || IsWindowEnabled(hMain)))
+        {
+            Sleep(200);  // the dialog's modal loop returns to the panel
             return true;
+        }
         Sleep(50);
     }
     return false;
