@@ -1,16 +1,22 @@
 #include "app/Dialogs.h"
 
+#include <commctrl.h>
 #include <shellapi.h>
 
 #include <cstdio>
 #include <vector>
 
 #include "app/AppGlobals.h"
+#include "app/Log.h"
+#include "app/OptionsChoice.h"
 #include "app/PageMarkup.h"
 #include "app/resource.h"
 #include "audio/AudioGlobals.h"
 #include "audio/CaptureThread.h"
 #include "audio/StreamControl.h"
+#include "engine/StreamParams.h"
+#include "render/Direct3D.h"
+#include "render/FrameTick.h"
 
 namespace {
 
@@ -97,7 +103,262 @@ void RedrawPage(HWND hDlg)
     DrawPage(hDlg, g_iFirstRunPage);
 }
 
+// The Options dialog's state: its changed flag, and the block size shown beside the
+// trackbar, kept between openings.
+int g_bOptionsChanged = 0;
+int g_iShownBlockSizeIndex = 0;
+
+// The About box's logo and the device context it holds while open.
+HBITMAP g_hAboutLogo = nullptr;
+HDC g_hAboutDC = nullptr;
+
+LRESULT Item(HWND hDlg, int iId, UINT uMsg, WPARAM wParam = 0, LPARAM lParam = 0)
+{
+    return SendDlgItemMessageA(hDlg, iId, uMsg, wParam, lParam);
+}
+
+void FillList(HWND hDlg, int iId, const char* const* pszNames, int iCount, int iSelected)
+{
+    Item(hDlg, iId, CB_RESETCONTENT);
+    for (int i = 0; i < iCount; ++i)
+        Item(hDlg, iId, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(pszNames[i]));
+    Item(hDlg, iId, CB_SETCURSEL, static_cast<WPARAM>(iSelected));
+}
+
+void FillSingle(HWND hDlg, int iId, const char* szText)
+{
+    FillList(hDlg, iId, &szText, 1, 0);
+}
+
+const AudioDriverEntry* KsEntry()
+{
+    for (int i = 0; i < g_iNumAudioDrivers; ++i)
+        if (g_AudioDriverList[i].iType == AUDIO_DRIVER_KS)
+            return &g_AudioDriverList[i];
+    return nullptr;
+}
+
+// A device list of the kernel-streaming entry; szOther stands for any other driver.
+void FillDeviceList(HWND hDlg, int iId, bool bCapture, const char* szOther)
+{
+    const AudioDriverEntry* pKs = KsEntry();
+    if (g_iAudioDriver != AUDIO_DRIVER_KS || !pKs)
+    {
+        FillSingle(hDlg, iId, szOther);
+        return;
+    }
+    const char* apszNames[kMaxKsDeviceNames];
+    const int iCount = bCapture ? pKs->iNumCaptureNames : pKs->iNumRenderNames;
+    for (int i = 0; i < iCount && i < kMaxKsDeviceNames; ++i)
+        apszNames[i] = bCapture ? pKs->aszCaptureNames[i] : pKs->aszRenderNames[i];
+    FillList(hDlg, iId, apszNames, iCount < kMaxKsDeviceNames ? iCount : kMaxKsDeviceNames,
+             bCapture ? g_iCaptureDevice : g_iRenderDevice);
+}
+
+void FillFrequencyList(HWND hDlg)
+{
+    const int iRow = g_iAudioDriver;
+    if (g_iNumAudioDrivers == 0 || (iRow != AUDIO_DRIVER_KS && iRow != AUDIO_DRIVER_ASIO))
+    {
+        FillSingle(hDlg, IDC_FREQUENCY, "None available");
+        return;
+    }
+    Item(hDlg, IDC_FREQUENCY, CB_RESETCONTENT);
+    const int iCurrent = static_cast<int>(g_fSamplingFreq);
+    for (int i = 0; i < g_aiNumSamplingFreqs[iRow]; ++i)
+    {
+        char szFreq[16];
+        std::snprintf(szFreq, sizeof(szFreq), "%d", g_aiSamplingFreqs[iRow][i]);
+        Item(hDlg, IDC_FREQUENCY, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(szFreq));
+        if (g_aiSamplingFreqs[iRow][i] == iCurrent)
+            Item(hDlg, IDC_FREQUENCY, CB_SETCURSEL, static_cast<WPARAM>(i));
+    }
+}
+
+void ShowBlockSize(HWND hDlg, int iBlockSize)
+{
+    SetDlgItemInt(hDlg, IDC_BLOCKSIZE_TEXT, static_cast<UINT>(iBlockSize), TRUE);
+}
+
+void InitOptions(HWND hDlg)
+{
+    g_bOptionsChanged = 0;
+    if (g_iNumAudioDrivers == 0)
+    {
+        FillSingle(hDlg, IDC_AUDIO_INTERFACE, "None available");
+    }
+    else
+    {
+        const char* apszNames[2];
+        int iSelected = -1;
+        for (int i = 0; i < g_iNumAudioDrivers && i < 2; ++i)
+        {
+            apszNames[i] = g_AudioDriverList[i].szName;
+            if (g_AudioDriverList[i].iType == g_iAudioDriver)
+                iSelected = i;
+        }
+        FillList(hDlg, IDC_AUDIO_INTERFACE, apszNames, g_iNumAudioDrivers < 2 ? g_iNumAudioDrivers : 2, iSelected);
+    }
+    const char* szOther = g_bAsioPresent ? "Set in Asio4All Control Panel" : "None available";
+    FillDeviceList(hDlg, IDC_INPUT_DEVICE, true, szOther);
+    const char* const apszChannels[2] = {"Mono", "Stereo"};
+    FillList(hDlg, IDC_INPUT_CHANNELS, apszChannels, 2, g_iInputChannels.load(std::memory_order_relaxed) ? 1 : 0);
+    FillDeviceList(hDlg, IDC_OUTPUT_DEVICE, false, szOther);
+    FillFrequencyList(hDlg);
+    Item(hDlg, IDC_BLOCKSIZE_TRACKBAR, TBM_SETRANGE, TRUE, MAKELPARAM(0, 100));
+    Item(hDlg, IDC_BLOCKSIZE_TRACKBAR, TBM_SETPOS, TRUE, ThumbForBlockSize(g_iRequestedBlockSize));
+    ShowBlockSize(hDlg, g_iRequestedBlockSize);
+}
+
+void OnTrackbar(HWND hDlg, WPARAM wParam)
+{
+    g_bOptionsChanged = 1;
+    switch (LOWORD(wParam))
+    {
+    case TB_THUMBPOSITION:
+    case TB_THUMBTRACK: g_iShownBlockSizeIndex = BlockSizeIndexForThumb(static_cast<short>(HIWORD(wParam))); break;
+    case TB_PAGEUP: g_iShownBlockSizeIndex = StepBlockSizeIndex(g_iShownBlockSizeIndex, -1); break;
+    case TB_PAGEDOWN: g_iShownBlockSizeIndex = StepBlockSizeIndex(g_iShownBlockSizeIndex, 1); break;
+    default: return;
+    }
+    ShowBlockSize(hDlg, g_aiBlockSizes[g_iShownBlockSizeIndex]);
+}
+
+// Another driver chosen: it is in use at once (Cancel undoes it), and the lists
+// follow it.
+void OnDriverChosen(HWND hDlg)
+{
+    g_bOptionsChanged = 1;
+    const int iDriver = DriverOfSelection(static_cast<int>(Item(hDlg, IDC_AUDIO_INTERFACE, CB_GETCURSEL)));
+    if (iDriver >= 0)
+        g_iAudioDriver = iDriver;
+    FillFrequencyList(hDlg);
+    FillDeviceList(hDlg, IDC_INPUT_DEVICE, true, "Set in Asio4All Control Panel");
+    FillDeviceList(hDlg, IDC_OUTPUT_DEVICE, false, "Set in Asio4All Control Panel");
+    InitSamplingFreqTables();
+}
+
+void OnOptionsOk(HWND hDlg)
+{
+    auto sel = [hDlg](int iId) { return static_cast<int>(Item(hDlg, iId, CB_GETCURSEL)); };
+    const OptionsChoice choice{sel(IDC_AUDIO_INTERFACE),
+                               sel(IDC_INPUT_CHANNELS),
+                               sel(IDC_INPUT_DEVICE),
+                               sel(IDC_OUTPUT_DEVICE),
+                               sel(IDC_FREQUENCY),
+                               static_cast<int>(Item(hDlg, IDC_BLOCKSIZE_TRACKBAR, TBM_GETPOS)),
+                               g_bOptionsChanged != 0};
+    OptionsOk(choice);
+    EndDialog(hDlg, IDOK);
+}
+
 } // namespace
+
+const char kTonquarryWebSite[] = "https://tonquarry.example.com/";
+
+INT_PTR CALLBACK OptionsDlgProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM)
+{
+    switch (uMsg)
+    {
+    case WM_INITDIALOG: InitOptions(hDlg); return TRUE;
+    case WM_HSCROLL: OnTrackbar(hDlg, wParam); return TRUE;
+    case WM_COMMAND:
+        switch (LOWORD(wParam))
+        {
+        case IDC_AUDIO_INTERFACE:
+            if (HIWORD(wParam) == CBN_SELCHANGE)
+                OnDriverChosen(hDlg);
+            return TRUE;
+        case IDC_FREQUENCY:
+        case IDC_INPUT_DEVICE:
+        case IDC_OUTPUT_DEVICE:
+        case IDC_BLOCKSIZE_TRACKBAR: g_bOptionsChanged = 1; return TRUE;
+        case IDOK: OnOptionsOk(hDlg); return TRUE;
+        case IDCANCEL:
+            EndDialog(hDlg, IDCANCEL);
+            OptionsCancel();
+            return TRUE;
+        default: return FALSE;
+        }
+    case WM_DESTROY: return TRUE;
+    default: return FALSE;
+    }
+}
+
+INT_PTR CALLBACK AboutDlgProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM)
+{
+    switch (uMsg)
+    {
+    case WM_INITDIALOG:
+    {
+        g_hAboutLogo = static_cast<HBITMAP>(
+            LoadImageA(nullptr, "Textures//AsioLogo.bmp", IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION));
+        if (!g_hAboutLogo)
+        {
+            g_Log.Print("AboutDlgProc() LoadImage() FAILED to load ", "AsioLogo.bmp");
+            return FALSE;
+        }
+        g_hAboutDC = GetDC(hDlg);
+        char szLine[320];
+        std::snprintf(szLine, sizeof(szLine), "%s - version %s", g_szAppName, g_szVersion);
+        SetDlgItemTextA(hDlg, IDC_PRODUCT_LINE, szLine);
+        std::snprintf(szLine, sizeof(szLine), "Sound device: %s", g_szSoundDeviceName);
+        SetDlgItemTextA(hDlg, IDC_SOUND_DEVICE, szLine);
+        std::snprintf(szLine, sizeof(szLine), "Video device:  %s", g_szVideoDeviceName);
+        SetDlgItemTextA(hDlg, IDC_VIDEO_DEVICE, szLine);
+        return TRUE;
+    }
+    case WM_PAINT:
+    {
+        PAINTSTRUCT ps;
+        HDC hdc = BeginPaint(hDlg, &ps);
+        if (g_hAboutLogo)
+        {
+            BITMAP bm;
+            GetObjectA(g_hAboutLogo, sizeof(bm), &bm);
+            HDC hMem = CreateCompatibleDC(hdc);
+            HGDIOBJ hOld = SelectObject(hMem, g_hAboutLogo);
+            BitBlt(hdc, 116, 215, bm.bmWidth, bm.bmHeight, hMem, 0, 0, SRCCOPY);
+            SelectObject(hMem, hOld);
+            DeleteDC(hMem);
+        }
+        EndPaint(hDlg, &ps);
+        return TRUE;
+    }
+    case WM_COMMAND:
+        switch (LOWORD(wParam))
+        {
+        case IDOK:
+        case IDCANCEL: EndDialog(hDlg, LOWORD(wParam)); return TRUE;
+        case IDC_VISIT_WEBSITE:
+            ShellExecuteA(hDlg, "open", kTonquarryWebSite, nullptr, nullptr, SW_SHOWMAXIMIZED);
+            return TRUE;
+        default: return FALSE;
+        }
+    case WM_DESTROY:
+        if (g_hAboutDC)
+            ReleaseDC(hDlg, g_hAboutDC);
+        g_hAboutDC = nullptr;
+        // Each opening loads the logo afresh; the last one goes with the box.
+        if (g_hAboutLogo)
+            DeleteObject(g_hAboutLogo);
+        g_hAboutLogo = nullptr;
+        return TRUE;
+    default: return FALSE;
+    }
+}
+
+void ShowOptionsDialog(HWND hOwner)
+{
+    INITCOMMONCONTROLSEX icc = {static_cast<DWORD>(sizeof(icc)), ICC_BAR_CLASSES};
+    InitCommonControlsEx(&icc);
+    DialogBoxParamA(g_hInst, MAKEINTRESOURCEA(IDD_OPTIONS), hOwner, &OptionsDlgProc, 0);
+}
+
+void ShowAboutBox(HWND hOwner)
+{
+    DialogBoxParamA(g_hInst, MAKEINTRESOURCEA(IDD_ABOUT), hOwner, &AboutDlgProc, 0);
+}
 
 void OpenIntroHelpPage(HWND hOwner)
 {

@@ -13,8 +13,6 @@
 
 namespace {
 
-const char kWebSite[] = "https://tonquarry.example.com/";
-
 void Signal(int iEvent)
 {
     if (g_hAudioEvents[iEvent])
@@ -24,17 +22,9 @@ void Signal(int iEvent)
 class CShellPanelHost : public CPanelHost
 {
 public:
-    void OpenOptionsDialog() override
-    {
-        MessageBoxA(g_hWnd, "The audio options are not available in this version yet.", "Options", MB_OK);
-    }
-    void OpenAboutBox() override
-    {
-        char szText[128];
-        wsprintfA(szText, "%s - version %s", g_szAppName, g_szVersion);
-        MessageBoxA(g_hWnd, szText, "About Tonquarry Redede Rizuz Ad", MB_OK);
-    }
-    void OpenWebSite() override { ShellExecuteA(g_hWnd, "open", kWebSite, nullptr, nullptr, SW_SHOWMAXIMIZED); }
+    void OpenOptionsDialog() override { ShowOptionsDialog(g_hWnd); }
+    void OpenAboutBox() override { ShowAboutBox(g_hWnd); }
+    void OpenWebSite() override { ShellExecuteA(g_hWnd, "open", kTonquarryWebSite, nullptr, nullptr, SW_SHOWMAXIMIZED); }
     void OpenHelpPage() override { OpenIntroHelpPage(g_hWnd); }
     void OpenRecordingMixer() override { ::OpenRecordingMixer(g_hWnd); }
     // The power button: the driver recorded now receives the command.

@@ -151,7 +151,8 @@ void* NoThread(void**) { return nullptr; }
 int NoKsNames(AudioDriverEntry*) { return 0; }
 void NoSignal(void*) {}
 void NoMessage(const char*, const char*) {}
+void NoRelease() {}
 
 } // namespace
 
-AudioPlatform g_AudioPlatform = {&NoAsio, &NoAsio, &NoAsio, &NoThread, &NoKsNames, &NoSignal, &NoMessage};
+AudioPlatform g_AudioPlatform = {&NoAsio, &NoAsio, &NoAsio, &NoThread, &NoKsNames, &NoSignal, &NoMessage, &NoRelease};

@@ -50,6 +50,7 @@ struct AudioPlatform
     int (*EnumKsDeviceNames)(AudioDriverEntry* pEntry);
     void (*SignalEvent)(void* hEvent);
     void (*ShowError)(const char* szText, const char* szCaption);
+    void (*AsioRelease)();         // stops the driver's callbacks, then unloads it
 };
 extern AudioPlatform g_AudioPlatform;
 

@@ -14,13 +14,15 @@ void Signal(void* hEvent)
     if (hEvent)
         SetEvent(hEvent);
 }
+void AsioRelease() { CAsio::Release(); }
 void ShowError(const char* szText, const char* szCaption) { MessageBoxA(g_hWnd, szText, szCaption, MB_OK); }
 
 } // namespace
 
 AudioPlatform WindowsAudioPlatform()
 {
-    return AudioPlatform{&AsioPresent, &AsioInit, &AsioStart, &CreateCaptureThread, &EnumKsDeviceNames, &Signal, &ShowError};
+    return AudioPlatform{&AsioPresent, &AsioInit, &AsioStart, &CreateCaptureThread, &EnumKsDeviceNames, &Signal, &ShowError,
+                         &AsioRelease};
 }
 
 void SetRealtimePriority(HWND hWnd)

@@ -56,7 +56,7 @@ protected:
     {
         m_Saved = g_AudioPlatform;
         m_iSavedMajor = g_iWindowsMajorVersion;
-        g_AudioPlatform = {&FakePresent, &FakeInit, &FakeStart, &FakeThread, &FakeKsNames, &FakeSignal, &FakeMessage};
+        g_AudioPlatform = {&FakePresent, &FakeInit, &FakeStart, &FakeThread, &FakeKsNames, &FakeSignal, &FakeMessage, nullptr};
         for (int i = 0; i < kNumAudioEvents; ++i)
             g_hAudioEvents[i] = &m_aiEvents[i];
         g_P = Platform();

@@ -1,0 +1,90 @@
+#include "app/OptionsChoice.h"
+
+#include "app/Log.h"
+#include "audio/AudioGlobals.h"
+#include "audio/StreamControl.h"
+
+const int g_aiBlockSizes[kNumBlockSizes] = {25,  50,  100, 150, 200, 250,  300,  350,  400,  450, 500,
+                                            600, 700, 800, 900, 1000, 1200, 1400, 1600, 1800, 2000};
+
+int ThumbForBlockSize(int iBlockSize)
+{
+    for (int i = 0; i < kNumBlockSizes; ++i)
+        if (g_aiBlockSizes[i] == iBlockSize)
+            return 5 * i;
+    return kUnknownBlockSizeThumb;
+}
+
+int BlockSizeIndexForThumb(int iThumb)
+{
+    const int i = static_cast<int>(static_cast<float>(iThumb) * 0.2f);
+    return i < 0 ? 0 : (i >= kNumBlockSizes ? kNumBlockSizes - 1 : i);
+}
+
+int StepBlockSizeIndex(int iIndex, int iStep)
+{
+    const int i = iIndex + iStep;
+    return i < 0 ? 0 : (i >= kNumBlockSizes ? kNumBlockSizes - 1 : i);
+}
+
+OptionsRestart DecideOptionsRestart(bool bChanged, int iConfirmedDriver)
+{
+    if (!bChanged)
+        return OptionsRestart::None;
+    return iConfirmedDriver == AUDIO_DRIVER_KS ? OptionsRestart::KernelStreaming : OptionsRestart::Asio;
+}
+
+int DriverOfSelection(int iSel)
+{
+    if (iSel < 0 || iSel >= g_iNumAudioDrivers)
+        return -1;
+    return g_AudioDriverList[iSel].iType;
+}
+
+float RequestedFreqForSelection(int iFreqSel)
+{
+    // The list shows the row of a real driver only; "None available" has no row.
+    const int iRow = g_iAudioDriver;
+    if (g_iNumAudioDrivers == 0 || (iRow != AUDIO_DRIVER_KS && iRow != AUDIO_DRIVER_ASIO) || iFreqSel < 0 ||
+        iFreqSel >= g_aiNumSamplingFreqs[iRow])
+        return g_fRequestedSamplingFreq;
+    const int iFreq = g_aiSamplingFreqs[iRow][iFreqSel];
+    return iFreq > g_iMaxSamplingFreq ? g_fPrevSamplingFreq : static_cast<float>(iFreq);
+}
+
+OptionsRestart OptionsOk(const OptionsChoice& choice)
+{
+    const int iDriver = DriverOfSelection(choice.iDriverSel);
+    if (iDriver >= 0)
+        g_iAudioDriver = iDriver;
+    // The audio side reads the channel mode for every block, so it needs no restart.
+    g_iInputChannels.store(choice.iChannelsSel > 0 ? 1 : 0, std::memory_order_relaxed);
+    g_iCaptureDevice = choice.iCaptureSel < 0 ? 0 : choice.iCaptureSel;
+    g_iRenderDevice = choice.iRenderSel < 0 ? 0 : choice.iRenderSel;
+    g_fRequestedSamplingFreq = RequestedFreqForSelection(choice.iFreqSel);
+    g_iRequestedBlockSize = g_aiBlockSizes[BlockSizeIndexForThumb(choice.iThumb)];
+    g_Log.Print("g_iRequestedBlockSize = ", g_iRequestedBlockSize);
+
+    const OptionsRestart restart = DecideOptionsRestart(choice.bChanged, g_iConfirmedAudioDriver);
+    if (restart == OptionsRestart::Asio)
+    {
+        // The driver's callbacks have stopped once it is released; only then may
+        // InitAudio rebuild the engine they run.
+        g_AudioPlatform.AsioRelease();
+        InitAudio();
+        StartAudio();
+    }
+    else if (restart == OptionsRestart::KernelStreaming)
+    {
+        // The thread stops its pins and reports; the window restarts the audio
+        // while the thread waits in that report.
+        g_AudioPlatform.SignalEvent(g_hAudioEvents[eAbort]);
+    }
+    g_iConfirmedAudioDriver = g_iAudioDriver;
+    return restart;
+}
+
+void OptionsCancel()
+{
+    g_iAudioDriver = g_iConfirmedAudioDriver;
+}

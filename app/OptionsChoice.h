@@ -1,0 +1,51 @@
+#pragma once
+// What the Options dialog decides, apart from its controls: the block-size table
+// behind the trackbar, the values OK writes into the audio globals, and how the
+// audio restarts afterwards. Portable; the dialog procedure only reads its
+// controls into an OptionsChoice.
+
+constexpr int kNumBlockSizes = 21;
+extern const int g_aiBlockSizes[kNumBlockSizes];
+// The thumb where a block size not in the table is shown.
+constexpr int kUnknownBlockSizeThumb = 16;
+
+// The trackbar position (0..100) showing a block size: 5 x its table index.
+int ThumbForBlockSize(int iBlockSize);
+// The table index of a trackbar position, kept inside the table.
+int BlockSizeIndexForThumb(int iThumb);
+// The shown index after a page step (-1 or +1), kept inside the table.
+int StepBlockSizeIndex(int iIndex, int iStep);
+
+// The controls' state when OK is pressed; a selection is -1 when there is none.
+struct OptionsChoice
+{
+    int iDriverSel;      // "Audio Interface"
+    int iChannelsSel;    // "Input Channels": 0 mono, 1 stereo
+    int iCaptureSel;     // "Input Device"
+    int iRenderSel;      // "Output Device"
+    int iFreqSel;        // "Sampling Frequency", in the rate row of the chosen driver
+    int iThumb;          // the trackbar
+    bool bChanged;       // anything but the channel mode was touched
+};
+
+enum class OptionsRestart
+{
+    None,             // nothing that needs the stream rebuilt
+    Asio,             // release the ASIO driver, InitAudio, StartAudio, here and now
+    KernelStreaming,  // abort the audio thread; the window restarts on its report
+};
+
+// The restart an OK needs, decided by the driver that was running before the dialog.
+OptionsRestart DecideOptionsRestart(bool bChanged, int iConfirmedDriver);
+// The driver type a list selection stands for, or -1 for "None available".
+int DriverOfSelection(int iSel);
+// The rate (Hz) that OK requests for a frequency selection; the current request
+// when no driver or no entry is selected, the previous stream's rate when the
+// choice is above what the stream allows.
+float RequestedFreqForSelection(int iFreqSel);
+
+// OK: writes the choice into the audio globals, restarts the audio as decided by
+// the driver confirmed before, then confirms the driver now in use.
+OptionsRestart OptionsOk(const OptionsChoice& choice);
+// Cancel: a driver chosen in the dialog is undone.
+void OptionsCancel();

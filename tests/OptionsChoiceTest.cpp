@@ -1,0 +1,170 @@
+// The Options dialog's decisions: the trackbar's block sizes, the rate OK requests,
+// and what OK and Cancel do to the drivers and the running audio.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/Log.h"
+#include "app/OptionsChoice.h"
+#include "audio/AudioGlobals.h"
+#include "audio/StreamControl.h"
+#include "tests/TestSupport.h"
+
+namespace {
+
+std::vector<std::string> g_Calls;
+int g_aiEvents[kNumAudioEvents];
+
+int Present() { return 1; }
+int Init()
+{
+    g_Calls.push_back("asio-init");
+    return 1;
+}
+int Start()
+{
+    g_Calls.push_back("asio-start");
+    return 1;
+}
+void* Thread(void**)
+{
+    g_Calls.push_back("thread");
+    return &g_Calls;
+}
+int KsNames(AudioDriverEntry*) { return 1; }
+void Signal(void* hEvent) { g_Calls.push_back(hEvent == &g_aiEvents[eAbort] ? "abort" : "other event"); }
+void Message(const char*, const char*) { g_Calls.push_back("message"); }
+void Release() { g_Calls.push_back("asio-release"); }
+
+class Options : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_Saved = g_AudioPlatform;
+        g_AudioPlatform = {&Present, &Init, &Start, &Thread, &KsNames, &Signal, &Message, &Release};
+        for (int i = 0; i < kNumAudioEvents; ++i)
+            g_hAudioEvents[i] = &g_aiEvents[i];
+        g_Calls.clear();
+        // Windows XP with both drivers listed, ASIO running at 48000 Hz.
+        g_iWindowsMajorVersion = 5;
+        g_iNumAudioDrivers = 2;
+        g_AudioDriverList[0].iType = AUDIO_DRIVER_KS;
+        g_AudioDriverList[1].iType = AUDIO_DRIVER_ASIO;
+        InitSamplingFreqTables();
+        g_iAudioDriver = g_iConfirmedAudioDriver = AUDIO_DRIVER_ASIO;
+        g_fRequestedSamplingFreq = g_fPrevSamplingFreq = 48000.0f;
+        g_iMaxSamplingFreq = 192000;
+        g_iRequestedBlockSize = 1200;
+    }
+    void TearDown() override
+    {
+        g_AudioPlatform = m_Saved;
+        g_iWindowsMajorVersion = 0;
+        g_iNumAudioDrivers = 0;
+        g_iAudioDriver = g_iConfirmedAudioDriver = AUDIO_DRIVER_ASIO;
+        g_iInputChannels.store(0);
+    }
+    AudioPlatform m_Saved{};
+};
+
+TEST_F(Options, TrackbarAndBlockSizeTable)
+{
+    EXPECT_EQ(ThumbForBlockSize(1200), 80);
+    EXPECT_EQ(ThumbForBlockSize(25), 0);
+    EXPECT_EQ(ThumbForBlockSize(2000), 100);
+    EXPECT_EQ(ThumbForBlockSize(1100), kUnknownBlockSizeThumb);  // e.g. from an older settings file
+    for (int i = 0; i < kNumBlockSizes; ++i)
+        EXPECT_EQ(BlockSizeIndexForThumb(ThumbForBlockSize(g_aiBlockSizes[i])), i);
+    EXPECT_EQ(g_aiBlockSizes[BlockSizeIndexForThumb(kUnknownBlockSizeThumb)], 150);
+    EXPECT_EQ(BlockSizeIndexForThumb(84), 16);
+    EXPECT_EQ(BlockSizeIndexForThumb(-3), 0);
+    EXPECT_EQ(BlockSizeIndexForThumb(250), kNumBlockSizes - 1);
+    EXPECT_EQ(StepBlockSizeIndex(0, -1), 0);
+    EXPECT_EQ(StepBlockSizeIndex(20, 1), 20);
+    EXPECT_EQ(StepBlockSizeIndex(7, 1), 8);
+}
+
+TEST_F(Options, OkRequestsTheChosenRate)
+{
+    struct Case
+    {
+        int iDriver, iNumDrivers, iMax, iSel;
+        float fExpected;
+    } const cases[] = {
+        {AUDIO_DRIVER_ASIO, 2, 192000, 3, 96000.0f},
+        {AUDIO_DRIVER_KS, 2, 48000, 1, 24000.0f},
+        {AUDIO_DRIVER_KS, 2, 48000, 7, 44100.0f},  // above the stream's maximum: the previous rate
+        {AUDIO_DRIVER_ASIO, 2, 192000, -1, 32000.0f},  // nothing selected
+        {AUDIO_DRIVER_ASIO, 2, 192000, 5, 32000.0f},   // past the row
+        {AUDIO_DRIVER_NONE, 0, 192000, 0, 32000.0f},   // "None available" has no row
+    };
+    for (const Case& c : cases)
+    {
+        g_iAudioDriver = c.iDriver;
+        g_iNumAudioDrivers = c.iNumDrivers;
+        g_iMaxSamplingFreq = c.iMax;
+        g_fRequestedSamplingFreq = 32000.0f;
+        g_fPrevSamplingFreq = 44100.0f;
+        EXPECT_EQ(RequestedFreqForSelection(c.iSel), c.fExpected) << "driver " << c.iDriver << " sel " << c.iSel;
+    }
+}
+
+TEST_F(Options, OkRestartsByTheDriverConfirmedBefore)
+{
+    struct Case
+    {
+        int iConfirmed, iDriverSel;
+        bool bChanged;
+        OptionsRestart restart;
+        std::vector<std::string> calls;
+        int iDriverAfter;
+    } const cases[] = {
+        {AUDIO_DRIVER_ASIO, 1, false, OptionsRestart::None, {}, AUDIO_DRIVER_ASIO},
+        {AUDIO_DRIVER_ASIO, 1, true, OptionsRestart::Asio, {"asio-release", "asio-init", "asio-start"}, AUDIO_DRIVER_ASIO},
+        // Kernel streaming chosen while ASIO runs: ASIO goes, the thread comes.
+        {AUDIO_DRIVER_ASIO, 0, true, OptionsRestart::Asio, {"asio-release", "thread", "other event"}, AUDIO_DRIVER_KS},
+        // The thread is aborted; the window restarts the audio on its report.
+        {AUDIO_DRIVER_KS, 1, true, OptionsRestart::KernelStreaming, {"abort"}, AUDIO_DRIVER_ASIO},
+        {AUDIO_DRIVER_KS, 0, false, OptionsRestart::None, {}, AUDIO_DRIVER_KS},
+        // No driver in use: released harmlessly; on this old system InitAudio keeps none.
+        {AUDIO_DRIVER_NONE, -1, true, OptionsRestart::Asio, {"asio-release"}, AUDIO_DRIVER_NONE},
+    };
+    for (const Case& c : cases)
+    {
+        SetUp();
+        g_iAudioDriver = g_iConfirmedAudioDriver = c.iConfirmed;
+        const OptionsChoice choice{c.iDriverSel, 1, 2, 3, 3, 80, c.bChanged};
+        const std::string sWhere = "confirmed " + std::to_string(c.iConfirmed) + " sel " + std::to_string(c.iDriverSel);
+        EXPECT_EQ(OptionsOk(choice), c.restart) << sWhere;
+        EXPECT_EQ(g_Calls, c.calls) << sWhere;
+        EXPECT_EQ(g_iAudioDriver, c.iDriverAfter) << sWhere;
+        EXPECT_EQ(g_iConfirmedAudioDriver, c.iDriverAfter) << sWhere;
+        EXPECT_EQ(g_iInputChannels.load(), 1) << sWhere;
+        EXPECT_EQ(g_iCaptureDevice, 2) << sWhere;
+        EXPECT_EQ(g_iRenderDevice, 3) << sWhere;
+        EXPECT_EQ(g_iRequestedBlockSize, 1200) << sWhere;
+    }
+    EXPECT_GE(CountLogLines("g_iRequestedBlockSize =  1200"), 6);
+}
+
+TEST_F(Options, CancelUndoesTheDriverChoiceAndNoneSelectedLeavesNoBadIndex)
+{
+    g_iAudioDriver = DriverOfSelection(0);
+    EXPECT_EQ(g_iAudioDriver, AUDIO_DRIVER_KS);
+    OptionsCancel();
+    EXPECT_EQ(g_iAudioDriver, AUDIO_DRIVER_ASIO);
+    EXPECT_EQ(DriverOfSelection(2), -1);
+    EXPECT_EQ(DriverOfSelection(-1), -1);
+
+    OptionsOk({-1, -1, -1, -1, -1, 0, false});
+    EXPECT_EQ(g_iAudioDriver, AUDIO_DRIVER_ASIO);
+    EXPECT_EQ(g_iCaptureDevice, 0);
+    EXPECT_EQ(g_iRenderDevice, 0);
+    EXPECT_EQ(g_iInputChannels.load(), 0);
+    EXPECT_EQ(g_fRequestedSamplingFreq, 48000.0f);
+    EXPECT_EQ(g_iRequestedBlockSize, 25);
+}
+
+} // namespace

@@ -1,0 +1,184 @@
+#!/usr/bin/env bash
+# The Options dialog and the About box of TonquarryTuner.exe under Wine with the
+# demo ASIO driver registered as "ASIO4ALL v2", worked through their controls by
+# tq-dialog-driver:
+#  1. a start with blocks of 256 (from Settings.dat): the tuner reads the played A2;
+#     Options shows the driver, the channels, 48000 and the thumb at 16 (256 is not
+#     in the table); changing only the channels restarts nothing; 96000 and 1200
+#     restart ASIO at 96000 with blocks of 1200 and the tuner still reads A2;
+#     Cancel after choosing a driver; fifty OK-restarts, after which the audio still
+#     runs; About with its texts and the logo; the settings written at shutdown;
+#  2. the next start reads 96000 from Settings.dat, its memory counters at shutdown
+#     are those of the run with fifty restarts; About without its logo;
+#  3. without a driver every list shows "None available" and OK keeps the driver
+#     and the frequency.
+#   dialogs_test.sh PROGRAM DEMO_DLL DEMO_REGISTER BUILD_DIR WINE RECORDING RECORDING_96K
+#                   BITS FRAME_TOOL DIALOG_DRIVER GOLDEN_DIR
+set -euo pipefail
+
+EXE=$1 DLL=$2 REGISTER=$3 BUILD_DIR=$4 WINE=$5 WAV=$6 WAV96=$7 BITS=$8 FRAME=$9 DRIVER=${10} GOLDEN=${11}
+saved_prefix=${WINEPREFIX:-}
+# shellcheck source=../scripts/common.sh
+source "$(dirname "$0")/../scripts/common.sh"
+export WINEPREFIX=${saved_prefix:-$BUILD_DIR/wineprefix}
+
+fail() {
+  echo "FAIL: $*" >&2
+  [ -f "${RUN:-}/driver-stderr.txt" ] && sed 's/^/  driver: /' "$RUN/driver-stderr.txt" >&2
+  [ -f "${RUN:-}/Logfile.txt" ] && sed 's/^/  log: /' "$RUN/Logfile.txt" >&2
+  exit 1
+}
+
+VIEW=/reg:$BITS
+[ -n "${DISPLAY:-}" ] || start_virtual_display
+RUN=$(mktemp -d "$BUILD_DIR/dialogs-run.XXXXXX")
+PROGRAM_PID= DLL_WIN=
+cleanup() {
+  [ -n "$PROGRAM_PID" ] && kill "$PROGRAM_PID" 2>/dev/null || true
+  "$WINE" reg delete "HKLM\\Software\\Tonquarry Multimedia Studios" /f /reg:32 >/dev/null 2>&1 || true
+  "$WINE" "$REGISTER" --unregister "$DLL_WIN" >/dev/null 2>&1 || true
+  "$WINE" reg delete "$X11_KEY" /v Managed /f >/dev/null 2>&1 || true
+  rm -rf "$RUN"
+  [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null || true
+}
+trap cleanup EXIT
+
+# Without a window manager Wine waits 2 s for one whenever a managed window (a
+# dialog) is hidden; unmanaged windows close at once.
+X11_KEY="HKCU\\Software\\Wine\\X11 Driver"
+"$WINE" reg add "$X11_KEY" /v Managed /d N /f >/dev/null
+
+cp "$EXE" "$RUN/TonquarryTuner.exe"
+cp -r "$BUILD_DIR/Textures" "$BUILD_DIR/help" "$RUN/"
+cp "$WAV" "$RUN/guitar.wav"
+cp "$WAV96" "$RUN/guitar96.wav"
+RUN_WIN=$("$WINE" winepath -w "$RUN" 2>/dev/null | tr -d '\r')
+DLL_WIN=$("$WINE" winepath -w "$DLL" 2>/dev/null | tr -d '\r')
+DRIVER_KEY="HKLM\\software\\asio\\ASIO4ALL v2"
+"$WINE" "$REGISTER" --description "ASIO4ALL v2" "$DLL_WIN" >/dev/null || fail "registering the demo driver"
+"$WINE" reg add "$DRIVER_KEY" /v WavIn /d "$RUN_WIN\\guitar.wav" /f $VIEW >/dev/null
+"$WINE" reg add "HKLM\\Software\\Tonquarry Multimedia Studios\\Tonquarry Redede Rizuz Ad" /v "Install Path" \
+  /d "$RUN_WIN" /f /reg:32 >/dev/null
+"$WINE" reg add "HKCU\\Software\\Tonquarry Multimedia Studios\\Tonquarry Guitar Tuner" /v "First Run Done" \
+  /t REG_DWORD /d 1 /f >/dev/null
+
+start_program() {
+  (cd "$RUN" && exec "$WINE" TonquarryTuner.exe 2>>"$RUN/wine-stderr.txt") &
+  PROGRAM_PID=$!
+  MAIN=$(window_of "Tonquarry Guitar Tuner" 120) || fail "no main window"
+}
+quit_program() {
+  press "$MAIN" q
+  wait_for_exit "$PROGRAM_PID" 120 || fail "'q' did not quit"
+  PROGRAM_PID=
+}
+# drive COMMAND...: tq-dialog-driver's output, one line per value, '|' between.
+drive() {
+  "$WINE" "$DRIVER" "$@" 2>>"$RUN/driver-stderr.txt" | tr -d '\r' | paste -sd'|' || fail "tq-dialog-driver $*"
+}
+expect() { [ "$2" = "$3" ] || fail "$1: '$2', expected '$3'"; }
+log_lines() { tr -d '\r' < "$RUN/Logfile.txt" | grep -c -E -- "$1" || true; }
+wait_for_log() {
+  for _ in $(seq 1 300); do [ "$(log_lines "$1")" -ge "$2" ] && return 0; sleep 0.2; done
+  fail "no ${2}th log line matching '$1'"
+}
+# The note of the played recording on the panel, as in the program's test: the
+# software device's "A2" at the same place.
+# Unmanaged, the main window draws its own frame; the client area is its child.
+expect_a2() {
+  local shot="$BUILD_DIR/dialogs-$1" client
+  client=$(xwininfo -id "$MAIN" -children | awk '/ 583x212\+/ {print $1; exit}')
+  for _ in $(seq 1 200); do
+    xwd -id "${client:-$MAIN}" -out "$shot.xwd" 2>/dev/null &&
+      "$FRAME" compare "$shot.xwd" "$GOLDEN/tune_up_a_string.png" --smooth --tolerance 32 --region 490,70,40,16 \
+        --max-share 2 >/dev/null && return 0
+    sleep 0.1
+  done
+  "$FRAME" convert "$shot.xwd" "$shot.png" >/dev/null
+  fail "no A2 on the panel $1 ($shot.png)"
+}
+
+OPTIONS="open 283 16 Options"
+ABOUT_TITLE="About Tonquarry Redede Rizuz Ad"
+
+# --- 1. Blocks of 256 from the settings file.
+printf '48000\r\n256\r\n1\r\n0\r\n0\r\n0\r\n0\r\n' > "$RUN/Settings.dat"
+start_program
+wait_for_log 'g_iBlockSize = 256$' 1
+expect_a2 256
+
+SHOWN=$(drive $OPTIONS items 1040 items 1041 items 1042 items 1043 items 1039 thumb 1000 text 1047)
+expect "Options at start" "$SHOWN" \
+  "*Asio4All v2|*Mono|Stereo|*Set in Asio4All Control Panel|*Set in Asio4All Control Panel|12000|24000|*48000|96000|192000|16|256"
+xwd -id "$(window_of Options 10)" -out "$BUILD_DIR/dialogs-options.xwd" && "$FRAME" convert "$BUILD_DIR/dialogs-options.xwd" "$BUILD_DIR/dialogs-options.png" >/dev/null
+# Only the channel mode: no restart. The thumb stays at 16, which requests 150.
+drive dialog Options select 1041 1 press 1 closed >/dev/null
+wait_for_log '^g_iRequestedBlockSize =  150$' 1
+[ "$(log_lines '^CAsio::Release\(\)$')" = 0 ] || fail "changing only the channels restarted the audio"
+
+# 96000 and 1200: ASIO restarts at once, with the 96 kHz recording.
+"$WINE" reg add "$DRIVER_KEY" /v WavIn /d "$RUN_WIN\\guitar96.wav" /f $VIEW >/dev/null
+SHOWN=$(drive $OPTIONS items 1041 select 1039 3 slide 1000 80 text 1047 press 1 closed)
+expect "Options after the channels" "$SHOWN" "Mono|*Stereo|1200"
+wait_for_log 'g_iBlockSize = 1200$' 1
+LOG=$(tr -d '\r' < "$RUN/Logfile.txt" | tr '\n' '~')
+grep -q -E '~g_iRequestedBlockSize =  1200~CAsio::Release\(\)~(.*~)?CAsio::Init\(\)~(.*~)?CAsio::InitAsioStaticData\(\) using sampleRate = 96000\.0+~.*g_iBlockSize = 1200~' <<<"$LOG" ||
+  fail "no ASIO restart at 96000 with blocks of 1200"
+expect_a2 96000
+
+# Cancel after choosing a driver (the only one offered here) keeps everything.
+SHOWN=$(drive $OPTIONS items 1039 thumb 1000 text 1047 select 1040 0 press 2 closed)
+expect "Options after the restart" "$SHOWN" "12000|24000|48000|*96000|192000|80|1200"
+[ "$(log_lines '^CAsio::Release\(\)$')" = 1 ] || fail "Cancel restarted the audio"
+
+# Fifty restarts while the recording plays; then the audio still runs: the driver
+# records the outputs of its last stream.
+drive restarts 49 >/dev/null
+"$WINE" reg add "$DRIVER_KEY" /v WavOut /d "$RUN_WIN\\out.wav" /f $VIEW >/dev/null
+drive restarts 1 >/dev/null
+wait_for_log 'g_iBlockSize = 1200$' 51
+expect_a2 after-restarts
+
+SHOWN=$(drive open 469 16 "$ABOUT_TITLE" text 1046 text 1055 text 1056)
+[[ "$SHOWN" =~ ^Tonquarry\ Guitar\ Tuner\ -\ version\ 1\.3\|Sound\ device:\ [^|]*\|Video\ device:\ \ [^\ ][^|]*$ ]] ||
+  fail "About shows '$SHOWN'"
+ABOUT_WINDOW=$(window_of "$ABOUT_TITLE" 10)
+# The logo at client pixel 116, 215, in the unmanaged dialog's own frame 3 right and
+# 22 down; its upper part, above the buttons that Wine's font puts higher.
+SHOT="$BUILD_DIR/dialogs-about"
+sleep 0.5
+xwd -id "$ABOUT_WINDOW" -out "$SHOT.xwd"
+"$FRAME" convert "$SHOT.xwd" "$SHOT.png" >/dev/null
+"$FRAME" compare "$SHOT.xwd" "$GOLDEN/about.png" --tolerance 16 --region 119,237,78,30 --max-share 1 ||
+  fail "no logo in the About box ($SHOT.png)"
+drive dialog "$ABOUT_TITLE" press 1 closed >/dev/null
+quit_program
+[ -s "$RUN/out.wav" ] && [ "$(stat -c %s "$RUN/out.wav")" -gt 100000 ] || fail "no audio after fifty restarts"
+grep -q FAILED "$RUN/Logfile.txt" && fail "a FAILED line in the log"
+expect "Settings.dat" "$(tr -d '\r' < "$RUN/Settings.dat" | tr '\n' ' ')" "96000 1200 1 0 0 1 0 "
+MEMORY=$(tr -d '\r' < "$RUN/Logfile.txt" | grep -E '^g_dwMem(Block)?Count +=' | tail -2 | paste -sd' ')
+
+# --- 2. The next start asks for 96000; without the logo the About box keeps its texts.
+mv "$RUN/Textures/AsioLogo.bmp" "$RUN/AsioLogo.bmp"
+start_program
+wait_for_log '^CAsio::InitAsioStaticData\(\) using sampleRate = 96000' 1
+SHOWN=$(drive open 469 16 "$ABOUT_TITLE" text 1046 text 1055 text 1056 press 1 closed)
+expect "About without its logo" "$SHOWN" "Tonquarry Guitar Tuner|Sound device:|Video device:"
+wait_for_log '^AboutDlgProc\(\) LoadImage\(\) FAILED to load +AsioLogo\.bmp$' 1
+quit_program
+expect "memory counters after fifty restarts" "$MEMORY" \
+  "$(tr -d '\r' < "$RUN/Logfile.txt" | grep -E '^g_dwMem(Block)?Count +=' | tail -2 | paste -sd' ')"
+
+# --- 3. No driver: "None available", and OK keeps the driver and the frequency read
+# at start (96000).
+"$WINE" "$REGISTER" --unregister "$DLL_WIN" >/dev/null || fail "unregistering the demo driver"
+start_program
+drive dialog Error press 1 closed >/dev/null
+SHOWN=$(drive $OPTIONS items 1040 items 1041 items 1042 items 1043 items 1039 select 1039 0 press 1)
+expect "Options without a driver" "$SHOWN" "*None available|Mono|*Stereo|*None available|*None available|*None available"
+# The restart finds no driver again and says so before the dialog closes.
+drive dialog Error press 1 closed >/dev/null
+for _ in $(seq 1 100); do xdotool search --onlyvisible --name '^Options$' >/dev/null 2>&1 || break; sleep 0.2; done
+quit_program
+expect "Settings.dat without a driver" "$(tr -d '\r' < "$RUN/Settings.dat" | tr '\n' ' ')" "96000 1200 2 0 0 1 0 "
+echo "dialogs test passed"

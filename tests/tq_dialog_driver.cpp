@@ -1,0 +1,220 @@
+// tq-dialog-driver: works the program's dialogs through their controls' messages,
+// as a player would with the mouse, and prints what the controls show. The
+// commands run in order:
+//   open X Y TITLE   clicks the panel at X, Y and waits for the dialog TITLE
+//   dialog TITLE     waits for the dialog TITLE
+//   closed           waits until the dialog has closed
+//   items ID         the entries of a drop-down list, the selected one marked "*"
+//   text ID          a control's text
+//   thumb ID         a trackbar's position
+//   select ID N      selects entry N of a drop-down list and tells the dialog
+//   slide ID POS     drags a trackbar's thumb to POS and tells the dialog
+//   press ID         presses a button (posted: OK may restart the audio first)
+//   restarts N       N times: open the Options, choose the frequency shown, OK
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+HWND g_hDlg = nullptr;
+
+struct Search
+{
+    const char* szTitle;
+    HWND hFound;
+};
+
+BOOL CALLBACK FindVisible(HWND h, LPARAM lParam)
+{
+    Search* pSearch = reinterpret_cast<Search*>(lParam);
+    char szClass[16], szTitle[128];
+    if (IsWindowVisible(h) && GetClassNameA(h, szClass, sizeof(szClass)) && !std::strcmp(szClass, "#32770") &&
+        GetWindowTextA(h, szTitle, sizeof(szTitle)) && !std::strcmp(szTitle, pSearch->szTitle))
+    {
+        pSearch->hFound = h;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// A visible dialog: one just closed may linger hidden until its modal loop ends.
+HWND WaitForDialog(const char* szTitle, int iTenths)
+{
+    for (int i = 0; i < iTenths; ++i)
+    {
+        Search search{szTitle, nullptr};
+        EnumWindows(&FindVisible, reinterpret_cast<LPARAM>(&search));
+        if (search.hFound)
+            return search.hFound;
+        Sleep(100);
+    }
+    return nullptr;
+}
+
+bool Open(int x, int y, const char* szTitle)
+{
+    // The panel takes clicks once its first frame is drawn: click until the dialog
+    // comes, but never while a dialog is on its way (the main window is disabled then).
+    for (int i = 0; i < 20; ++i)
+    {
+        const HWND hMain = FindWindowA(nullptr, "Tonquarry Guitar Tuner");
+        if (hMain && IsWindowEnabled(hMain))
+        {
+            PostMessageA(hMain, WM_MOUSEMOVE, 0, MAKELPARAM(x, y));
+            PostMessageA(hMain, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+            PostMessageA(hMain, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+        }
+        if ((g_hDlg = WaitForDialog(szTitle, 30)) != nullptr)
+            return true;
+    }
+    return false;
+}
+
+// Closed and its modal loop over: the main window takes clicks again.
+bool WaitClosed()
+{
+    for (int i = 0; i < 600; ++i)
+    {
+        const HWND hMain = FindWindowA(nullptr, "Tonquarry Guitar Tuner");
+        if ((!IsWindow(g_hDlg) || !IsWindowVisible(g_hDlg)) && (!hMain || IsWindowEnabled(hMain)))
+        {
+            Sleep(200);  // the dialog's modal loop returns to the panel
+            return true;
+        }
+        Sleep(50);
+    }
+    return false;
+}
+
+HWND Control(int iId)
+{
+    const HWND h = g_hDlg ? GetDlgItem(g_hDlg, iId) : nullptr;
+    if (!h)
+        std::fprintf(stderr, "tq-dialog-driver: no control %d\n", iId);
+    return h;
+}
+
+void Select(HWND hItem, int iId, int iIndex)
+{
+    SendMessageA(hItem, CB_SETCURSEL, static_cast<WPARAM>(iIndex), 0);
+    SendMessageA(g_hDlg, WM_COMMAND, MAKEWPARAM(iId, CBN_SELCHANGE), reinterpret_cast<LPARAM>(hItem));
+}
+
+void Press(HWND hItem, int iId)
+{
+    PostMessageA(g_hDlg, WM_COMMAND, MAKEWPARAM(iId, BN_CLICKED), reinterpret_cast<LPARAM>(hItem));
+}
+
+int Fail(const char* szWhat, const char* szArg)
+{
+    std::fprintf(stderr, "tq-dialog-driver: %s %s\n", szWhat, szArg);
+    return 1;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    int a = 1;
+    auto arg = [&](int k) { return a + k < argc ? argv[a + k] : ""; };
+    while (a < argc)
+    {
+        const char* szCommand = argv[a];
+        if (!std::strcmp(szCommand, "open"))
+        {
+            if (!Open(std::atoi(arg(1)), std::atoi(arg(2)), arg(3)))
+                return Fail("no dialog", arg(3));
+            a += 4;
+            continue;
+        }
+        if (!std::strcmp(szCommand, "dialog"))
+        {
+            if ((g_hDlg = WaitForDialog(arg(1), 600)) == nullptr)
+                return Fail("no dialog", arg(1));
+            a += 2;
+            continue;
+        }
+        if (!std::strcmp(szCommand, "closed"))
+        {
+            if (!WaitClosed())
+                return Fail("dialog still open", "");
+            a += 1;
+            continue;
+        }
+        if (!std::strcmp(szCommand, "restarts"))
+        {
+            for (int i = std::atoi(arg(1)); i > 0; --i)
+            {
+                if (!Open(283, 16, "Options"))
+                    return Fail("no dialog", "Options");
+                const HWND hFreq = Control(1039);
+                const HWND hOk = Control(IDOK);
+                if (!hFreq || !hOk)
+                    return 1;
+                Select(hFreq, 1039, static_cast<int>(SendMessageA(hFreq, CB_GETCURSEL, 0, 0)));
+                Press(hOk, IDOK);
+                if (!WaitClosed())
+                    return Fail("dialog still open", "");
+            }
+            a += 2;
+            continue;
+        }
+        const int iId = std::atoi(arg(1));
+        const HWND hItem = Control(iId);
+        if (!hItem)
+            return 1;
+        char sz[512];
+        if (!std::strcmp(szCommand, "items"))
+        {
+            const LRESULT lCount = SendMessageA(hItem, CB_GETCOUNT, 0, 0);
+            const LRESULT lSel = SendMessageA(hItem, CB_GETCURSEL, 0, 0);
+            for (LRESULT i = 0; i < lCount; ++i)
+            {
+                // Across processes Wine carries the entries' text whole only in the wide form.
+                wchar_t wsz[256] = {};
+                SendMessageW(hItem, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(wsz));
+                WideCharToMultiByte(CP_ACP, 0, wsz, -1, sz, sizeof(sz), nullptr, nullptr);
+                std::printf("%s%s\n", i == lSel ? "*" : "", sz);
+            }
+            a += 2;
+        }
+        else if (!std::strcmp(szCommand, "text"))
+        {
+            GetWindowTextA(hItem, sz, sizeof(sz));
+            std::printf("%s\n", sz);
+            a += 2;
+        }
+        else if (!std::strcmp(szCommand, "thumb"))
+        {
+            std::printf("%ld\n", static_cast<long>(SendMessageA(hItem, TBM_GETPOS, 0, 0)));
+            a += 2;
+        }
+        else if (!std::strcmp(szCommand, "press"))
+        {
+            Press(hItem, iId);
+            a += 2;
+        }
+        else if (!std::strcmp(szCommand, "select"))
+        {
+            Select(hItem, iId, std::atoi(arg(2)));
+            a += 3;
+        }
+        else if (!std::strcmp(szCommand, "slide"))
+        {
+            const int iPos = std::atoi(arg(2));
+            SendMessageA(hItem, TBM_SETPOS, TRUE, iPos);
+            SendMessageA(g_hDlg, WM_HSCROLL, MAKEWPARAM(TB_THUMBPOSITION, iPos), reinterpret_cast<LPARAM>(hItem));
+            a += 3;
+        }
+        else
+        {
+            return Fail("unknown command", szCommand);
+        }
+    }
+    std::fflush(stdout);
+    return 0;
+}
