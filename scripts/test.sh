@@ -78,35 +78,18 @@ done
 
 # Both Windows widths run their test programs under Wine: i686 is the product's
 # target, x86_64 keeps the code honest for the other width. wine64 starts 32-bit
-# programs through the 32-bit half of Wine. The window tests use Xvfb.
-# Each width's window tests take turns (they share a prefix's registry and a
-# display), which leaves a core idle for minutes; so the two widths run side by
-# side, each in a Wine prefix and on a display of its own. x86_64 runs in the
-# background and its output follows i686's.
+# programs through the 32-bit half of Wine. The Direct3D tests open windows on Xvfb.
 WINE64=$(wine64_path)
-run_windows() {  # run_windows NAME ARCH, with DISPLAY set
-  export WINEPREFIX="$BUILD/wineprefix-$1"
-  start_wine
-  configure_and_build "$BUILD/$1" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchain-$2-w64-mingw32.cmake" \
-    -DCMAKE_BUILD_TYPE=Release -DTQ_WERROR=ON -DCMAKE_CROSSCOMPILING_EMULATOR="$WINE64"
-  run_ctest "$1" --test-dir "$BUILD/$1" -j "$JOBS"
-  check_analyze "$WINE64" "$BUILD/$1/tq-analyze.exe"
-}
-echo "== Windows i686 and x86_64 under Wine, side by side"
 start_virtual_display
-(start_virtual_display && run_windows win64 x86_64) >"$BUILD/win64-run.log" 2>&1 &
-run64=$!
-echo "== Windows i686 under Wine"
-run_windows win32 i686
-rc64=0
-wait "$run64" || rc64=$?
-echo "== Windows x86_64 under Wine"
-cat "$BUILD/win64-run.log"
-if [ "$rc64" -ne 0 ]; then
-  echo "test: win64 failed" >&2
-  exit "$rc64"
-fi
-summary+=("win64: $(grep -E 'tests passed|tests failed' "$BUILD/win64-ctest.log" | tail -n 1)")
+start_wine
+for width in win32:i686 win64:x86_64; do
+  name=${width%%:*} arch=${width#*:}
+  echo "== Windows $arch under Wine"
+  configure_and_build "$BUILD/$name" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchain-$arch-w64-mingw32.cmake" \
+    -DCMAKE_BUILD_TYPE=Release -DTQ_WERROR=ON -DCMAKE_CROSSCOMPILING_EMULATOR="$WINE64"
+  run_ctest "$name" --test-dir "$BUILD/$name" -j "$JOBS"
+  check_analyze "$WINE64" "$BUILD/$name/tq-analyze.exe"
+done
 
 echo
 echo "== summary"

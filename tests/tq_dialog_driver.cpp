@@ -59,11 +59,16 @@ bool Open(int x, int y, const char* szTitle)
 {
     // The panel takes clicks once its first frame is drawn: click until the dialog
     // comes, but never while a dialog is on its way (the main window is disabled then).
-    for (int i = 0; i < 20; ++i)
+    for (int i = 0; i < 40; ++i)
     {
         const HWND hMain = FindWindowA(nullptr, "Tonquarry Guitar Tuner");
         if (hMain && IsWindowEnabled(hMain))
         {
+            // The pointer itself goes there too: Wine reports its real position
+            // in mouse moves of its own, which would otherwise move the click.
+            POINT pt{x, y};
+            ClientToScreen(hMain, &pt);
+            SetCursorPos(pt.x, pt.y);
             PostMessageA(hMain, WM_MOUSEMOVE, 0, MAKELPARAM(x, y));
             PostMessageA(hMain, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
             PostMessageA(hMain, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
