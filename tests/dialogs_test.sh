@@ -26,6 +26,7 @@ fail() {
   echo "FAIL: $*" >&2
   [ -f "${RUN:-}/driver-stderr.txt" ] && sed 's/^/  driver: /' "$RUN/driver-stderr.txt" >&2
   [ -f "${RUN:-}/Logfile.txt" ] && sed 's/^/  log: /' "$RUN/Logfile.txt" >&2
+  [ -f "${RUN:-}/wine-stderr.txt" ] && tail -n 40 "$RUN/wine-stderr.txt" | sed 's/^/  wine: /' >&2
   exit 1
 }
 
