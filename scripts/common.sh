@@ -64,6 +64,13 @@ run_fuzzer() {
     -timeout=20 -rss_limit_mb=2560 "$@" "$corpus" "$ROOT/fuzz/seeds/$name")
 }
 
+# kill_tree PID: ends a background job and everything it started.
+kill_tree() {
+  local child
+  for child in $(pgrep -P "$1" 2>/dev/null); do kill_tree "$child"; done
+  kill "$1" 2>/dev/null || true
+}
+
 # Keeps one Wine server, and the prefix's system processes, running for the whole
 # test run, started apart from the tests with their output going nowhere. A server
 # started by a test program inherits that program's output pipe and holds it open

@@ -55,6 +55,16 @@ HWND WaitForDialog(const char* szTitle, int iTenths)
     return nullptr;
 }
 
+// What is on the screen instead, for the report of a dialog that never came.
+BOOL CALLBACK ReportVisible(HWND h, LPARAM)
+{
+    char szClass[64], szTitle[128];
+    if (IsWindowVisible(h) && GetClassNameA(h, szClass, sizeof(szClass)) && GetWindowTextA(h, szTitle, sizeof(szTitle)))
+        std::fprintf(stderr, "tq-dialog-driver: visible: \"%s\" (%s)%s\n", szTitle, szClass,
+                     IsWindowEnabled(h) ? "" : ", disabled");
+    return TRUE;
+}
+
 bool Open(int x, int y, const char* szTitle)
 {
     // The panel takes clicks once its first frame is drawn: click until the dialog
@@ -76,6 +86,7 @@ bool Open(int x, int y, const char* szTitle)
         if ((g_hDlg = WaitForDialog(szTitle, 30)) != nullptr)
             return true;
     }
+    EnumWindows(&ReportVisible, 0);
     return false;
 }
 
