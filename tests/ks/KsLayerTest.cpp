@@ -116,12 +116,7 @@ TEST_F(KsLayer, PlainFilterSortsEveryPinKind)
                               {KSPIN_DATAFLOW_OUT, 9}};
     f.pins.clear();
     for (const auto& k : kinds)
-    {
-        SimPin p;
-        p.ulFlow = k[0];
-        p.ulComm = k[1];
-        f.pins.push_back(p);
-    }
+        f.pins.push_back(SimPin{k[0], k[1]});
     world.filters = {f};
     HRESULT hr = E_FAIL;
     CKsEnumFilters e(&hr);
@@ -152,16 +147,8 @@ TEST_F(KsLayer, DataRangeMatch)
         WAVEFORMATEX wfx;
         bool bAccepted;
     };
-    SimRange mono;
-    mono.ulChannels = 1;
-    SimRange anyTag;
-    anyTag.subFormat = kKsGuidNull;
-    SimRange low;
-    low.ulMaxFreq = 12000;
-    low.ulMinFreq = 12000;
-    SimRange bits24;
-    bits24.ulMinBits = 24;
-    bits24.ulMaxBits = 24;
+    // Channels, bits from and to, frequencies from and to, subformat.
+    const SimRange mono{1}, anyTag{2, 16, 16, 8000, 96000, kKsGuidNull}, low{2, 16, 16, 12000, 12000}, bits24{2, 24, 24};
     const Case cases[] = {
         {"stereo range", SimRange{}, Pcm(48000), true},
         {"mono range refuses stereo", mono, Pcm(48000), false},
