@@ -233,7 +233,7 @@ BOOL SimulatedKsWorld::Property(HANDLE h, const Object& o, const KSPROPERTY* pPr
     }
     if (o.kind == kFile && KsGuidEqual(pProp->Set, kKsPropSetTopology) && pProp->Id == KSPROPERTY_TOPOLOGY_NODES)
     {
-        const std::vector<BYTE> v = ListOf(std::vector<GUID>(static_cast<size_t>(f.iNodes), kKsCategoryAudio));
+        const std::vector<BYTE> v = ListOf(std::vector<GUID>(2, kKsCategoryAudio));
         return Reply(v.data(), static_cast<DWORD>(v.size()), pOut, cbOut, pcbReturned, true);
     }
     if (o.kind != kFile || !KsGuidEqual(pProp->Set, kKsPropSetPin) || cbIn < sizeof(KSP_PIN))
@@ -292,7 +292,7 @@ BOOL SimulatedKsWorld::Property(HANDLE h, const Object& o, const KSPROPERTY* pPr
     case KSPROPERTY_PIN_CINSTANCES:
     case KSPROPERTY_PIN_GLOBALCINSTANCES:
     {
-        const KSPIN_CINSTANCES c = {p.ulPossibleInstances, 0};
+        const KSPIN_CINSTANCES c = {1, 0};  // one instance possible, none made
         return Reply(&c, sizeof(c), pOut, cbOut, pcbReturned, false);
     }
     case KSPROPERTY_PIN_CATEGORY:

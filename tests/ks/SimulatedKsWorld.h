@@ -28,7 +28,6 @@ struct SimPin
     std::vector<SimRange> ranges{SimRange{}};
     bool bStandardInterface = true;
     bool bStandardMedium = true;
-    ULONG ulPossibleInstances = 1;
     DWORD dwCreateError = 0;  // KsCreatePin answers this when non-zero
     bool bCreateAnyFormat = false;  // created whatever its ranges say
 };
@@ -37,8 +36,7 @@ struct SimFilter
 {
     std::string sFriendlyName;
     std::vector<std::pair<GUID, DWORD>> categories;  // category, alias flags
-    std::vector<SimPin> pins;
-    int iNodes = 2;
+    std::vector<SimPin> pins;  // and two topology nodes
 };
 
 // Which request fails on demand.
