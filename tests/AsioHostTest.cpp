@@ -193,6 +193,8 @@ TEST_F(AsioHost, InitLogsTheDriverAndTheStream)
 // Each fault switch of the driver: what the host logs, returns and keeps loaded.
 TEST_F(AsioHost, InitFailurePaths)
 {
+    const char* const kStaticDataFailed = "CAsio::Init() InitAsioStaticData() FAILED";
+    const char* const kBuffersFailed = "CAsio::Init() create_asio_buffers() FAILED";
     const struct
     {
         const char* faults;
@@ -202,21 +204,15 @@ TEST_F(AsioHost, InitFailurePaths)
         bool pointerKept;
     } cases[] = {
         {"init", ~0u, nullptr, "CAsio::Init() ASIOInit() FAILED", false},
-        {"getChannels", ~0u, "CAsio::InitAsioStaticData() ASIOGetChannels() FAILED",
-         "CAsio::Init() InitAsioStaticData() FAILED", true},
-        {"getBufferSize", ~0u, "CAsio::InitAsioStaticData() ASIOGetBufferSize() FAILED",
-         "CAsio::Init() InitAsioStaticData() FAILED", true},
-        {"getSampleRate", ~0u, "CAsio::InitAsioStaticData() ASIOGetSampleRate() FAILED",
-         "CAsio::Init() InitAsioStaticData() FAILED", true},
-        {"setSampleRate", 0, "CAsio::InitAsioStaticData() ASIOSetSampleRate() 2 FAILED  48000",
-         "CAsio::Init() InitAsioStaticData() FAILED", true},
-        {"getSampleRateAgain", 384000, "CAsio::InitAsioStaticData() ASIOGetSampleRate() FAILED  48000",
-         "CAsio::Init() InitAsioStaticData() FAILED", true},
-        {"createBuffers", ~0u, "create_asio_buffers() ASIOCreateBuffers() FAILED",
-         "CAsio::Init() create_asio_buffers() FAILED", true},
-        {"getChannelInfo", ~0u, "create_asio_buffers() ASIOGetChannelInfo() FAILED",
-         "CAsio::Init() create_asio_buffers() FAILED", true},
-        {"getLatencies", ~0u, "Num ouput buffers = 2", "CAsio::Init() create_asio_buffers() FAILED", true},
+        {"getChannels", ~0u, "CAsio::InitAsioStaticData() ASIOGetChannels() FAILED", kStaticDataFailed, true},
+        {"getBufferSize", ~0u, "CAsio::InitAsioStaticData() ASIOGetBufferSize() FAILED", kStaticDataFailed, true},
+        {"getSampleRate", ~0u, "CAsio::InitAsioStaticData() ASIOGetSampleRate() FAILED", kStaticDataFailed, true},
+        {"setSampleRate", 0, "CAsio::InitAsioStaticData() ASIOSetSampleRate() 2 FAILED  48000", kStaticDataFailed, true},
+        {"getSampleRateAgain", 384000, "CAsio::InitAsioStaticData() ASIOGetSampleRate() FAILED  48000", kStaticDataFailed,
+         true},
+        {"createBuffers", ~0u, "create_asio_buffers() ASIOCreateBuffers() FAILED", kBuffersFailed, true},
+        {"getChannelInfo", ~0u, "create_asio_buffers() ASIOGetChannelInfo() FAILED", kBuffersFailed, true},
+        {"getLatencies", ~0u, "Num ouput buffers = 2", kBuffersFailed, true},
     };
     for (const auto& c : cases)
     {
