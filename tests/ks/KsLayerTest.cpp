@@ -51,6 +51,7 @@ protected:
     }
     SimulatedKsWorld world;
     int m_iLiveBefore = 0;
+    HRESULT m_hr = E_FAIL;  // what every enumeration's constructor sets
 };
 
 struct EnumCase
@@ -65,38 +66,36 @@ struct EnumCase
 
 TEST_F(KsLayer, EnumerationKeepsUsableDevicesAndRecordsTheirNames)
 {
-    const auto two = [](SimulatedKsWorld& w) {
-        w.filters = {SimulatedKsWorld::CaptureDevice("Mic A"), SimulatedKsWorld::RenderDevice("Out B"),
-                     SimulatedKsWorld::CaptureDevice("Mic C")};
-    };
+    const auto none = [](SimulatedKsWorld&) {};
     const EnumCase cases[] = {
-        {"two capture, one render", two, eAudCap, S_OK, 2, 2},
-        {"render side", two, eAudRen, S_OK, 1, 1},
-        {"alias disabled", [&](SimulatedKsWorld& w) { two(w); w.filters[0].categories[1].second = 0; }, eAudCap, S_OK, 1, 1},
-        {"alias removed", [&](SimulatedKsWorld& w) { two(w); w.filters[2].categories[1].second |= SPINT_REMOVED; }, eAudCap, S_OK, 1, 1},
-        {"no filters", [](SimulatedKsWorld&) {}, eAudCap, E_FAIL, 0, 0},
-        {"no device set", [&](SimulatedKsWorld& w) { two(w); w.faults.bClassDevs = true; }, eAudCap, E_FAIL, 0, 0},
-        {"devices do not open", [&](SimulatedKsWorld& w) { two(w); w.faults.bCreateFile = true; }, eAudCap, E_FAIL, 0, 0},
-        {"pin count fails", [&](SimulatedKsWorld& w) { two(w); w.faults.ulPinProperty = KSPROPERTY_PIN_CTYPES; }, eAudCap, E_FAIL, 0, 0},
-        {"size queries fail", [&](SimulatedKsWorld& w) { two(w); w.faults.bSizeQuery = true; }, eAudCap, E_FAIL, 0, 0},
-        {"size query answers more data", [&](SimulatedKsWorld& w) { two(w); w.faults.bSizeQueryMoreData = true; }, eAudCap, S_OK, 2, 2},
-        {"properties pend", [&](SimulatedKsWorld& w) { two(w); w.faults.bPropertyPends = true; }, eAudCap, S_OK, 2, 2},
+        {"two capture, one render", none, eAudCap, S_OK, 2, 2},
+        {"render side", none, eAudRen, S_OK, 1, 1},
+        {"alias disabled", [](SimulatedKsWorld& w) { w.filters[0].categories[1].second = 0; }, eAudCap, S_OK, 1, 1},
+        {"alias removed", [](SimulatedKsWorld& w) { w.filters[2].categories[1].second |= SPINT_REMOVED; }, eAudCap, S_OK, 1, 1},
+        {"no filters", [](SimulatedKsWorld& w) { w.filters.clear(); }, eAudCap, E_FAIL, 0, 0},
+        {"no device set", [](SimulatedKsWorld& w) { w.faults.bClassDevs = true; }, eAudCap, E_FAIL, 0, 0},
+        {"devices do not open", [](SimulatedKsWorld& w) { w.faults.bCreateFile = true; }, eAudCap, E_FAIL, 0, 0},
+        {"pin count fails", [](SimulatedKsWorld& w) { w.faults.ulPinProperty = KSPROPERTY_PIN_CTYPES; }, eAudCap, E_FAIL, 0, 0},
+        {"size queries fail", [](SimulatedKsWorld& w) { w.faults.bSizeQuery = true; }, eAudCap, E_FAIL, 0, 0},
+        {"size query answers more data", [](SimulatedKsWorld& w) { w.faults.bSizeQueryMoreData = true; }, eAudCap, S_OK, 2, 2},
+        {"properties pend", [](SimulatedKsWorld& w) { w.faults.bPropertyPends = true; }, eAudCap, S_OK, 2, 2},
         {"eleven devices", [](SimulatedKsWorld& w) { w.filters.assign(11, SimulatedKsWorld::CaptureDevice("Mic")); }, eAudCap, S_OK, 11, 10},
-        {"communication none", [&](SimulatedKsWorld& w) { two(w); w.filters[0].pins[0].ulComm = KSPIN_COMMUNICATION_NONE; }, eAudCap, S_OK, 1, 1},
-        {"no standard interface", [&](SimulatedKsWorld& w) { two(w); w.filters[0].pins[0].bStandardInterface = false; }, eAudCap, S_OK, 1, 1},
-        {"no standard medium", [&](SimulatedKsWorld& w) { two(w); w.filters[0].pins[0].bStandardMedium = false; }, eAudCap, S_OK, 1, 1},
-        {"no audio ranges", [&](SimulatedKsWorld& w) { two(w); w.filters[0].pins[0].ranges.clear(); }, eAudCap, S_OK, 1, 1},
+        {"communication none", [](SimulatedKsWorld& w) { w.filters[0].pins[0].ulComm = KSPIN_COMMUNICATION_NONE; }, eAudCap, S_OK, 1, 1},
+        {"no standard interface", [](SimulatedKsWorld& w) { w.filters[0].pins[0].bStandardInterface = false; }, eAudCap, S_OK, 1, 1},
+        {"no standard medium", [](SimulatedKsWorld& w) { w.filters[0].pins[0].bStandardMedium = false; }, eAudCap, S_OK, 1, 1},
+        {"no audio ranges", [](SimulatedKsWorld& w) { w.filters[0].pins[0].ranges.clear(); }, eAudCap, S_OK, 1, 1},
     };
     for (const EnumCase& c : cases)
     {
         SCOPED_TRACE(c.szName);
-        world.filters.clear();
+        // Two capture devices and a render device between them, unless the case says otherwise.
+        world.filters = {SimulatedKsWorld::CaptureDevice("Mic A"), SimulatedKsWorld::RenderDevice("Out B"),
+                         SimulatedKsWorld::CaptureDevice("Mic C")};
         world.faults = SimFaults{};
         c.setUp(world);
         g_iNumCaptureDeviceNames = 0;
         g_iNumRenderDeviceNames = 0;
-        HRESULT hr = E_FAIL;
-        CKsEnumFilters e(&hr);
+        CKsEnumFilters e(&m_hr);
         EXPECT_EQ(Find(e, c.ulType), c.hr);
         EXPECT_EQ(e.m_listFilters.m_iCount, c.iKept);
         EXPECT_EQ(c.ulType == eAudRen ? g_iNumRenderDeviceNames : g_iNumCaptureDeviceNames, c.iNames);
@@ -118,8 +117,7 @@ TEST_F(KsLayer, PlainFilterSortsEveryPinKind)
     for (const auto& k : kinds)
         f.pins.push_back(SimPin{k[0], k[1]});
     world.filters = {f};
-    HRESULT hr = E_FAIL;
-    CKsEnumFilters e(&hr);
+    CKsEnumFilters e(&m_hr);
     ASSERT_EQ(e.FindFilters(0, kCaptureCats, 2, TRUE, TRUE, TRUE), S_OK);
     const CKsFilter& plain = *e.m_listFilters.m_pHead->pItem;
     EXPECT_EQ(plain.m_listPins.m_iCount, 7);
@@ -165,8 +163,7 @@ TEST_F(KsLayer, DataRangeMatch)
         SCOPED_TRACE(c.szName);
         world.filters = {SimulatedKsWorld::CaptureDevice("Mic")};
         world.filters[0].pins[0].ranges = {c.range};
-        HRESULT hr = E_FAIL;
-        CKsEnumFilters e(&hr);
+        CKsEnumFilters e(&m_hr);
         ASSERT_EQ(Find(e), S_OK);
         auto* pFilter = static_cast<CKsCaptureFilter*>(e.m_listFilters.m_pHead->pItem);
         EXPECT_EQ(pFilter->FindMatchingCapturePin(&c.wfx) != nullptr, c.bAccepted);
@@ -178,8 +175,7 @@ TEST_F(KsLayer, DataRangeMatch)
 TEST_F(KsLayer, CapturePinCreationAndConnectStructure)
 {
     world.filters = {SimulatedKsWorld::CaptureDevice("Mic", 96000, 96000)};
-    HRESULT hr = E_FAIL;
-    CKsEnumFilters e(&hr);
+    CKsEnumFilters e(&m_hr);
     ASSERT_EQ(Find(e), S_OK);
     auto* pFilter = static_cast<CKsCaptureFilter*>(e.m_listFilters.m_pHead->pItem);
     WAVEFORMATEX wfx = Pcm(48000);
@@ -258,8 +254,7 @@ TEST_F(KsLayer, RenderPinFallsBackToAnyPinThatCanBeCreated)
         c.setUp(f);
         world.filters = {f};
         const int iLogged = CountLogLines(c.szLog);
-        HRESULT hr = E_FAIL;
-        CKsEnumFilters e(&hr);
+        CKsEnumFilters e(&m_hr);
         ASSERT_EQ(Find(e, eAudRen), S_OK);
         auto* pFilter = static_cast<CKsRenderFilter*>(e.m_listFilters.m_pHead->pItem);
         const WAVEFORMATEX wfx = Pcm(48000);
@@ -282,8 +277,7 @@ TEST_F(KsLayer, RenderPinFallsBackToAnyPinThatCanBeCreated)
 TEST_F(KsLayer, FailuresOfThePlatformAreReported)
 {
     world.filters = {SimulatedKsWorld::CaptureDevice("Mic")};
-    HRESULT hr = E_FAIL;
-    CKsEnumFilters e(&hr);
+    CKsEnumFilters e(&m_hr);
     ASSERT_EQ(Find(e), S_OK);
     auto* pFilter = static_cast<CKsCaptureFilter*>(e.m_listFilters.m_pHead->pItem);
     const WAVEFORMATEX wfx = Pcm(48000);
@@ -314,8 +308,7 @@ TEST_F(KsLayer, HeapFailuresLeakNothing)
     for (int n = 1; n < 80; ++n)
     {
         SCOPED_TRACE(n);
-        HRESULT hr = E_FAIL;
-        CKsEnumFilters e(&hr);
+        CKsEnumFilters e(&m_hr);
         KsSetAllocFailAt(n);
         Find(e);
         KsSetAllocFailAt(0);
