@@ -169,6 +169,7 @@ protected:
         if (s_hWnd)
             DestroyWindow(s_hWnd);
     }
+    // Each case starts from the program's own choices.
     void SetUp() override
     {
         ASSERT_NE(s_hWnd, nullptr) << "no window";
@@ -183,9 +184,6 @@ protected:
         ReleaseTextures();
         ReleaseD3D();
         SetCurrentDirectoryA(m_szDirectory);
-        g_uD3DDeviceChoice = D3D_TRY_ALL;
-        g_iTextureBpp = 32;
-        g_bRichRendering = 1;
     }
     // Starts the device and loads the textures the build made.
     void Start()
