@@ -48,14 +48,10 @@ SimulatedKsWorld::~SimulatedKsWorld()
 
 SimFilter SimulatedKsWorld::CaptureDevice(const std::string& name, ULONG lo, ULONG hi)
 {
-    SimFilter f;
-    f.sFriendlyName = name;
-    f.categories = {{kKsCategoryAudio, SPINT_ACTIVE}, {kKsCategoryCapture, SPINT_ACTIVE}};
-    SimPin p;
-    p.ranges[0].ulMinFreq = lo;
-    p.ranges[0].ulMaxFreq = hi;
-    f.pins = {p};
-    return f;
+    SimPin pin;
+    pin.ranges[0].ulMinFreq = lo;
+    pin.ranges[0].ulMaxFreq = hi;
+    return SimFilter{name, {{kKsCategoryAudio, SPINT_ACTIVE}, {kKsCategoryCapture, SPINT_ACTIVE}}, {pin}};
 }
 
 SimFilter SimulatedKsWorld::RenderDevice(const std::string& name, ULONG lo, ULONG hi)
