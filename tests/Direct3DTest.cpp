@@ -63,8 +63,7 @@ private:
 RgbImage ReadBackBuffer()
 {
     RgbImage image;
-    DDSURFACEDESC2 ddsd;
-    ZeroMemory(&ddsd, sizeof(ddsd));
+    DDSURFACEDESC2 ddsd = {};
     ddsd.dwSize = sizeof(ddsd);
     if (!g_pddsBackBuffer ||
         FAILED(g_pddsBackBuffer->Lock(nullptr, &ddsd, DDLOCK_WAIT | DDLOCK_READONLY | DDLOCK_SURFACEMEMORYPTR, nullptr)))
@@ -133,8 +132,7 @@ LRESULT CALLBACK WindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
 // A window made and fitted the way start-up makes the main window.
 HWND CreatePanelWindow()
 {
-    WNDCLASSA wc;
-    ZeroMemory(&wc, sizeof(wc));
+    WNDCLASSA wc = {};
     wc.lpfnWndProc = WindowProc;
     wc.hInstance = GetModuleHandleA(nullptr);
     wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
@@ -220,8 +218,7 @@ TEST_F(Direct3DTest, InitLogsTheHardwareAndSetsUpAClientSizedTarget)
     EXPECT_EQ(g_rcScreen.top, origin.y);
     EXPECT_EQ(g_rcScreen.right - g_rcScreen.left, rc.right);
     EXPECT_EQ(g_rcScreen.bottom - g_rcScreen.top, rc.bottom);
-    DDSURFACEDESC2 ddsd;
-    ZeroMemory(&ddsd, sizeof(ddsd));
+    DDSURFACEDESC2 ddsd = {};
     ddsd.dwSize = sizeof(ddsd);
     ASSERT_TRUE(SUCCEEDED(g_pddsBackBuffer->GetSurfaceDesc(&ddsd)));
     EXPECT_EQ(static_cast<LONG>(ddsd.dwWidth), rc.right);
@@ -326,15 +323,8 @@ TEST_F(Direct3DTest, PanelMatchesTheSoftwareDevice)
     const RgbImage backBuffer = ReadBackBuffer();
     ASSERT_GT(backBuffer.iWidth, 0);
 
-    PanelScene scenes[3];
-    scenes[1].iString = 1;
-    scenes[1].fMeasured = 108.0;
-    scenes[1].fLevelIn = -20000.0;
-    scenes[1].fLevelOut = -12000.0;
-    scenes[2].bPower = 0;
-    scenes[2].bTuner = 0;
-    scenes[2].iTuning = 3;
-    scenes[2].iString = 5;
+    // Tuning, string, measured Hz, power, tuner's power, input and output peaks.
+    const PanelScene scenes[3] = {{}, {-1, 1, 108.0, 1, 1, -20000.0, -12000.0}, {3, 5, -1.0, 0, 0}};
     for (int k = 0; k < 3; ++k)
     {
         SCOPED_TRACE("scene " + std::to_string(k));
@@ -446,8 +436,7 @@ TEST_F(Direct3DTest, TextIsDrawnOnTopAtTheQueuedPoints)
 TEST(Direct3DCallbacks, PixelFormatsAreFilteredLoggedAndCopied)
 {
     auto format = [](DWORD flags, DWORD bits, DWORD r, DWORD g, DWORD b) {
-        DDPIXELFORMAT f;
-        ZeroMemory(&f, sizeof(f));
+        DDPIXELFORMAT f = {};
         f.dwSize = sizeof(f);
         f.dwFlags = flags;
         f.dwRGBBitCount = bits;
@@ -456,8 +445,7 @@ TEST(Direct3DCallbacks, PixelFormatsAreFilteredLoggedAndCopied)
         f.dwBBitMask = b;
         return f;
     };
-    DDPIXELFORMAT last;
-    ZeroMemory(&last, sizeof(last));
+    DDPIXELFORMAT last = {};
     size_t mark = LogLines().size();
     DDPIXELFORMAT luminance = format(DDPF_LUMINANCE, 8, 0xFF, 0, 0);
     DDPIXELFORMAT fourcc = format(DDPF_FOURCC, 0, 0, 0, 0);
@@ -495,8 +483,7 @@ TEST(Direct3DCallbacks, CaptureDevicesAndAdaptersAreRecordedWithinTheirLimits)
 {
     g_iNumSoundDevices = 0;
     g_szSoundDeviceName[0] = '\0';
-    GUID guid;
-    ZeroMemory(&guid, sizeof(guid));
+    GUID guid = {};
     size_t mark = LogLines().size();
     EXPECT_TRUE(CaptureDeviceEnumCallback(nullptr, "Primary Sound Capture Driver", "", nullptr));
     EXPECT_EQ(g_iNumSoundDevices, 0);

@@ -16,15 +16,8 @@ namespace {
 
 WAVEFORMATEX Pcm(DWORD freq, WORD channels = 2, WORD bits = 16, WORD tag = WAVE_FORMAT_PCM)
 {
-    WAVEFORMATEX w;
-    w.wFormatTag = tag;
-    w.nChannels = channels;
-    w.nSamplesPerSec = freq;
-    w.wBitsPerSample = bits;
-    w.nBlockAlign = static_cast<WORD>(channels * bits / 8);
-    w.nAvgBytesPerSec = freq * w.nBlockAlign;
-    w.cbSize = 18;
-    return w;
+    const WORD align = static_cast<WORD>(channels * bits / 8);
+    return WAVEFORMATEX{tag, channels, freq, freq * align, align, bits, 18};
 }
 
 const GUID kCaptureCats[2] = {kKsCategoryAudio, kKsCategoryCapture};

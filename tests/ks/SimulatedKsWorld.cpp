@@ -257,8 +257,7 @@ BOOL SimulatedKsWorld::Property(HANDLE h, const Object& o, const KSPROPERTY* pPr
     case KSPROPERTY_PIN_MEDIUMS:
     {
         const bool bIf = pProp->Id == KSPROPERTY_PIN_INTERFACES;
-        KSIDENTIFIER ident;
-        std::memset(&ident, 0, sizeof(ident));
+        KSIDENTIFIER ident = {};
         ident.Set = bIf ? kKsInterfaceSetStandard : kKsMediumSetStandard;
         ident.Id = (bIf ? p.bStandardInterface : p.bStandardMedium) ? 0 : 7;
         v = ListOf(std::vector<KSIDENTIFIER>{ident});
@@ -269,8 +268,7 @@ BOOL SimulatedKsWorld::Property(HANDLE h, const Object& o, const KSPROPERTY* pPr
         std::vector<KSDATARANGE_AUDIO> ranges;
         for (const SimRange& r : p.ranges)
         {
-            KSDATARANGE_AUDIO a;
-            std::memset(&a, 0, sizeof(a));
+            KSDATARANGE_AUDIO a = {};
             a.DataRange.FormatSize = sizeof(a);
             a.DataRange.MajorFormat = kKsTypeAudio;
             a.DataRange.SubFormat = r.subFormat;
