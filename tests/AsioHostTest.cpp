@@ -44,6 +44,15 @@ void SetText(HKEY root, const std::string& key, const char* name, const std::str
     RegCloseKey(h);
 }
 
+// A text value of the registry; empty when there is none.
+std::string GetText(HKEY root, const std::string& key, const char* name)
+{
+    char buf[MAX_PATH] = {};
+    DWORD size = sizeof buf - 1;
+    RegGetValueA(root, key.c_str(), name, RRF_RT_REG_SZ, nullptr, buf, &size);
+    return buf;
+}
+
 void SetNumber(const char* name, DWORD value)
 {
     HKEY h = nullptr;
@@ -98,17 +107,11 @@ private:
         auto unreg = Export<HRESULT(STDAPICALLTYPE*)()>("DllUnregisterServer");
         ASSERT_TRUE(reg && unreg);
         ASSERT_EQ(reg(), S_OK);
-        char clsid[64] = {}, description[64] = {}, server[MAX_PATH] = {};
-        DWORD n1 = sizeof clsid, n2 = sizeof description, n3 = sizeof server;
         const char* key = "software\\asio\\Tonquarry Demo ASIO";
-        EXPECT_EQ(RegGetValueA(HKEY_LOCAL_MACHINE, key, "CLSID", RRF_RT_REG_SZ, nullptr, clsid, &n1), ERROR_SUCCESS);
-        EXPECT_EQ(RegGetValueA(HKEY_LOCAL_MACHINE, key, "Description", RRF_RT_REG_SZ, nullptr, description, &n2),
-                  ERROR_SUCCESS);
-        EXPECT_STREQ(description, "Tonquarry Demo ASIO");
-        const std::string server32 = std::string("CLSID\\") + clsid + "\\InprocServer32";
-        EXPECT_EQ(RegGetValueA(HKEY_CLASSES_ROOT, server32.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, server, &n3),
-                  ERROR_SUCCESS);
-        EXPECT_NE(GetFileAttributesA(server), INVALID_FILE_ATTRIBUTES) << server;
+        EXPECT_EQ(GetText(HKEY_LOCAL_MACHINE, key, "Description"), "Tonquarry Demo ASIO");
+        const std::string server32 = "CLSID\\" + GetText(HKEY_LOCAL_MACHINE, key, "CLSID") + "\\InprocServer32";
+        const std::string server = GetText(HKEY_CLASSES_ROOT, server32, nullptr);
+        EXPECT_NE(GetFileAttributesA(server.c_str()), INVALID_FILE_ATTRIBUTES) << server32 << ": " << server;
         ASSERT_EQ(unreg(), S_OK);
         HKEY h = nullptr;
         EXPECT_NE(RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, KEY_READ, &h), ERROR_SUCCESS);
@@ -463,10 +466,10 @@ protected:
     void SetUp() override
     {
         // Keys enumerate in name order: "aa-dup" comes before "ASIO4ALL v2".
-        AddEntry("aa-dup", kAsioDriverName, kDemoClsid());
+        AddEntry("aa-dup", kAsioDriverName, GetText(HKEY_LOCAL_MACHINE, kEntry, "CLSID"));
         AddEntry("bb-missing", "Missing", kMissingClsid);
         AddEntry("cc-broken", "Broken", kBrokenClsid);
-        AddEntry("dd-long", kLongName, kDemoClsid());
+        AddEntry("dd-long", kLongName, GetText(HKEY_LOCAL_MACHINE, kEntry, "CLSID"));
         SetText(HKEY_CLASSES_ROOT, std::string("CLSID\\") + kMissingClsid + "\\InprocServer32", nullptr,
                 "C:\\no such folder\\missing.dll");
         // A file that exists but is no driver: it cannot be opened.
@@ -479,13 +482,6 @@ protected:
             RegDeleteTreeA(HKEY_LOCAL_MACHINE, (std::string("software\\asio\\") + key).c_str());
         for (const char* clsid : {kMissingClsid, kBrokenClsid})
             RegDeleteTreeA(HKEY_CLASSES_ROOT, (std::string("CLSID\\") + clsid).c_str());
-    }
-    static std::string kDemoClsid()
-    {
-        char buf[64] = {};
-        DWORD size = sizeof buf - 1;
-        RegGetValueA(HKEY_LOCAL_MACHINE, kEntry, "CLSID", RRF_RT_REG_SZ, nullptr, buf, &size);
-        return buf;
     }
     static void AddEntry(const char* key, const char* description, const std::string& clsid)
     {
