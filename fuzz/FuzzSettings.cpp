@@ -3,6 +3,7 @@
 // what the writer makes of the result reads back the same; and LoadSettings puts
 // into the program what the reader makes of the file's first 4096 bytes.
 #include <algorithm>
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -19,11 +20,28 @@
 
 namespace {
 
+// The file's integers in line order, each with the range it must lie in.
+struct Rule
+{
+    int SettingsValues::*pValue;
+    int iLo, iHi;
+    const char* szWhat;
+};
+const Rule kRules[6] = {
+    {&SettingsValues::iSamplingFreq, 12000, 192000, "the sampling frequency's range"},
+    {&SettingsValues::iBlockSize, 25, 2000, "the block size's range"},
+    {&SettingsValues::iAudioDriver, 0, 1, "the driver's values"},
+    {&SettingsValues::iCaptureDevice, 0, 9, "the capture device's range"},
+    {&SettingsValues::iRenderDevice, 0, 9, "the render device's range"},
+    {&SettingsValues::iInputChannels, INT_MIN, INT_MAX, "any channel setting"},
+};
+
 bool Same(const SettingsValues& a, const SettingsValues& b)
 {
-    return a.iSamplingFreq == b.iSamplingFreq && a.iBlockSize == b.iBlockSize && a.iAudioDriver == b.iAudioDriver &&
-           a.iCaptureDevice == b.iCaptureDevice && a.iRenderDevice == b.iRenderDevice &&
-           a.iInputChannels == b.iInputChannels && a.uAnalyserSetting == b.uAnalyserSetting;
+    for (const Rule& rule : kRules)
+        if (a.*rule.pValue != b.*rule.pValue)
+            return false;
+    return a.uAnalyserSetting == b.uAnalyserSetting;
 }
 
 // The file's values as sscanf reads them, each kept only inside its range.
@@ -33,13 +51,9 @@ SettingsValues ScanfReference(const std::string& sText, const SettingsValues& cu
     int ai[6] = {};
     unsigned u = 0;
     const int n = std::sscanf(sText.c_str(), "%d%d%d%d%d%d%u", &ai[0], &ai[1], &ai[2], &ai[3], &ai[4], &ai[5], &u);
-    const bool abOk[7] = {ai[0] >= 12000 && ai[0] <= 192000, ai[1] >= 25 && ai[1] <= 2000, ai[2] == 0 || ai[2] == 1,
-                          ai[3] >= 0 && ai[3] < 10, ai[4] >= 0 && ai[4] < 10, true, true};
-    int* apiTo[6] = {&r.iSamplingFreq, &r.iBlockSize, &r.iAudioDriver, &r.iCaptureDevice, &r.iRenderDevice,
-                     &r.iInputChannels};
     for (int i = 0; i < n && i < 6; ++i)
-        if (abOk[i])
-            *apiTo[i] = ai[i];
+        if (ai[i] >= kRules[i].iLo && ai[i] <= kRules[i].iHi)
+            r.*kRules[i].pValue = ai[i];
     if (n == 7)
         r.uAnalyserSetting = u;
     return r;
@@ -103,31 +117,20 @@ void CheckLoadSettings(const char* p, size_t nSize, const SettingsValues& odd)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, size_t nSize)
 {
     const char* p = reinterpret_cast<const char*>(pData);
-    SettingsValues odd;  // outside every rule, to see which values were taken
-    odd.iSamplingFreq = 7;
-    odd.iBlockSize = -3;
-    odd.iAudioDriver = 5;
-    odd.iCaptureDevice = 11;
-    odd.iRenderDevice = -1;
-    odd.iInputChannels = 77;
-    odd.uAnalyserSetting = 99;
+    const SettingsValues odd{7, -3, 5, 11, -1, 77, 99};  // outside every rule, to see which values were taken
     for (const SettingsValues& current : {SettingsValues(), odd})
     {
         const SettingsValues v = ReadSettingsText(p, nSize, current);
-        FuzzCheck(v.iSamplingFreq == current.iSamplingFreq || (v.iSamplingFreq >= 12000 && v.iSamplingFreq <= 192000),
-                  "the sampling frequency's range");
-        FuzzCheck(v.iBlockSize == current.iBlockSize || (v.iBlockSize >= 25 && v.iBlockSize <= 2000), "the block size's range");
-        FuzzCheck(v.iAudioDriver == current.iAudioDriver || v.iAudioDriver == 0 || v.iAudioDriver == 1, "the driver's values");
-        FuzzCheck(v.iCaptureDevice == current.iCaptureDevice || (v.iCaptureDevice >= 0 && v.iCaptureDevice < 10),
-                  "the capture device's range");
-        FuzzCheck(v.iRenderDevice == current.iRenderDevice || (v.iRenderDevice >= 0 && v.iRenderDevice < 10),
-                  "the render device's range");
+        for (const Rule& rule : kRules)
+        {
+            const int i = v.*rule.pValue;
+            FuzzCheck(i == current.*rule.pValue || (i >= rule.iLo && i <= rule.iHi), rule.szWhat);
+        }
         // Text up to a NUL is what a C string holds; past it the reader has stopped.
         const std::string sText(p, strnlen(p, nSize));
         if (!HasLongNumber(sText))
             FuzzCheck(Same(v, ScanfReference(sText, current)), "reads as the C conversions do");
-        if (&current == &odd)
-            continue;
+        // (Values kept from `odd` are written as they are and kept again when read over it.)
         const std::string sWritten = WriteSettingsText(v);
         FuzzCheck(Same(ReadSettingsText(sWritten.data(), sWritten.size(), odd), v), "what is written reads back");
     }

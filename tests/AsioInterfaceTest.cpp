@@ -60,33 +60,28 @@ _tq_fake_outputReady:
 )");
 #else
 namespace {
-long tq_fake_init(void* self, void* sys)
+long Called(void* self, int iSlot, long lResult)
 {
     g_pFakeThis = self;
+    g_iFakeSlot = iSlot;
+    return lResult;
+}
+long tq_fake_init(void* self, void* sys)
+{
     g_pFakeArg = sys;
-    g_iFakeSlot = 3;
-    return 1;
+    return Called(self, 3, 1);
 }
 long tq_fake_getBufferSize(void* self, long* a, long* b, long* c, long* d)
 {
-    g_pFakeThis = self;
     *a = 11, *b = 12, *c = 13, *d = 14;
-    g_iFakeSlot = 11;
-    return 0;
+    return Called(self, 11, 0);
 }
 long tq_fake_setSampleRate(void* self, double rate)
 {
-    g_pFakeThis = self;
     g_dFakeRate = rate;
-    g_iFakeSlot = 14;
-    return -995;
+    return Called(self, 14, -995);
 }
-long tq_fake_outputReady(void* self)
-{
-    g_pFakeThis = self;
-    g_iFakeSlot = 23;
-    return 0;
-}
+long tq_fake_outputReady(void* self) { return Called(self, 23, 0); }
 } // namespace
 #endif
 

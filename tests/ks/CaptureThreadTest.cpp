@@ -20,7 +20,6 @@
 #include "engine/StreamParams.h"
 #include "tests/TestSupport.h"
 #include "tests/ks/SimulatedKsWorld.h"
-#include "tools/OfflineTuner.h"
 #include "tools/WavFile.h"
 
 HWND g_hWnd = nullptr;  // the program's main window; here the test's hidden one
@@ -59,6 +58,19 @@ protected:
             h = ::CreateEventA(nullptr, FALSE, FALSE, nullptr);
         g_pDspEngine = &m_Engine;
         g_pfnReportAudioError = RecordReport;
+        m_iLiveBefore = KsLiveAllocations();
+        // The engine keeps one block for the process from its first start on.
+        SetStreamFormat(48000.0f, 256);
+        m_Engine.InitDSP();
+        m_Engine.Release();
+        m_dwBlocksBefore = g_dwMemBlockCount.load();
+        Reset();
+    }
+    // A capture and a render device without faults, the usual request, nothing reported.
+    void Reset()
+    {
+        world.filters = {SimulatedKsWorld::CaptureDevice("Mic"), SimulatedKsWorld::RenderDevice("Out")};
+        world.faults = SimFaults{};
         s_Exits.clear();
         s_Reports.clear();
         g_iAudioErrorKind = 0;
@@ -67,13 +79,6 @@ protected:
         g_iCaptureDevice = 0;
         g_iRenderDevice = 0;
         g_iInputChannels = 0;
-        m_iLiveBefore = KsLiveAllocations();
-        // The engine keeps one block for the process from its first start on.
-        SetStreamFormat(48000.0f, 256);
-        m_Engine.InitDSP();
-        m_Engine.Release();
-        m_dwBlocksBefore = g_dwMemBlockCount.load();
-        world.filters = {SimulatedKsWorld::CaptureDevice("Mic"), SimulatedKsWorld::RenderDevice("Out")};
     }
     void TearDown() override
     {
@@ -134,12 +139,6 @@ protected:
         m_hThread = nullptr;
         return s_Exits.empty() ? 0 : s_Exits.front();
     }
-    std::vector<KSSTATE> StatesSoFar(size_t n)
-    {
-        PumpUntil([&] { return world.States().size() >= n; }, 5000);
-        return world.States();
-    }
-
     SimulatedKsWorld world;
     CDspEngine m_Engine;
     HANDLE m_hCommands[4] = {};
@@ -150,10 +149,12 @@ protected:
     long m_lWaitsAtStart = 0;
 };
 
-const std::string kNoRecording = std::string("WDM KS couldn't find a compatible recording filter.\nPlease download and install the "
-                                             "Asio4All universal driver\nfrom here: ") + kAsioDownloadAddress;
-const std::string kNoPlayback = std::string("WDM KS couldn't find a compatible playback filter.\nPlease download and install the "
-                                            "Asio4All universal driver\nfrom here: ") + kAsioDownloadAddress;
+std::string NoFilter(const char* szKind)
+{
+    return std::string("WDM KS couldn't find a compatible ") + szKind +
+           " filter.\nPlease download and install the Asio4All universal driver\nfrom here: " + kAsioDownloadAddress;
+}
+const std::string kNoRecording = NoFilter("recording");
 
 TEST_F(KsThread, SetUpNegotiatesTheStreamOrReportsWhy)
 {
@@ -188,7 +189,7 @@ TEST_F(KsThread, SetUpNegotiatesTheStreamOrReportsWhy)
          },
          48000, 256, E_ABORT, "", 0, 48000, 1024, 47104, 60000, 0},
         {"no filters", [](SimulatedKsWorld& w) { w.filters.clear(); }, 48000, 256, E_FAIL, kNoRecording, 0, 0, 0, 0, 0, 0},
-        {"no render filter", [](SimulatedKsWorld& w) { w.filters.pop_back(); }, 48000, 256, E_FAIL, kNoPlayback, 0, 0, 0, 0, 0, 0},
+        {"no render filter", [](SimulatedKsWorld& w) { w.filters.pop_back(); }, 48000, 256, E_FAIL, NoFilter("playback"), 0, 0, 0, 0, 0, 0},
         {"enumeration fails", [](SimulatedKsWorld& w) { w.faults.bClassDevs = true; }, 48000, 256, E_FAIL, kNoRecording, 0, 0, 0, 0, 0, 0},
         {"ring memory", [](SimulatedKsWorld&) { SetAllocFailAt(1); }, 48000, 256, E_FAIL, "Out of memory", 0, 0, 0, 0, 0, 0},
         {"packet events", [](SimulatedKsWorld& w) { w.faults.bManualEventFails = true; }, 48000, 256, E_FAIL, "Out of memory", 0, 0, 0, 0, 0, 0},
@@ -196,13 +197,7 @@ TEST_F(KsThread, SetUpNegotiatesTheStreamOrReportsWhy)
     for (const Case& c : cases)
     {
         SCOPED_TRACE(c.szName);
-        world.filters = {SimulatedKsWorld::CaptureDevice("Mic"), SimulatedKsWorld::RenderDevice("Out")};
-        world.faults = SimFaults{};
-        g_iCaptureDevice = 0;
-        g_iRenderDevice = 0;
-        g_iAudioErrorKind = 0;
-        s_Exits.clear();
-        s_Reports.clear();
+        Reset();
         g_fRequestedSamplingFreq = c.fRequested;
         g_iRequestedBlockSize = c.iBlock;
         c.setUp(world);
@@ -274,15 +269,14 @@ TEST_F(KsThread, CommandTable)
         for (int e : c.steps[0])
             Signal(e);
         Start();
-        size_t nExpected = nStatesBefore;
         for (size_t i = 0; i < c.steps.size(); ++i)
         {
             if (i > 0)
                 for (int e : c.steps[i])
                     Signal(e);
             // A step that changes nothing sends no state; wait for the others.
-            nExpected = nStatesBefore + std::min(c.states.size(), 2 * (i + 1) + (c.steps[0].size() - 1) * 2);
-            StatesSoFar(nExpected);
+            const size_t nExpected = nStatesBefore + std::min(c.states.size(), 2 * (i + 1) + (c.steps[0].size() - 1) * 2);
+            PumpUntil([&] { return world.States().size() >= nExpected; }, 5000);
         }
         PumpUntil([&] { return world.StreamRequests() - lRequestsBefore >= c.lRequests; }, 3000);
         Sleep(50);
@@ -307,7 +301,7 @@ TEST_F(KsThread, StoppedStreamWaitsQuietly)
     world.StartClock();
     Start();
     Signal(eRun);
-    ASSERT_TRUE(PumpUntil([&] { return world.WrittenFrames() > 4096; }));
+    ASSERT_TRUE(PumpUntil([&] { return world.Written().size() > 2 * 4096; }));
     const int iStops = CountLogLines("CaptureThreadProc() eStop");
     Signal(eStop);
     // Packets outrank commands, so a slow machine serves the stop late. The device
@@ -338,20 +332,20 @@ TEST_F(KsThread, InitDspFailureReportsOutOfMemory)
 
 TEST_F(KsThread, DeviceFailuresWhileStreaming)
 {
-    const std::function<void(SimFaults&)> cases[] = {
-        [](SimFaults& f) { f.bRead = true; },
-        [](SimFaults& f) { f.bWrite = true; },
-        [](SimFaults& f) { f.bPendForever = true; },
-        [](SimFaults& f) { f.bState = true; },
+    const std::pair<const char*, bool SimFaults::*> cases[] = {
+        {"reads refused", &SimFaults::bRead},
+        {"writes refused", &SimFaults::bWrite},
+        {"requests never complete", &SimFaults::bPendForever},
+        {"state changes fail", &SimFaults::bState},
     };
     world.StartClock();
-    for (const auto& setUp : cases)
+    for (const auto& c : cases)
     {
-        world.faults = SimFaults{};
-        s_Exits.clear();
+        SCOPED_TRACE(c.first);
+        Reset();
         Start();
         ASSERT_TRUE(Ready());
-        setUp(world.faults);
+        world.faults.*c.second = true;
         Signal(eRun);
         Sleep(100);
         EXPECT_EQ(Finish(), E_ABORT);
@@ -363,8 +357,7 @@ TEST_F(KsThread, HeapFailuresDuringSetUpLeakNothing)
     for (int n = 1; n < 120; n += 3)
     {
         SCOPED_TRACE(n);
-        s_Exits.clear();
-        s_Reports.clear();
+        Reset();
         KsSetAllocFailAt(n);
         Start();
         ASSERT_TRUE(Ready());
@@ -374,8 +367,8 @@ TEST_F(KsThread, HeapFailuresDuringSetUpLeakNothing)
     }
 }
 
-// A recording through the capture pin, the engine and the render pin; the tuner
-// reads the string from what was played.
+// A recording through the capture pin, the engine and the render pin comes out
+// one ring later at the engine's gain, sample for sample.
 TEST_F(KsThread, RecordingComesOutProcessed)
 {
     WavAudio wav;
@@ -429,20 +422,6 @@ TEST_F(KsThread, RecordingComesOutProcessed)
         EXPECT_EQ(iOff, 0);
         EXPECT_TRUE(iChannels == 0 || dRight == 0.0);
 
-        // Most blocks that show a pitch show the string, 30 cents sharp.
-        OfflineTuner tuner;
-        OfflineTunerOptions options;
-        options.iString = 1;
-        options.fInputGain = static_cast<float>(1.0 / dGain);
-        ASSERT_TRUE(tuner.Start(48000.0f, options, &error)) << error;
-        int iPitch = 0, iRight = 0;
-        for (const OfflineTunerRow& row : tuner.Run(left.data(), nullptr, left.size()))
-        {
-            iPitch += row.readOut.bPitch ? 1 : 0;
-            iRight += row.readOut.bPitch && std::string(row.readOut.szNote) == "A2" && row.readOut.eLit == Guidance::TuneDown;
-        }
-        EXPECT_GT(iPitch, 20);
-        EXPECT_GT(2 * iRight, iPitch);
     }
 }
 

@@ -16,15 +16,8 @@ namespace {
 
 WAVEFORMATEX Pcm(DWORD freq, WORD channels = 2, WORD bits = 16, WORD tag = WAVE_FORMAT_PCM)
 {
-    WAVEFORMATEX w;
-    w.wFormatTag = tag;
-    w.nChannels = channels;
-    w.nSamplesPerSec = freq;
-    w.wBitsPerSample = bits;
-    w.nBlockAlign = static_cast<WORD>(channels * bits / 8);
-    w.nAvgBytesPerSec = freq * w.nBlockAlign;
-    w.cbSize = 18;
-    return w;
+    const WORD align = static_cast<WORD>(channels * bits / 8);
+    return WAVEFORMATEX{tag, channels, freq, freq * align, align, bits, 18};
 }
 
 const GUID kCaptureCats[2] = {kKsCategoryAudio, kKsCategoryCapture};
@@ -51,6 +44,7 @@ protected:
     }
     SimulatedKsWorld world;
     int m_iLiveBefore = 0;
+    HRESULT m_hr = E_FAIL;  // what every enumeration's constructor sets
 };
 
 struct EnumCase
@@ -65,38 +59,36 @@ struct EnumCase
 
 TEST_F(KsLayer, EnumerationKeepsUsableDevicesAndRecordsTheirNames)
 {
-    const auto two = [](SimulatedKsWorld& w) {
-        w.filters = {SimulatedKsWorld::CaptureDevice("Mic A"), SimulatedKsWorld::RenderDevice("Out B"),
-                     SimulatedKsWorld::CaptureDevice("Mic C")};
-    };
+    const auto none = [](SimulatedKsWorld&) {};
     const EnumCase cases[] = {
-        {"two capture, one render", two, eAudCap, S_OK, 2, 2},
-        {"render side", two, eAudRen, S_OK, 1, 1},
-        {"alias disabled", [&](SimulatedKsWorld& w) { two(w); w.filters[0].categories[1].second = 0; }, eAudCap, S_OK, 1, 1},
-        {"alias removed", [&](SimulatedKsWorld& w) { two(w); w.filters[2].categories[1].second |= SPINT_REMOVED; }, eAudCap, S_OK, 1, 1},
-        {"no filters", [](SimulatedKsWorld&) {}, eAudCap, E_FAIL, 0, 0},
-        {"no device set", [&](SimulatedKsWorld& w) { two(w); w.faults.bClassDevs = true; }, eAudCap, E_FAIL, 0, 0},
-        {"devices do not open", [&](SimulatedKsWorld& w) { two(w); w.faults.bCreateFile = true; }, eAudCap, E_FAIL, 0, 0},
-        {"pin count fails", [&](SimulatedKsWorld& w) { two(w); w.faults.ulPinProperty = KSPROPERTY_PIN_CTYPES; }, eAudCap, E_FAIL, 0, 0},
-        {"size queries fail", [&](SimulatedKsWorld& w) { two(w); w.faults.bSizeQuery = true; }, eAudCap, E_FAIL, 0, 0},
-        {"size query answers more data", [&](SimulatedKsWorld& w) { two(w); w.faults.bSizeQueryMoreData = true; }, eAudCap, S_OK, 2, 2},
-        {"properties pend", [&](SimulatedKsWorld& w) { two(w); w.faults.bPropertyPends = true; }, eAudCap, S_OK, 2, 2},
+        {"two capture, one render", none, eAudCap, S_OK, 2, 2},
+        {"render side", none, eAudRen, S_OK, 1, 1},
+        {"alias disabled", [](SimulatedKsWorld& w) { w.filters[0].categories[1].second = 0; }, eAudCap, S_OK, 1, 1},
+        {"alias removed", [](SimulatedKsWorld& w) { w.filters[2].categories[1].second |= SPINT_REMOVED; }, eAudCap, S_OK, 1, 1},
+        {"no filters", [](SimulatedKsWorld& w) { w.filters.clear(); }, eAudCap, E_FAIL, 0, 0},
+        {"no device set", [](SimulatedKsWorld& w) { w.faults.bClassDevs = true; }, eAudCap, E_FAIL, 0, 0},
+        {"devices do not open", [](SimulatedKsWorld& w) { w.faults.bCreateFile = true; }, eAudCap, E_FAIL, 0, 0},
+        {"pin count fails", [](SimulatedKsWorld& w) { w.faults.ulPinProperty = KSPROPERTY_PIN_CTYPES; }, eAudCap, E_FAIL, 0, 0},
+        {"size queries fail", [](SimulatedKsWorld& w) { w.faults.bSizeQuery = true; }, eAudCap, E_FAIL, 0, 0},
+        {"size query answers more data", [](SimulatedKsWorld& w) { w.faults.bSizeQueryMoreData = true; }, eAudCap, S_OK, 2, 2},
+        {"properties pend", [](SimulatedKsWorld& w) { w.faults.bPropertyPends = true; }, eAudCap, S_OK, 2, 2},
         {"eleven devices", [](SimulatedKsWorld& w) { w.filters.assign(11, SimulatedKsWorld::CaptureDevice("Mic")); }, eAudCap, S_OK, 11, 10},
-        {"communication none", [&](SimulatedKsWorld& w) { two(w); w.filters[0].pins[0].ulComm = KSPIN_COMMUNICATION_NONE; }, eAudCap, S_OK, 1, 1},
-        {"no standard interface", [&](SimulatedKsWorld& w) { two(w); w.filters[0].pins[0].bStandardInterface = false; }, eAudCap, S_OK, 1, 1},
-        {"no standard medium", [&](SimulatedKsWorld& w) { two(w); w.filters[0].pins[0].bStandardMedium = false; }, eAudCap, S_OK, 1, 1},
-        {"no audio ranges", [&](SimulatedKsWorld& w) { two(w); w.filters[0].pins[0].ranges.clear(); }, eAudCap, S_OK, 1, 1},
+        {"communication none", [](SimulatedKsWorld& w) { w.filters[0].pins[0].ulComm = KSPIN_COMMUNICATION_NONE; }, eAudCap, S_OK, 1, 1},
+        {"no standard interface", [](SimulatedKsWorld& w) { w.filters[0].pins[0].bStandardInterface = false; }, eAudCap, S_OK, 1, 1},
+        {"no standard medium", [](SimulatedKsWorld& w) { w.filters[0].pins[0].bStandardMedium = false; }, eAudCap, S_OK, 1, 1},
+        {"no audio ranges", [](SimulatedKsWorld& w) { w.filters[0].pins[0].ranges.clear(); }, eAudCap, S_OK, 1, 1},
     };
     for (const EnumCase& c : cases)
     {
         SCOPED_TRACE(c.szName);
-        world.filters.clear();
+        // Two capture devices and a render device between them, unless the case says otherwise.
+        world.filters = {SimulatedKsWorld::CaptureDevice("Mic A"), SimulatedKsWorld::RenderDevice("Out B"),
+                         SimulatedKsWorld::CaptureDevice("Mic C")};
         world.faults = SimFaults{};
         c.setUp(world);
         g_iNumCaptureDeviceNames = 0;
         g_iNumRenderDeviceNames = 0;
-        HRESULT hr = E_FAIL;
-        CKsEnumFilters e(&hr);
+        CKsEnumFilters e(&m_hr);
         EXPECT_EQ(Find(e, c.ulType), c.hr);
         EXPECT_EQ(e.m_listFilters.m_iCount, c.iKept);
         EXPECT_EQ(c.ulType == eAudRen ? g_iNumRenderDeviceNames : g_iNumCaptureDeviceNames, c.iNames);
@@ -116,15 +108,9 @@ TEST_F(KsLayer, PlainFilterSortsEveryPinKind)
                               {KSPIN_DATAFLOW_OUT, 9}};
     f.pins.clear();
     for (const auto& k : kinds)
-    {
-        SimPin p;
-        p.ulFlow = k[0];
-        p.ulComm = k[1];
-        f.pins.push_back(p);
-    }
+        f.pins.push_back(SimPin{k[0], k[1]});
     world.filters = {f};
-    HRESULT hr = E_FAIL;
-    CKsEnumFilters e(&hr);
+    CKsEnumFilters e(&m_hr);
     ASSERT_EQ(e.FindFilters(0, kCaptureCats, 2, TRUE, TRUE, TRUE), S_OK);
     const CKsFilter& plain = *e.m_listFilters.m_pHead->pItem;
     EXPECT_EQ(plain.m_listPins.m_iCount, 7);
@@ -152,16 +138,8 @@ TEST_F(KsLayer, DataRangeMatch)
         WAVEFORMATEX wfx;
         bool bAccepted;
     };
-    SimRange mono;
-    mono.ulChannels = 1;
-    SimRange anyTag;
-    anyTag.subFormat = kKsGuidNull;
-    SimRange low;
-    low.ulMaxFreq = 12000;
-    low.ulMinFreq = 12000;
-    SimRange bits24;
-    bits24.ulMinBits = 24;
-    bits24.ulMaxBits = 24;
+    // Channels, bits from and to, frequencies from and to, subformat.
+    const SimRange mono{1}, anyTag{2, 16, 16, 8000, 96000, kKsGuidNull}, low{2, 16, 16, 12000, 12000}, bits24{2, 24, 24};
     const Case cases[] = {
         {"stereo range", SimRange{}, Pcm(48000), true},
         {"mono range refuses stereo", mono, Pcm(48000), false},
@@ -178,8 +156,7 @@ TEST_F(KsLayer, DataRangeMatch)
         SCOPED_TRACE(c.szName);
         world.filters = {SimulatedKsWorld::CaptureDevice("Mic")};
         world.filters[0].pins[0].ranges = {c.range};
-        HRESULT hr = E_FAIL;
-        CKsEnumFilters e(&hr);
+        CKsEnumFilters e(&m_hr);
         ASSERT_EQ(Find(e), S_OK);
         auto* pFilter = static_cast<CKsCaptureFilter*>(e.m_listFilters.m_pHead->pItem);
         EXPECT_EQ(pFilter->FindMatchingCapturePin(&c.wfx) != nullptr, c.bAccepted);
@@ -191,8 +168,7 @@ TEST_F(KsLayer, DataRangeMatch)
 TEST_F(KsLayer, CapturePinCreationAndConnectStructure)
 {
     world.filters = {SimulatedKsWorld::CaptureDevice("Mic", 96000, 96000)};
-    HRESULT hr = E_FAIL;
-    CKsEnumFilters e(&hr);
+    CKsEnumFilters e(&m_hr);
     ASSERT_EQ(Find(e), S_OK);
     auto* pFilter = static_cast<CKsCaptureFilter*>(e.m_listFilters.m_pHead->pItem);
     WAVEFORMATEX wfx = Pcm(48000);
@@ -271,8 +247,7 @@ TEST_F(KsLayer, RenderPinFallsBackToAnyPinThatCanBeCreated)
         c.setUp(f);
         world.filters = {f};
         const int iLogged = CountLogLines(c.szLog);
-        HRESULT hr = E_FAIL;
-        CKsEnumFilters e(&hr);
+        CKsEnumFilters e(&m_hr);
         ASSERT_EQ(Find(e, eAudRen), S_OK);
         auto* pFilter = static_cast<CKsRenderFilter*>(e.m_listFilters.m_pHead->pItem);
         const WAVEFORMATEX wfx = Pcm(48000);
@@ -295,8 +270,7 @@ TEST_F(KsLayer, RenderPinFallsBackToAnyPinThatCanBeCreated)
 TEST_F(KsLayer, FailuresOfThePlatformAreReported)
 {
     world.filters = {SimulatedKsWorld::CaptureDevice("Mic")};
-    HRESULT hr = E_FAIL;
-    CKsEnumFilters e(&hr);
+    CKsEnumFilters e(&m_hr);
     ASSERT_EQ(Find(e), S_OK);
     auto* pFilter = static_cast<CKsCaptureFilter*>(e.m_listFilters.m_pHead->pItem);
     const WAVEFORMATEX wfx = Pcm(48000);
@@ -327,8 +301,7 @@ TEST_F(KsLayer, HeapFailuresLeakNothing)
     for (int n = 1; n < 80; ++n)
     {
         SCOPED_TRACE(n);
-        HRESULT hr = E_FAIL;
-        CKsEnumFilters e(&hr);
+        CKsEnumFilters e(&m_hr);
         KsSetAllocFailAt(n);
         Find(e);
         KsSetAllocFailAt(0);

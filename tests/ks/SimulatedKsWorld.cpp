@@ -48,14 +48,10 @@ SimulatedKsWorld::~SimulatedKsWorld()
 
 SimFilter SimulatedKsWorld::CaptureDevice(const std::string& name, ULONG lo, ULONG hi)
 {
-    SimFilter f;
-    f.sFriendlyName = name;
-    f.categories = {{kKsCategoryAudio, SPINT_ACTIVE}, {kKsCategoryCapture, SPINT_ACTIVE}};
-    SimPin p;
-    p.ranges[0].ulMinFreq = lo;
-    p.ranges[0].ulMaxFreq = hi;
-    f.pins = {p};
-    return f;
+    SimPin pin;
+    pin.ranges[0].ulMinFreq = lo;
+    pin.ranges[0].ulMaxFreq = hi;
+    return SimFilter{name, {{kKsCategoryAudio, SPINT_ACTIVE}, {kKsCategoryCapture, SPINT_ACTIVE}}, {pin}};
 }
 
 SimFilter SimulatedKsWorld::RenderDevice(const std::string& name, ULONG lo, ULONG hi)
@@ -94,30 +90,6 @@ int SimulatedKsWorld::OpenHandles()
 {
     std::lock_guard<std::recursive_mutex> g(m_Lock);
     return static_cast<int>(m_Objects.size() + m_Events.size());
-}
-
-std::vector<std::vector<BYTE>> SimulatedKsWorld::Connects()
-{
-    std::lock_guard<std::recursive_mutex> g(m_Lock);
-    return m_Connects;
-}
-
-std::vector<KSSTATE> SimulatedKsWorld::States()
-{
-    std::lock_guard<std::recursive_mutex> g(m_Lock);
-    return m_States;
-}
-
-std::vector<short> SimulatedKsWorld::Written()
-{
-    std::lock_guard<std::recursive_mutex> g(m_Lock);
-    return m_Written;
-}
-
-size_t SimulatedKsWorld::WrittenFrames()
-{
-    std::lock_guard<std::recursive_mutex> g(m_Lock);
-    return m_Written.size() / 2;
 }
 
 // SetupAPI ------------------------------------------------------------------
@@ -238,100 +210,95 @@ BOOL SimulatedKsWorld::Reply(const void* pData, DWORD cb, void* pOut, DWORD cbOu
     return TRUE;
 }
 
-BOOL SimulatedKsWorld::Property(const Object& o, const KSPROPERTY* pProp, DWORD cbIn, void* pOut, DWORD cbOut, DWORD* pcbReturned)
+BOOL SimulatedKsWorld::Property(HANDLE h, const Object& o, const KSPROPERTY* pProp, DWORD cbIn, void* pOut, DWORD cbOut,
+                                DWORD* pcbReturned)
 {
     const SimFilter& f = filters[static_cast<size_t>(o.iFilter)];
-    BOOL bOk = FALSE;
     if (o.kind == kPin && KsGuidEqual(pProp->Set, kKsPropSetConnection) && pProp->Id == KSPROPERTY_CONNECTION_STATE &&
         pProp->Flags == KSPROPERTY_TYPE_SET && cbOut == sizeof(KSSTATE))
     {
         if (faults.bState)
             return Fail(ERROR_GEN_FAILURE);
         std::lock_guard<std::recursive_mutex> g(m_Lock);
-        m_States.push_back(*static_cast<KSSTATE*>(pOut));
-        bOk = TRUE;
+        PinStream& ps = m_Streams[reinterpret_cast<ULONG_PTR>(h)];
+        ps.state = *static_cast<KSSTATE*>(pOut);
+        m_States.push_back(ps.state);
+        if (ps.state == KSSTATE_STOP)
+            CancelAll(ps);
+        return TRUE;
     }
-    else if (o.kind == kFile && KsGuidEqual(pProp->Set, kKsPropSetTopology) && pProp->Id == KSPROPERTY_TOPOLOGY_NODES)
+    if (o.kind == kFile && KsGuidEqual(pProp->Set, kKsPropSetTopology) && pProp->Id == KSPROPERTY_TOPOLOGY_NODES)
     {
-        const std::vector<GUID> nodes(static_cast<size_t>(f.iNodes), kKsCategoryAudio);
-        const std::vector<BYTE> v = ListOf(nodes);
-        bOk = Reply(v.data(), static_cast<DWORD>(v.size()), pOut, cbOut, pcbReturned, true);
+        const std::vector<BYTE> v = ListOf(std::vector<GUID>(2, kKsCategoryAudio));
+        return Reply(v.data(), static_cast<DWORD>(v.size()), pOut, cbOut, pcbReturned, true);
     }
-    else if (o.kind == kFile && KsGuidEqual(pProp->Set, kKsPropSetPin) && cbIn >= sizeof(KSP_PIN))
+    if (o.kind != kFile || !KsGuidEqual(pProp->Set, kKsPropSetPin) || cbIn < sizeof(KSP_PIN))
+        return Fail(ERROR_NOT_FOUND);
+    const ULONG id = reinterpret_cast<const KSP_PIN*>(pProp)->PinId;
+    if (pProp->Id == faults.ulPinProperty)
+        return Fail(ERROR_GEN_FAILURE);
+    if (pProp->Id == KSPROPERTY_PIN_CTYPES)
     {
-        const ULONG id = reinterpret_cast<const KSP_PIN*>(pProp)->PinId;
-        if (pProp->Id == faults.ulPinProperty)
-            return Fail(ERROR_GEN_FAILURE);
-        if (pProp->Id == KSPROPERTY_PIN_CTYPES)
-        {
-            const ULONG n = static_cast<ULONG>(f.pins.size());
-            return Reply(&n, sizeof(n), pOut, cbOut, pcbReturned, false);
-        }
-        if (id >= f.pins.size())
-            return Fail(ERROR_NOT_FOUND);
-        const SimPin& p = f.pins[id];
-        std::vector<BYTE> v;
-        bool bList = true;
-        switch (pProp->Id)
-        {
-        case KSPROPERTY_PIN_COMMUNICATION:
-            return Reply(&p.ulComm, sizeof(ULONG), pOut, cbOut, pcbReturned, false);
-        case KSPROPERTY_PIN_DATAFLOW:
-            return Reply(&p.ulFlow, sizeof(ULONG), pOut, cbOut, pcbReturned, false);
-        case KSPROPERTY_PIN_INTERFACES:
-        case KSPROPERTY_PIN_MEDIUMS:
-        {
-            const bool bIf = pProp->Id == KSPROPERTY_PIN_INTERFACES;
-            KSIDENTIFIER ident;
-            std::memset(&ident, 0, sizeof(ident));
-            ident.Set = bIf ? kKsInterfaceSetStandard : kKsMediumSetStandard;
-            ident.Id = (bIf ? p.bStandardInterface : p.bStandardMedium) ? 0 : 7;
-            v = ListOf(std::vector<KSIDENTIFIER>{ident});
-            break;
-        }
-        case KSPROPERTY_PIN_DATARANGES:
-        {
-            std::vector<KSDATARANGE_AUDIO> ranges;
-            for (const SimRange& r : p.ranges)
-            {
-                KSDATARANGE_AUDIO a;
-                std::memset(&a, 0, sizeof(a));
-                a.DataRange.FormatSize = sizeof(a);
-                a.DataRange.MajorFormat = kKsTypeAudio;
-                a.DataRange.SubFormat = r.subFormat;
-                a.DataRange.Specifier = kKsSpecifierWfx;
-                a.MaximumChannels = r.ulChannels;
-                a.MinimumBitsPerSample = r.ulMinBits;
-                a.MaximumBitsPerSample = r.ulMaxBits;
-                a.MinimumSampleFrequency = r.ulMinFreq;
-                a.MaximumSampleFrequency = r.ulMaxFreq;
-                ranges.push_back(a);
-            }
-            v = ListOf(ranges);
-            break;
-        }
-        case KSPROPERTY_PIN_CINSTANCES:
-        case KSPROPERTY_PIN_GLOBALCINSTANCES:
-        {
-            const KSPIN_CINSTANCES c = {p.ulPossibleInstances, 0};
-            return Reply(&c, sizeof(c), pOut, cbOut, pcbReturned, false);
-        }
-        case KSPROPERTY_PIN_CATEGORY:
-            return Reply(&kKsGuidNull, sizeof(GUID), pOut, cbOut, pcbReturned, false);
-        case KSPROPERTY_PIN_NAME:
-            bList = false;
-            v.assign({'P', 0, 'i', 0, 'n', 0, 0, 0});
-            break;
-        default:
-            return Fail(ERROR_NOT_FOUND);
-        }
-        bOk = Reply(v.data(), static_cast<DWORD>(v.size()), pOut, cbOut, pcbReturned, bList);
+        const ULONG n = static_cast<ULONG>(f.pins.size());
+        return Reply(&n, sizeof(n), pOut, cbOut, pcbReturned, false);
     }
-    else
+    if (id >= f.pins.size())
+        return Fail(ERROR_NOT_FOUND);
+    const SimPin& p = f.pins[id];
+    std::vector<BYTE> v;
+    bool bList = true;
+    switch (pProp->Id)
     {
+    case KSPROPERTY_PIN_COMMUNICATION:
+        return Reply(&p.ulComm, sizeof(ULONG), pOut, cbOut, pcbReturned, false);
+    case KSPROPERTY_PIN_DATAFLOW:
+        return Reply(&p.ulFlow, sizeof(ULONG), pOut, cbOut, pcbReturned, false);
+    case KSPROPERTY_PIN_INTERFACES:
+    case KSPROPERTY_PIN_MEDIUMS:
+    {
+        const bool bIf = pProp->Id == KSPROPERTY_PIN_INTERFACES;
+        KSIDENTIFIER ident = {};
+        ident.Set = bIf ? kKsInterfaceSetStandard : kKsMediumSetStandard;
+        ident.Id = (bIf ? p.bStandardInterface : p.bStandardMedium) ? 0 : 7;
+        v = ListOf(std::vector<KSIDENTIFIER>{ident});
+        break;
+    }
+    case KSPROPERTY_PIN_DATARANGES:
+    {
+        std::vector<KSDATARANGE_AUDIO> ranges;
+        for (const SimRange& r : p.ranges)
+        {
+            KSDATARANGE_AUDIO a = {};
+            a.DataRange.FormatSize = sizeof(a);
+            a.DataRange.MajorFormat = kKsTypeAudio;
+            a.DataRange.SubFormat = r.subFormat;
+            a.DataRange.Specifier = kKsSpecifierWfx;
+            a.MaximumChannels = r.ulChannels;
+            a.MinimumBitsPerSample = r.ulMinBits;
+            a.MaximumBitsPerSample = r.ulMaxBits;
+            a.MinimumSampleFrequency = r.ulMinFreq;
+            a.MaximumSampleFrequency = r.ulMaxFreq;
+            ranges.push_back(a);
+        }
+        v = ListOf(ranges);
+        break;
+    }
+    case KSPROPERTY_PIN_CINSTANCES:
+    case KSPROPERTY_PIN_GLOBALCINSTANCES:
+    {
+        const KSPIN_CINSTANCES c = {1, 0};  // one instance possible, none made
+        return Reply(&c, sizeof(c), pOut, cbOut, pcbReturned, false);
+    }
+    case KSPROPERTY_PIN_CATEGORY:
+        return Reply(&kKsGuidNull, sizeof(GUID), pOut, cbOut, pcbReturned, false);
+    case KSPROPERTY_PIN_NAME:
+        bList = false;
+        v.assign({'P', 0, 'i', 0, 'n', 0, 0, 0});
+        break;
+    default:
         return Fail(ERROR_NOT_FOUND);
     }
-    return bOk;
+    return Reply(v.data(), static_cast<DWORD>(v.size()), pOut, cbOut, pcbReturned, bList);
 }
 
 BOOL SimulatedKsWorld::DeviceIoControl(HANDLE h, DWORD dwCode, void* pIn, DWORD cbIn, void* pOut, DWORD cbOut, DWORD* pcbReturned,
@@ -348,16 +315,7 @@ BOOL SimulatedKsWorld::DeviceIoControl(HANDLE h, DWORD dwCode, void* pIn, DWORD 
     {
         if (cbIn < sizeof(KSPROPERTY))
             return Fail(ERROR_INVALID_PARAMETER);
-        const BOOL b = Property(o, static_cast<const KSPROPERTY*>(pIn), cbIn, pOut, cbOut, pcbReturned);
-        if (b && o.kind == kPin && faults.bState == false && static_cast<const KSPROPERTY*>(pIn)->Id == KSPROPERTY_CONNECTION_STATE &&
-            KsGuidEqual(static_cast<const KSPROPERTY*>(pIn)->Set, kKsPropSetConnection))
-        {
-            std::lock_guard<std::recursive_mutex> g(m_Lock);
-            PinStream& ps = m_Streams[reinterpret_cast<ULONG_PTR>(h)];
-            ps.state = *static_cast<KSSTATE*>(pOut);
-            if (ps.state == KSSTATE_STOP)
-                CancelAll(ps);
-        }
+        const BOOL b = Property(h, o, static_cast<const KSPROPERTY*>(pIn), cbIn, pOut, cbOut, pcbReturned);
         if (b && faults.bPropertyPends)
         {
             ::SetEvent(hEvent);
@@ -418,18 +376,13 @@ DWORD SimulatedKsWorld::CreatePin(HANDLE hFilter, const KSPIN_CONNECT* pConnect,
     }
     if (p.dwCreateError)
         return p.dwCreateError;
-    if (p.bCreateAnyFormat)
-    {
-        *phPin = NewHandle({kPin, o.iFilter, pConnect->PinId});
-        return 0;
-    }
     // A device creates the pin only for a format one of its ranges holds.
     const WAVEFORMATEX& w = pFormat->WaveFormatEx;
     const bool bFits = std::any_of(p.ranges.begin(), p.ranges.end(), [&](const SimRange& r) {
         return w.nChannels <= r.ulChannels && w.wBitsPerSample >= r.ulMinBits && w.wBitsPerSample <= r.ulMaxBits &&
                w.nSamplesPerSec >= r.ulMinFreq && w.nSamplesPerSec <= r.ulMaxFreq;
     });
-    if (!bFits)
+    if (!bFits && !p.bCreateAnyFormat)
         return ERROR_NO_MATCH;
     *phPin = NewHandle({kPin, o.iFilter, pConnect->PinId});
     return 0;
@@ -468,16 +421,6 @@ HANDLE SimulatedKsWorld::CreateEventA(BOOL bManualReset, BOOL bInitialState)
     HANDLE h = ::CreateEventA(nullptr, bManualReset, bInitialState, nullptr);
     m_Events.push_back(h);
     return h;
-}
-
-BOOL SimulatedKsWorld::SetEvent(HANDLE h) { return ::SetEvent(h); }
-BOOL SimulatedKsWorld::ResetEvent(HANDLE h) { return ::ResetEvent(h); }
-DWORD SimulatedKsWorld::WaitForSingleObject(HANDLE h, DWORD dwMilliseconds) { return ::WaitForSingleObject(h, dwMilliseconds); }
-
-DWORD SimulatedKsWorld::WaitForMultipleObjects(DWORD nCount, const HANDLE* pHandles, BOOL bWaitAll, DWORD dwMilliseconds)
-{
-    m_lWaits.fetch_add(1);
-    return ::WaitForMultipleObjects(nCount, pHandles, bWaitAll, dwMilliseconds);
 }
 
 void SimulatedKsWorld::CancelAll(PinStream& ps)

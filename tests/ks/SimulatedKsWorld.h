@@ -28,7 +28,6 @@ struct SimPin
     std::vector<SimRange> ranges{SimRange{}};
     bool bStandardInterface = true;
     bool bStandardMedium = true;
-    ULONG ulPossibleInstances = 1;
     DWORD dwCreateError = 0;  // KsCreatePin answers this when non-zero
     bool bCreateAnyFormat = false;  // created whatever its ranges say
 };
@@ -37,8 +36,7 @@ struct SimFilter
 {
     std::string sFriendlyName;
     std::vector<std::pair<GUID, DWORD>> categories;  // category, alias flags
-    std::vector<SimPin> pins;
-    int iNodes = 2;
+    std::vector<SimPin> pins;  // and two topology nodes
 };
 
 // Which request fails on demand.
@@ -86,10 +84,9 @@ public:
     // connect structures; state changes; written samples; waits.
     int OpenHandles();
     int LoadCount() const { return m_iLoads; }
-    std::vector<std::vector<BYTE>> Connects();
-    std::vector<KSSTATE> States();
-    std::vector<short> Written();
-    size_t WrittenFrames();
+    std::vector<std::vector<BYTE>> Connects() { return Locked(m_Connects); }
+    std::vector<KSSTATE> States() { return Locked(m_States); }
+    std::vector<short> Written() { return Locked(m_Written); }
     long Waits() const { return m_lWaits.load(); }
     long StreamRequests() const { return m_lRequests.load(); }
 
@@ -113,10 +110,14 @@ public:
     FARPROC GetProcAddress(HMODULE hModule, const char* szName) override;
     BOOL CloseHandle(HANDLE h) override;
     HANDLE CreateEventA(BOOL bManualReset, BOOL bInitialState) override;
-    BOOL SetEvent(HANDLE h) override;
-    BOOL ResetEvent(HANDLE h) override;
-    DWORD WaitForSingleObject(HANDLE h, DWORD dwMilliseconds) override;
-    DWORD WaitForMultipleObjects(DWORD nCount, const HANDLE* pHandles, BOOL bWaitAll, DWORD dwMilliseconds) override;
+    BOOL SetEvent(HANDLE h) override { return ::SetEvent(h); }
+    BOOL ResetEvent(HANDLE h) override { return ::ResetEvent(h); }
+    DWORD WaitForSingleObject(HANDLE h, DWORD dwMilliseconds) override { return ::WaitForSingleObject(h, dwMilliseconds); }
+    DWORD WaitForMultipleObjects(DWORD nCount, const HANDLE* pHandles, BOOL bWaitAll, DWORD dwMilliseconds) override
+    {
+        m_lWaits.fetch_add(1);
+        return ::WaitForMultipleObjects(nCount, pHandles, bWaitAll, dwMilliseconds);
+    }
 
     DWORD CreatePin(HANDLE hFilter, const KSPIN_CONNECT* pConnect, HANDLE* phPin);
 
@@ -143,9 +144,16 @@ private:
     bool Lookup(HANDLE h, Object* pObj);
     BOOL Fail(DWORD dwError);
     BOOL Reply(const void* pData, DWORD cb, void* pOut, DWORD cbOut, DWORD* pcbReturned, bool bList);
-    BOOL Property(const Object& o, const KSPROPERTY* pProp, DWORD cbIn, void* pOut, DWORD cbOut, DWORD* pcbReturned);
+    BOOL Property(HANDLE h, const Object& o, const KSPROPERTY* pProp, DWORD cbIn, void* pOut, DWORD cbOut,
+                  DWORD* pcbReturned);
     void Tick();
     void CancelAll(PinStream& ps);
+    template <class T>
+    T Locked(const T& value)
+    {
+        std::lock_guard<std::recursive_mutex> g(m_Lock);
+        return value;
+    }
 
     std::recursive_mutex m_Lock;
     std::map<ULONG_PTR, Object> m_Objects;
