@@ -21,6 +21,17 @@ namespace {
 
 using Kind = CRecordingDevice::Kind;
 
+// A press and release at one point, through the window procedure's order.
+int Send(int x, int y, int iMessage)
+{
+    return g_XEffects.CheckControls(x, y, iMessage) || g_XEffects.Mouse(x, y, iMessage);
+}
+void Click(int x, int y)
+{
+    Send(x, y, MSG_LBUTTON_DOWN);
+    Send(x, y, MSG_LBUTTON_UP);
+}
+
 class PanelTest : public ::testing::Test
 {
 protected:
@@ -45,16 +56,6 @@ protected:
         g_pRenderDevice = nullptr;
         engine.Release();
     }
-    // A click: down and up at the same point, through the window procedure's order.
-    void Click(int x, int y)
-    {
-        Send(x, y, MSG_LBUTTON_DOWN);
-        Send(x, y, MSG_LBUTTON_UP);
-    }
-    int Send(int x, int y, int iMessage)
-    {
-        return g_XEffects.CheckControls(x, y, iMessage) || g_XEffects.Mouse(x, y, iMessage);
-    }
     void Tick()
     {
         device.m_Calls.clear();
@@ -78,13 +79,9 @@ protected:
     CRecordingPanelHost host;
 };
 
-TEST_F(PanelTest, LayoutAndStartState)
+// Where each control lies is pinned down by the golden frames and the clicks below.
+TEST_F(PanelTest, StartState)
 {
-    const int topX[5] = {253, 315, 377, 439, 501};
-    for (int i = 0; i < 5; ++i)
-        EXPECT_EQ(g_XEffects.m_TopButtons[i].m_iX, topX[i]);
-    EXPECT_EQ(Tuner().m_PowerButton.m_iX, 51);
-    EXPECT_EQ(Tuner().m_PowerButton.m_iY, 104);
     const char* notes[6] = {"E", "A", "D", "G", "B", "E"};
     for (int i = 0; i < 6; ++i)
     {
@@ -92,8 +89,6 @@ TEST_F(PanelTest, LayoutAndStartState)
         EXPECT_EQ(Tuner().m_pStringButtons[i].m_bOn, i == 0 ? 1 : 0);
     }
     EXPECT_TRUE(engine.TunerOn());
-    EXPECT_EQ(g_XEffects.m_UnitButtons[11].m_iY, 68);
-    EXPECT_EQ(g_XEffects.m_UnitButtons[10].m_iX, 22 + static_cast<int>(10 * 59.4f + 0.001f));
 }
 
 TEST_F(PanelTest, StringsAndTuningSteps)
@@ -242,15 +237,12 @@ TEST(PanelWithoutTunings, StringAndTuningChoicesWaitForTheEngine)
     g_XEffects.Init();
     CRackSlot& tuner = g_XEffects.Tuner();
     const int tuning = engine.m_Tuner2.m_iSelectedTuning.load();
-    for (int message : {MSG_LBUTTON_DOWN, MSG_LBUTTON_UP})
-        g_XEffects.Mouse(tuner.m_pStringButtons[3].m_iX + 5, 110, message);
+    Click(tuner.m_pStringButtons[3].m_iX + 5, 110);
     EXPECT_EQ(engine.m_Tuner2.m_iSelectedString.load(), 3);
     EXPECT_EQ(tuner.m_pStringButtons[3].m_bOn.load(), 1);
-    for (int message : {MSG_LBUTTON_DOWN, MSG_LBUTTON_UP})
-        g_XEffects.Mouse(150, 110, message);  // "-" needs no table
+    Click(150, 110);  // "-" needs no table
     EXPECT_EQ(engine.m_Tuner2.m_iSelectedTuning.load(), tuning - 1);
-    for (int message : {MSG_LBUTTON_DOWN, MSG_LBUTTON_UP})
-        g_XEffects.Mouse(180, 110, message);  // "+" stops at the last tuning there is
+    Click(180, 110);  // "+" stops at the last tuning there is
     EXPECT_EQ(engine.m_Tuner2.m_iSelectedTuning.load(), tuning - 1);
 
     SetStreamFormat(48000.0f, 1200);
