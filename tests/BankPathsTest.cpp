@@ -33,13 +33,7 @@ std::vector<BankPath> VectorPaths()
 
 const char* Name(BankPath p)
 {
-    switch (p)
-    {
-    case BankPath::Sse2: return "sse2";
-    case BankPath::Avx: return "avx";
-    case BankPath::Avx512: return "avx512";
-    default: return "per band";
-    }
+    return p == BankPath::Sse2 ? "sse2" : p == BankPath::Avx ? "avx" : p == BankPath::Avx512 ? "avx512" : "per band";
 }
 
 // Restores the fastest path whatever a test selected.
@@ -137,13 +131,10 @@ TEST_F(BankPathsTest, RecordingsGiveTheSameValuesOnEveryPath)
 // with the peaks and the sum of the last stage.
 TEST_F(BankPathsTest, OddBankShapesMatchThePerBandRecursion)
 {
-    struct Shape
-    {
-        int iBands, iBlock;
-    } const shapes[] = {{60, 1200}, {13, 25}, {5, 31}, {9, 2}, {6, 1}, {64 + 7, 6}};
+    const struct { int iBands, iBlock; } shapes[] = {{60, 1200}, {13, 25}, {5, 31}, {9, 2}, {6, 1}, {64 + 7, 6}};
     std::mt19937 rng(14);
     std::uniform_real_distribution<float> coef(-0.9f, 0.9f), sample(-30000.0f, 30000.0f);
-    for (const Shape& s : shapes)
+    for (const auto& s : shapes)
     {
         SetStreamFormat(48000.0f, s.iBlock);
         std::vector<float> in(static_cast<size_t>(g_iBufMonoLen));
@@ -152,10 +143,7 @@ TEST_F(BankPathsTest, OddBankShapesMatchThePerBandRecursion)
             std::vector<BpFilter> bank[2][2];  // [reference, path][stage]
             std::vector<float> peak[2], sum[2];
             for (int r = 0; r < 2; ++r)
-            {
-                peak[r].assign(static_cast<size_t>(s.iBands), 0.0f);
-                sum[r].assign(static_cast<size_t>(g_iBufMonoLen), 0.0f);
-            }
+                peak[r].assign(static_cast<size_t>(s.iBands), 0.0f), sum[r].assign(static_cast<size_t>(g_iBufMonoLen), 0.0f);
             for (auto& run : bank)
                 for (auto& stage : run)
                 {

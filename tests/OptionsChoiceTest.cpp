@@ -4,6 +4,7 @@
 
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "app/Log.h"
@@ -66,19 +67,17 @@ protected:
 
 TEST_F(Options, TrackbarAndBlockSizeTable)
 {
-    EXPECT_EQ(ThumbForBlockSize(1200), 80);
-    EXPECT_EQ(ThumbForBlockSize(25), 0);
-    EXPECT_EQ(ThumbForBlockSize(2000), 100);
-    EXPECT_EQ(ThumbForBlockSize(1100), kUnknownBlockSizeThumb);  // e.g. from an older settings file
+    // 1100 is no size of the table, e.g. from an older settings file.
+    for (const auto& [iBlock, iThumb] : {std::pair{1200, 80}, {25, 0}, {2000, 100}, {1100, kUnknownBlockSizeThumb}})
+        EXPECT_EQ(ThumbForBlockSize(iBlock), iThumb) << iBlock;
     for (int i = 0; i < kNumBlockSizes; ++i)
         EXPECT_EQ(BlockSizeIndexForThumb(ThumbForBlockSize(g_aiBlockSizes[i])), i);
     EXPECT_EQ(g_aiBlockSizes[BlockSizeIndexForThumb(kUnknownBlockSizeThumb)], 150);
     EXPECT_EQ(BlockSizeIndexForThumb(84), 16);
     EXPECT_EQ(BlockSizeIndexForThumb(-3), 0);
     EXPECT_EQ(BlockSizeIndexForThumb(250), kNumBlockSizes - 1);
-    EXPECT_EQ(StepBlockSizeIndex(0, -1), 0);
-    EXPECT_EQ(StepBlockSizeIndex(20, 1), 20);
-    EXPECT_EQ(StepBlockSizeIndex(7, 1), 8);
+    EXPECT_EQ(std::make_tuple(StepBlockSizeIndex(0, -1), StepBlockSizeIndex(20, 1), StepBlockSizeIndex(7, 1)),
+              std::make_tuple(0, 20, 8));
 }
 
 TEST_F(Options, OkRequestsTheChosenRate)

@@ -45,7 +45,9 @@ TEST(ReadOut, DeviationWordBarAndNote)
             EXPECT_EQ(r.iBarEnd, c.iBarEnd);
         }
         if (c.szNote)
+        {
             EXPECT_STREQ(r.szNote, c.szNote);
+        }
     }
 }
 

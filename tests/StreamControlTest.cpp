@@ -117,7 +117,9 @@ TEST_F(StreamControl, InitAudioFollowsTheDriverTable)
         EXPECT_EQ(g_iConfirmedAudioDriver, c.iConfirmed);
         EXPECT_EQ(g_P.calls, c.calls);
         if (c.szLogLine)
+        {
             EXPECT_EQ(CountLogLines(c.szLogLine), iLogBefore + 1);
+        }
         EXPECT_EQ(g_aiNumSamplingFreqs[0], 9);
         EXPECT_EQ(g_aiNumSamplingFreqs[1], 5);
     }
