@@ -235,26 +235,20 @@ TEST(PngFile, ForgedSizesFailWithoutHugeAllocations)
     ExpectRejected(Valid(raw, kPngMaxSide, static_cast<std::uint32_t>(kPngMaxPixels / kPngMaxSide)),
                    "the size needs 50332672");
 
-    // Random damage anywhere, with the CRCs left as they are or (in the IDAT
-    // payload) recomputed by a writer that re-checksums what it damaged, never
-    // crashes or reads out of bounds; damage the checks cannot see still yields a
+    // Deflate data damaged and its CRC recomputed, as a writer that re-checksums
+    // what it damaged would (the fuzz target meets damage the CRCs catch), never
+    // crashes or reads out of bounds; what the checks cannot see still yields a
     // whole picture.
     const Bytes packed = Deflate(FilteredRows(Pattern(6, 5), 3, {4, 1}));
-    const Bytes good = Png({Ihdr(6, 5), Chunk("IDAT", packed), Chunk("IEND", {})});
     std::uint32_t seed = 99;
     RgbImage image;
     std::string error;
-    for (int round = 0; round < 800; ++round)
+    for (int round = 0; round < 400; ++round)
     {
-        const bool bWhole = round % 2 == 0;
-        Bytes bad = bWhole ? good : packed;
-        for (int k = 0; k < (bWhole ? 3 : 1); ++k)
-        {
-            seed = seed * 1664525u + 1013904223u;
-            const size_t at = bWhole ? 8 + (seed >> 8) % (bad.size() - 8) : (seed >> 8) % bad.size();
-            bad[at] ^= static_cast<std::uint8_t>(1u + (seed & 0x7f));
-        }
-        if (DecodePng(bWhole ? bad : Png({Ihdr(6, 5), Chunk("IDAT", bad), Chunk("IEND", {})}), &image, &error))
+        Bytes data = packed;
+        seed = seed * 1664525u + 1013904223u;
+        data[(seed >> 8) % data.size()] ^= static_cast<std::uint8_t>(1u + (seed & 0x7f));
+        if (DecodePng(Png({Ihdr(6, 5), Chunk("IDAT", data), Chunk("IEND", {})}), &image, &error))
         {
             EXPECT_EQ(image.pixels.size(), 30u);
         }
