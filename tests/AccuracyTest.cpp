@@ -78,16 +78,16 @@ struct Note
 };
 
 // Recorded notes ("steel-E2-30c.wav": one second from 0.1 s after the pluck) are
-// 30 cents out either way; synthetic plucks (two seconds, moderate level) are also
-// in tune. The low E recordings are quiet, their fundamental 25 dB below the
-// second harmonic; they are read at the knob's ends as well.
+// 30 cents out either way; synthetic plucks (two seconds, moderate level) are in
+// tune. The low E recordings are quiet, their fundamental 25 dB below the second
+// harmonic; they are read at the knob's ends as well.
 std::vector<Note> Notes(bool bRecorded)
 {
     const char* const kGuitar[6] = {"steel", "clean", "clean", "steel", "clean", "steel"};
     std::vector<Note> v;
     for (int s = 0; s < 6; ++s)
         for (int c : {-30, 0, +30})
-            if (!bRecorded || c != 0)
+            if (bRecorded != (c == 0))
                 v.push_back({bRecorded ? kGuitar[s] : nullptr, s, c, 1.0f});
     if (bRecorded)
         for (float g : {0.5f, 5.0f})

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -107,8 +108,7 @@ TEST_F(AnalyserTest, ToneBetweenBandsLiftsBothNeighbours)
 TEST_F(AnalyserTest, HeldPeaksAreNeverNegative)
 {
     // A negative step drives the band outputs below zero at the onset.
-    for (int n = 0; n < g_iBufMonoLen; ++n)
-        in.Channel(0)[n] = -20000.0f;
+    std::fill(in.Channel(0), in.Channel(0) + g_iBufMonoLen, -20000.0f);
     for (int b = 0; b < 4; ++b)
         analyser.Process(&in, (b % 2) * g_iBlockSize);
     for (int b = 0; b < analyser.NumBands(); ++b)

@@ -7,7 +7,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -24,11 +23,7 @@ namespace fs = std::filesystem;
 using Args = std::vector<std::string>;
 using Lines = std::vector<std::string>;
 
-struct Result
-{
-    int iStatus;
-    std::string sOut, sErr;
-};
+struct Result { int iStatus; std::string sOut, sErr; };
 
 // Runs the command; its results go to *pOut when given.
 Result Analyze(const Args& args, std::ostream* pOut = nullptr)
@@ -67,15 +62,12 @@ void ExpectOneErrorLine(const Result& r)
     EXPECT_EQ(r.sErr.find('\n'), r.sErr.size() - 1) << "not exactly one line: " << r.sErr;
 }
 
+// Each test writes its recordings to a folder of its own in the test folder,
+// which goes at the end of the run.
 class AnalyzeCommandTest : public ::testing::Test
 {
 protected:
     AnalyzeCommandTest() { fs::create_directories(m_Dir); }
-    ~AnalyzeCommandTest() override
-    {
-        std::error_code ec;
-        fs::remove_all(m_Dir, ec);
-    }
 
     // A 48000 Hz recording of one (mono) or two (left, right) channels.
     std::string Write(const std::string& name, std::vector<std::vector<float>> channels,
@@ -87,8 +79,8 @@ protected:
         return path;
     }
 
-    std::random_device m_Seed;
-    const fs::path m_Dir = fs::temp_directory_path() / ("tq-" + std::to_string(m_Seed()) + std::to_string(m_Seed()));
+    const fs::path m_Dir =
+        fs::path(TestLogDirectory()) / ::testing::UnitTest::GetInstance()->current_test_info()->name();
 };
 
 TEST_F(AnalyzeCommandTest, CommandLinesRunOrFailWithOneErrorLineAndStatusTwo)

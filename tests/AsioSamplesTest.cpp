@@ -56,10 +56,6 @@ TEST(AsioSamples, MessageAnswersTypesAndRates)
     EXPECT_TRUE(IsAsioSampleType(ASIOSTInt32LSB) && IsAsioSampleType(ASIOSTDSDInt8NER8));
     EXPECT_FALSE(IsAsioSampleType(5) || IsAsioSampleType(21) || IsAsioSampleType(34));
 
-    EXPECT_FALSE(AsioRateUsable(0.0));
-    EXPECT_FALSE(AsioRateUsable(-44100.0));
-    EXPECT_FALSE(AsioRateUsable(384000.0));
-    EXPECT_FALSE(AsioRateUsable(std::nan("")));
-    EXPECT_TRUE(AsioRateUsable(44100.0));
-    EXPECT_TRUE(AsioRateUsable(192000.0));
+    for (double r : {0.0, -44100.0, 384000.0, std::nan(""), 44100.0, 192000.0})
+        EXPECT_EQ(AsioRateUsable(r), r == 44100.0 || r == 192000.0) << r;
 }

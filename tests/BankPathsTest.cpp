@@ -33,13 +33,7 @@ std::vector<BankPath> VectorPaths()
 
 const char* Name(BankPath p)
 {
-    switch (p)
-    {
-    case BankPath::Sse2: return "sse2";
-    case BankPath::Avx: return "avx";
-    case BankPath::Avx512: return "avx512";
-    default: return "per band";
-    }
+    return p == BankPath::Sse2 ? "sse2" : p == BankPath::Avx ? "avx" : p == BankPath::Avx512 ? "avx512" : "per band";
 }
 
 // Restores the fastest path whatever a test selected.
@@ -137,18 +131,17 @@ TEST_F(BankPathsTest, RecordingsGiveTheSameValuesOnEveryPath)
 // with the peaks and the sum of the last stage.
 TEST_F(BankPathsTest, OddBankShapesMatchThePerBandRecursion)
 {
-    struct Shape
-    {
-        int iBands, iBlock;
-    } const shapes[] = {{60, 1200}, {13, 25}, {5, 31}, {9, 2}, {6, 1}, {64 + 7, 6}};
+    const struct { int iBands, iBlock; } shapes[] = {{60, 1200}, {13, 25}, {5, 31}, {9, 2}, {6, 1}, {64 + 7, 6}};
     std::mt19937 rng(14);
     std::uniform_real_distribution<float> coef(-0.9f, 0.9f), sample(-30000.0f, 30000.0f);
-    for (const Shape& s : shapes)
+    for (const auto& s : shapes)
     {
         SetStreamFormat(48000.0f, s.iBlock);
         std::vector<float> in(static_cast<size_t>(g_iBufMonoLen));
         for (BankPath p : VectorPaths())
         {
+            SCOPED_TRACE(std::string(Name(p)) + ", " + std::to_string(s.iBands) + " bands, block size " +
+                         std::to_string(s.iBlock));
             std::vector<BpFilter> bank[2][2];  // [reference, path][stage]
             std::vector<float> peak[2], sum[2];
             for (int r = 0; r < 2; ++r)
@@ -189,9 +182,8 @@ TEST_F(BankPathsTest, OddBankShapesMatchThePerBandRecursion)
                 BpFilter::ProcessBank(in.data(), iOffset, ref, s.iBands, 2, peak[0].data(), sum[0].data());
                 ASSERT_TRUE(SelectBankPath(p));
                 BpFilter::ProcessBank(in.data(), iOffset, got, s.iBands, 2, peak[1].data(), sum[1].data());
-                ASSERT_EQ(peak[0], peak[1]) << Name(p) << ", " << s.iBands << " bands: peaks differ";
-                ASSERT_EQ(std::memcmp(sum[0].data(), sum[1].data(), sizeof(float) * sum[0].size()), 0)
-                    << Name(p) << ", " << s.iBands << " bands: sums differ";
+                ASSERT_EQ(peak[0], peak[1]) << "peaks differ";
+                ASSERT_EQ(std::memcmp(sum[0].data(), sum[1].data(), sizeof(float) * sum[0].size()), 0) << "sums differ";
                 // The last stage whole, the first one's history for the next block.
                 const int iEnd = iOffset + g_iBlockSize;
                 const int iPrev = iEnd >= 2 ? iEnd - 2 : iEnd - 2 + g_iBufMonoLen;
@@ -200,8 +192,7 @@ TEST_F(BankPathsTest, OddBankShapesMatchThePerBandRecursion)
                                             sizeof(float) * static_cast<size_t>(g_iBufMonoLen)) == 0 &&
                                 Bits(ref[0][b].Output()[iEnd - 1]) == Bits(got[0][b].Output()[iEnd - 1]) &&
                                 Bits(ref[0][b].Output()[iPrev]) == Bits(got[0][b].Output()[iPrev]))
-                        << Name(p) << ", " << s.iBands << " bands, block size " << s.iBlock << ": band " << b
-                        << " differs in block " << block;
+                        << "band " << b << " differs in block " << block;
             }
             for (auto& run : bank)
                 for (auto& stage : run)

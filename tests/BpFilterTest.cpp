@@ -39,12 +39,7 @@ protected:
 
 TEST_F(BpFilterTest, DesignsHaveBandPassShapeAndTheirPeakGain)
 {
-    struct Case
-    {
-        int type;
-        float q;
-        double peak;
-    };
+    struct Case { int type; float q; double peak; };
     // Types 1 and 2 peak at Q (type 2 derives its Q from the bandwidth); 3 and 4 at 0 dB.
     for (const Case& c : {Case{1, 1.0f, 1.0}, Case{1, 4.0f, 4.0}, Case{3, 4.0f, 1.0}, Case{4, 1.0f, 1.0}})
     {
@@ -69,13 +64,12 @@ TEST_F(BpFilterTest, DesignsHaveBandPassShapeAndTheirPeakGain)
 TEST_F(BpFilterTest, UnknownTypeKeepsThePreviousCoefficients)
 {
     BpFilter flt = Designed(4, 440.0f, 0.5f, 1.0f);
-    const float before[5] = {flt.m_fB0, flt.m_fB1, flt.m_fB2, flt.m_fA1, flt.m_fA2};
+    auto coefficients = [&] { return std::vector<float>{flt.m_fB0, flt.m_fB1, flt.m_fB2, flt.m_fA1, flt.m_fA2}; };
+    const std::vector<float> before = coefficients();
     flt.m_iType = 7;
     flt.m_fF0 = 2000.0f;
     flt.Design();
-    const float after[5] = {flt.m_fB0, flt.m_fB1, flt.m_fB2, flt.m_fA1, flt.m_fA2};
-    for (int i = 0; i < 5; ++i)
-        EXPECT_EQ(before[i], after[i]);
+    EXPECT_EQ(coefficients(), before);
 }
 
 // Blocks at offsets 0, B, 0 must continue the recursion exactly as one long run:

@@ -53,17 +53,9 @@ TEST(XwdFile, ReadsBothByteOrdersAndRefusesForgedHeaders)
             ASSERT_TRUE(DecodeXwd(d.Encode(0x102030), &image, &error)) << error;
             ASSERT_EQ(image.iWidth, 3);
             ASSERT_EQ(image.iHeight, 2);
-            const RgbPixel p = image.At(1, 1);  // 0x102030 + 0x010203 + 0x300000
-            EXPECT_EQ(p.r, 0x41);
-            EXPECT_EQ(p.g, 0x22);
-            EXPECT_EQ(p.b, 0x33);
+            EXPECT_TRUE(image.At(1, 1) == (RgbPixel{0x41, 0x22, 0x33}));  // 0x102030 + 0x010203 + 0x300000
         }
-    struct Forged
-    {
-        int iWord;
-        std::uint32_t uValue;
-    };
-    const Forged forged[] = {
+    const struct { int iWord; std::uint32_t uValue; } forged[] = {
         {1, 6},            // another version
         {0, 20},           // header shorter than its words
         {2, 1},            // XYPixmap
@@ -75,7 +67,7 @@ TEST(XwdFile, ReadsBothByteOrdersAndRefusesForgedHeaders)
         {19, 0x15555556},  // a colour table whose size wraps 32 bits
         {5, 3},            // one row more than the file holds
     };
-    for (const Forged& f : forged)
+    for (const auto& f : forged)
     {
         Dump d;
         const Bytes good = d.Encode(0);
@@ -100,13 +92,8 @@ TEST(FrameCommand, CountsDifferingPixelsInThePictureOrARegion)
     std::string error;
     ASSERT_TRUE(WritePngFile(dir + "/a.png", a, &error) && WritePngFile(dir + "/b.png", b, &error)) << error;
     const std::string pa = dir + "/a.png", pb = dir + "/b.png";
-    struct Case
-    {
-        std::vector<std::string> args;
-        int iStatus;
-        std::string sOut;  // start of the result line, or of the complaint
-    };
-    const Case cases[] = {
+    // sOut: the start of the result line, or of the complaint.
+    const struct { std::vector<std::string> args; int iStatus; std::string sOut; } cases[] = {
         {{"compare", pa, pa}, kFrameOk, "0 of 800 pixels"},
         {{"compare", pa, pb}, kFrameDiffers, "25 of 800 pixels differ by more than 24 levels (3.12 %), the worst by 200"},
         {{"compare", pa, pb, "--max-share", "5"}, kFrameOk, "25 of 800"},
@@ -120,7 +107,7 @@ TEST(FrameCommand, CountsDifferingPixelsInThePictureOrARegion)
         {{"convert", pb, dir + "/c.png"}, kFrameOk, dir + "/c.png: 40 x 20"},
         {{"rotate"}, kFrameBadInput, "tq-frame: expected"},
     };
-    for (const Case& c : cases)
+    for (const auto& c : cases)
     {
         std::vector<const char*> argv{"tq-frame"};
         for (const std::string& s : c.args)

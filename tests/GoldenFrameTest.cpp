@@ -8,7 +8,6 @@
 // never be left on unnoticed.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <ostream>
@@ -32,14 +31,11 @@ namespace {
 constexpr int kChannelTolerance = 4;
 constexpr int kMaxPixelsBeyond = 8;
 
-using Comparison = FrameComparison;
-
-Comparison Compare(const RgbImage& expected, const RgbImage& actual)
+FrameComparison Compare(const RgbImage& expected, const RgbImage& actual)
 {
     return CompareFrames(expected, actual, kChannelTolerance);
 }
-
-bool Matches(const Comparison& c) { return c.nBeyond <= kMaxPixelsBeyond; }
+bool Matches(const FrameComparison& c) { return c.nBeyond <= kMaxPixelsBeyond; }
 
 struct Golden
 {
@@ -50,26 +46,16 @@ struct Golden
 // Test names and failure lines show the golden's name, not the struct's bytes.
 void PrintTo(const Golden& g, std::ostream* pOut) { *pOut << g.szName; }
 
-PanelScene Scene(int iTuning, int iString, double fMeasured, int bPower, int bTuner, double fLevelIn)
-{
-    PanelScene s;
-    s.iTuning = iTuning;
-    s.iString = iString;
-    s.fMeasured = fMeasured;
-    s.bPower = bPower;
-    s.bTuner = bTuner;
-    s.fLevelIn = fLevelIn;
-    return s;
-}
-
 constexpr int kDropD = 25;
 
+// Tuning, string, measured Hz, power, tuner power, input and output level.
+const PanelScene kTuneUpA{-1, 1, 108.0, 1, 1, -12000.0, 0.0};
 const Golden kGoldens[] = {
     {"startup", PanelScene{}},
-    {"tune_up_a_string", Scene(-1, 1, 108.0, 1, 1, -12000.0)},
-    {"in_tune_g_string", Scene(-1, 3, 196.2, 1, 1, -25000.0)},
-    {"power_and_tuner_off", Scene(-1, 0, -1.0, 0, 0, 0.0)},
-    {"drop_d_tune_down_high_e", Scene(kDropD, 5, 331.0, 1, 1, -4000.0)},
+    {"tune_up_a_string", kTuneUpA},
+    {"in_tune_g_string", {-1, 3, 196.2, 1, 1, -25000.0, 0.0}},
+    {"power_and_tuner_off", {-1, 0, -1.0, 0, 0, 0.0, 0.0}},
+    {"drop_d_tune_down_high_e", {kDropD, 5, 331.0, 1, 1, -4000.0, 0.0}},
 };
 
 class Frames : public ::testing::Test
@@ -134,7 +120,7 @@ TEST_P(GoldenFrame, MatchesTheCheckedInPicture)
     ASSERT_EQ(expected.iWidth, actual.iWidth);
     ASSERT_EQ(expected.iHeight, actual.iHeight);
 
-    const Comparison c = Compare(expected, actual);
+    const FrameComparison c = Compare(expected, actual);
     if (!Matches(c))
     {
         ADD_FAILURE() << c.nBeyond << " pixels differ by more than " << kChannelTolerance << " levels (at most "
@@ -152,7 +138,7 @@ INSTANTIATE_TEST_SUITE_P(Panel, GoldenFrame, ::testing::ValuesIn(kGoldens),
 // drawn before (each golden test would otherwise depend on the order of the run).
 TEST_F(Frames, TheToleranceStillSeesOneDigitOneColourAndOnePixelOfMovement)
 {
-    const PanelScene base = Scene(-1, 1, 108.0, 1, 1, -12000.0);
+    const PanelScene base = kTuneUpA;
     const RgbImage frame = Render(base);
 
     PanelScene digit = base;  // "108.00 Hz" becomes "108.01 Hz"; the bar stays
@@ -169,8 +155,8 @@ TEST_F(Frames, TheToleranceStillSeesOneDigitOneColourAndOnePixelOfMovement)
             moved.At(x, y) = frame.At(x - 1, y);
     EXPECT_FALSE(Matches(Compare(frame, moved))) << "two buttons moved by one pixel";
 
-    Render(Scene(kDropD, 5, 331.0, 0, 0, -4000.0));
-    const Comparison again = Compare(frame, Render(base));
+    Render({kDropD, 5, 331.0, 0, 0, -4000.0, 0.0});
+    const FrameComparison again = Compare(frame, Render(base));
     EXPECT_EQ(again.iWorst, 0) << "the same state must draw the same frame after another one";
 }
 

@@ -170,16 +170,21 @@ TEST_F(LogTest, LinesLongerThan1023CharactersAreDropped)
     EXPECT_TRUE(fs::remove(File()));
 }
 
+// A log in the folder given (none: silent) that writes a line of each kind.
+void WriteEveryKind(const char* szFolder)
+{
+    CLog log(szFolder);
+    log.Print("text");
+    log.Print("text", "more");
+    log.LogPcName();
+    log.LogMemory();
+}
+
 TEST_F(LogTest, FolderInPlaceOfTheFileIsNotFatal)
 {
     fs::create_directory(File());
     g_bMemory = true;
-    {
-        CLog log(Dir().c_str());
-        log.Print("text");
-        log.Print("text", "more");
-        log.LogMemory();
-    }
+    WriteEveryKind(Dir().c_str());
     EXPECT_TRUE(fs::is_directory(File()));
     EXPECT_TRUE(fs::is_empty(File()));
 }
@@ -190,13 +195,7 @@ TEST_F(LogTest, SilentLogWritesNothing)
     fs::current_path(m_Dir);
     g_Values["Software\\Microsoft\\Windows\\CurrentVersion|RegisteredOwner"] = "Owner";
     g_bMemory = true;
-    {
-        CLog log(nullptr);
-        log.Print("a");
-        log.Print("a", "b");
-        log.LogPcName();
-        log.LogMemory();
-    }
+    WriteEveryKind(nullptr);
     fs::current_path(old);
     EXPECT_TRUE(fs::is_empty(m_Dir));
 }

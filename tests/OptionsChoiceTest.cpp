@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "app/Log.h"
@@ -16,26 +18,20 @@ namespace {
 std::vector<std::string> g_Calls;
 int g_aiEvents[kNumAudioEvents];
 
+// Each call the dialog makes is recorded by name.
+int Record(const char* szCall)
+{
+    g_Calls.push_back(szCall);
+    return 1;
+}
 int Present() { return 1; }
-int Init()
-{
-    g_Calls.push_back("asio-init");
-    return 1;
-}
-int Start()
-{
-    g_Calls.push_back("asio-start");
-    return 1;
-}
-void* Thread(void**)
-{
-    g_Calls.push_back("thread");
-    return &g_Calls;
-}
+int Init() { return Record("asio-init"); }
+int Start() { return Record("asio-start"); }
+void* Thread(void**) { return Record("thread") ? &g_Calls : nullptr; }
 int KsNames(AudioDriverEntry*) { return 1; }
-void Signal(void* hEvent) { g_Calls.push_back(hEvent == &g_aiEvents[eAbort] ? "abort" : "other event"); }
-void Message(const char*, const char*) { g_Calls.push_back("message"); }
-void Release() { g_Calls.push_back("asio-release"); }
+void Signal(void* hEvent) { Record(hEvent == &g_aiEvents[eAbort] ? "abort" : "other event"); }
+void Message(const char*, const char*) { Record("message"); }
+void Release() { Record("asio-release"); }
 
 class Options : public ::testing::Test
 {
@@ -71,28 +67,22 @@ protected:
 
 TEST_F(Options, TrackbarAndBlockSizeTable)
 {
-    EXPECT_EQ(ThumbForBlockSize(1200), 80);
-    EXPECT_EQ(ThumbForBlockSize(25), 0);
-    EXPECT_EQ(ThumbForBlockSize(2000), 100);
-    EXPECT_EQ(ThumbForBlockSize(1100), kUnknownBlockSizeThumb);  // e.g. from an older settings file
+    // 1100 is no size of the table, e.g. from an older settings file.
+    for (const auto& [iBlock, iThumb] : {std::pair{1200, 80}, {25, 0}, {2000, 100}, {1100, kUnknownBlockSizeThumb}})
+        EXPECT_EQ(ThumbForBlockSize(iBlock), iThumb) << iBlock;
     for (int i = 0; i < kNumBlockSizes; ++i)
         EXPECT_EQ(BlockSizeIndexForThumb(ThumbForBlockSize(g_aiBlockSizes[i])), i);
     EXPECT_EQ(g_aiBlockSizes[BlockSizeIndexForThumb(kUnknownBlockSizeThumb)], 150);
     EXPECT_EQ(BlockSizeIndexForThumb(84), 16);
     EXPECT_EQ(BlockSizeIndexForThumb(-3), 0);
     EXPECT_EQ(BlockSizeIndexForThumb(250), kNumBlockSizes - 1);
-    EXPECT_EQ(StepBlockSizeIndex(0, -1), 0);
-    EXPECT_EQ(StepBlockSizeIndex(20, 1), 20);
-    EXPECT_EQ(StepBlockSizeIndex(7, 1), 8);
+    EXPECT_EQ(std::make_tuple(StepBlockSizeIndex(0, -1), StepBlockSizeIndex(20, 1), StepBlockSizeIndex(7, 1)),
+              std::make_tuple(0, 20, 8));
 }
 
 TEST_F(Options, OkRequestsTheChosenRate)
 {
-    struct Case
-    {
-        int iDriver, iNumDrivers, iMax, iSel;
-        float fExpected;
-    } const cases[] = {
+    const struct { int iDriver, iNumDrivers, iMax, iSel; float fExpected; } cases[] = {
         {AUDIO_DRIVER_ASIO, 2, 192000, 3, 96000.0f},
         {AUDIO_DRIVER_KS, 2, 48000, 1, 24000.0f},
         {AUDIO_DRIVER_KS, 2, 48000, 7, 44100.0f},  // above the stream's maximum: the previous rate
@@ -100,7 +90,7 @@ TEST_F(Options, OkRequestsTheChosenRate)
         {AUDIO_DRIVER_ASIO, 2, 192000, 5, 32000.0f},   // past the row
         {AUDIO_DRIVER_NONE, 0, 192000, 0, 32000.0f},   // "None available" has no row
     };
-    for (const Case& c : cases)
+    for (const auto& c : cases)
     {
         g_iAudioDriver = c.iDriver;
         g_iNumAudioDrivers = c.iNumDrivers;
@@ -113,14 +103,13 @@ TEST_F(Options, OkRequestsTheChosenRate)
 
 TEST_F(Options, OkRestartsByTheDriverConfirmedBefore)
 {
-    struct Case
-    {
+    const struct {
         int iConfirmed, iDriverSel;
         bool bChanged;
         OptionsRestart restart;
         std::vector<std::string> calls;
         int iDriverAfter;
-    } const cases[] = {
+    } cases[] = {
         {AUDIO_DRIVER_ASIO, 1, false, OptionsRestart::None, {}, AUDIO_DRIVER_ASIO},
         {AUDIO_DRIVER_ASIO, 1, true, OptionsRestart::Asio, {"asio-release", "asio-init", "asio-start"}, AUDIO_DRIVER_ASIO},
         // Kernel streaming chosen while ASIO runs: ASIO goes, the thread comes.
@@ -131,20 +120,19 @@ TEST_F(Options, OkRestartsByTheDriverConfirmedBefore)
         // No driver in use: released harmlessly; on this old system InitAudio keeps none.
         {AUDIO_DRIVER_NONE, -1, true, OptionsRestart::Asio, {"asio-release"}, AUDIO_DRIVER_NONE},
     };
-    for (const Case& c : cases)
+    for (const auto& c : cases)
     {
         SetUp();
         g_iAudioDriver = g_iConfirmedAudioDriver = c.iConfirmed;
         const OptionsChoice choice{c.iDriverSel, 1, 2, 3, 3, 80, c.bChanged};
-        const std::string sWhere = "confirmed " + std::to_string(c.iConfirmed) + " sel " + std::to_string(c.iDriverSel);
-        EXPECT_EQ(OptionsOk(choice), c.restart) << sWhere;
-        EXPECT_EQ(g_Calls, c.calls) << sWhere;
-        EXPECT_EQ(g_iAudioDriver, c.iDriverAfter) << sWhere;
-        EXPECT_EQ(g_iConfirmedAudioDriver, c.iDriverAfter) << sWhere;
-        EXPECT_EQ(g_iInputChannels.load(), 1) << sWhere;
-        EXPECT_EQ(g_iCaptureDevice, 2) << sWhere;
-        EXPECT_EQ(g_iRenderDevice, 3) << sWhere;
-        EXPECT_EQ(g_iRequestedBlockSize, 1200) << sWhere;
+        SCOPED_TRACE("confirmed " + std::to_string(c.iConfirmed) + " sel " + std::to_string(c.iDriverSel));
+        EXPECT_EQ(OptionsOk(choice), c.restart);
+        EXPECT_EQ(g_Calls, c.calls);
+        EXPECT_EQ(g_iAudioDriver, c.iDriverAfter);
+        EXPECT_EQ(g_iConfirmedAudioDriver, c.iDriverAfter);
+        // Channels, capture and render device, block size (thumb 80).
+        EXPECT_EQ(std::make_tuple(g_iInputChannels.load(), g_iCaptureDevice, g_iRenderDevice, g_iRequestedBlockSize),
+                  std::make_tuple(1, 2, 3, 1200));
     }
     EXPECT_GE(CountLogLines("g_iRequestedBlockSize =  1200"), 6);
 }
@@ -159,12 +147,9 @@ TEST_F(Options, CancelUndoesTheDriverChoiceAndNoneSelectedLeavesNoBadIndex)
     EXPECT_EQ(DriverOfSelection(-1), -1);
 
     OptionsOk({-1, -1, -1, -1, -1, 0, false});
-    EXPECT_EQ(g_iAudioDriver, AUDIO_DRIVER_ASIO);
-    EXPECT_EQ(g_iCaptureDevice, 0);
-    EXPECT_EQ(g_iRenderDevice, 0);
-    EXPECT_EQ(g_iInputChannels.load(), 0);
-    EXPECT_EQ(g_fRequestedSamplingFreq, 48000.0f);
-    EXPECT_EQ(g_iRequestedBlockSize, 25);
+    EXPECT_EQ(std::make_tuple(g_iAudioDriver, g_iCaptureDevice, g_iRenderDevice, g_iInputChannels.load(),
+                              g_fRequestedSamplingFreq, g_iRequestedBlockSize),
+              std::make_tuple(AUDIO_DRIVER_ASIO, 0, 0, 0, 48000.0f, 25));
 }
 
 } // namespace

@@ -27,11 +27,7 @@ std::string Show(const std::string& page)
 
 TEST(PageMarkup, Cases)
 {
-    struct Case
-    {
-        const char* szPage;
-        const char* szShown;
-    } const cases[] = {
+    const struct { std::string sPage, sShown; } cases[] = {
         {"plain\n\nline\n", "plain||line|"},
         {"a <b>bold</b> rest\nnext\n", "a [b]bold rest|next|"},
         {"<b>title\r\nbody\r\n", "[b]title|body|"},
@@ -42,23 +38,10 @@ TEST(PageMarkup, Cases)
         {"a<\nb\n", "a|b|"},
         {"a<", ""},
         {"<b", ""},
+        {std::string(300, 'a') + "<b>\nshort\n", std::string(kPageLineSize - 1, 'a') + "|short|"},  // cut to the buffer
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(Show(c.szPage), c.szShown) << c.szPage;
-}
-
-TEST(PageMarkup, LinesAreCutToTheBuffer)
-{
-    const std::string page = std::string(300, 'a') + "<b>" + "\nshort\n";
-    const auto lines = ReadPageMarkup(page.data(), page.size());
-    ASSERT_EQ(lines.size(), 2u);
-    ASSERT_EQ(lines[0].size(), 1u);
-    EXPECT_EQ(lines[0][0].sText.size(), static_cast<size_t>(kPageLineSize - 1));
-    EXPECT_EQ(lines[1][0].sText, "short");
-}
-
-TEST(PageMarkup, NoDataNoLines)
-{
+    for (const auto& c : cases)
+        EXPECT_EQ(Show(c.sPage), c.sShown) << c.sPage;
     EXPECT_TRUE(ReadPageMarkup(nullptr, 5).empty());
 }
 

@@ -235,27 +235,14 @@ TEST(PngFile, ForgedSizesFailWithoutHugeAllocations)
     ExpectRejected(Valid(raw, kPngMaxSide, static_cast<std::uint32_t>(kPngMaxPixels / kPngMaxSide)),
                    "the size needs 50332672");
 
-    // Random damage anywhere (with the CRCs left as they are, or fixed by a writer
-    // that re-checksums what it damaged) never crashes or reads out of bounds.
-    const Bytes good = Valid(FilteredRows(Pattern(6, 5), 3, {4, 1}), 6, 5);
+    // Deflate data damaged and its CRC recomputed, as a writer that re-checksums
+    // what it damaged would (the fuzz target meets damage the CRCs catch), never
+    // crashes or reads out of bounds; what the checks cannot see still yields a
+    // whole picture.
+    const Bytes packed = Deflate(FilteredRows(Pattern(6, 5), 3, {4, 1}));
     std::uint32_t seed = 99;
     RgbImage image;
     std::string error;
-    for (int round = 0; round < 400; ++round)
-    {
-        Bytes bad = good;
-        for (int k = 0; k < 3; ++k)
-        {
-            seed = seed * 1664525u + 1013904223u;
-            bad[8 + (seed >> 8) % (bad.size() - 8)] ^= static_cast<std::uint8_t>(1u + (seed & 0x7f));
-        }
-        if (DecodePng(bad, &image, &error))  // damage the checks cannot see still yields a whole picture
-        {
-            EXPECT_EQ(image.pixels.size(), 30u);
-        }
-    }
-    // The same with the IDAT payload damaged and its CRC recomputed.
-    const Bytes packed = Deflate(FilteredRows(Pattern(6, 5), 3, {4, 1}));
     for (int round = 0; round < 400; ++round)
     {
         Bytes data = packed;

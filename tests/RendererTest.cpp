@@ -1,3 +1,6 @@
+// The drawing helpers' calls and states as the device receives them: the corner
+// colours of each gradient mode, the panel fill, lists of lines and failing draws.
+// Where the pixels land is the software device's and the golden frames' part.
 #include <gtest/gtest.h>
 
 #include "render/RecordingDevice.h"
@@ -18,16 +21,9 @@ protected:
     }
     void TearDown() override { g_pRenderDevice = nullptr; }
 
-    static std::uint32_t State(const CRecordingDevice::Call& c, RenderState s)
-    {
-        return c.renderStates.at(static_cast<int>(s));
-    }
-    static std::uint32_t Stage(const CRecordingDevice::Call& c, StageState s)
-    {
-        return c.stageStates.at(static_cast<int>(s));
-    }
+    static std::uint32_t State(const CRecordingDevice::Call& c, RenderState s) { return c.renderStates.at(int(s)); }
+    static std::uint32_t Stage(const CRecordingDevice::Call& c, StageState s) { return c.stageStates.at(int(s)); }
     static constexpr std::uint32_t kOff = static_cast<std::uint32_t>(TextureOp::Disable);
-    static constexpr std::uint32_t kModulate = static_cast<std::uint32_t>(TextureOp::Modulate);
 
     CRecordingDevice device;
 };
@@ -43,25 +39,6 @@ void ExpectCorners(const std::vector<ColouredVertex>& v, float l, float t, float
         EXPECT_EQ(v[i].z, 0.5f);
         EXPECT_EQ(v[i].rhw, 1.0f);
     }
-}
-
-TEST_F(RendererTest, FlatAndGradientRectanglesDrawUnblendedWithoutTexture)
-{
-    ASSERT_EQ(RenderRect(10, 20, 30, 40, 0xff112233u), 1);
-    ASSERT_EQ(RenderRect(10, 20, 30, 40, 0xffaaaaaau, 0xff555555u), 1);
-    const auto draws = device.Draws();
-    ASSERT_EQ(draws.size(), 2u);
-    for (const auto& d : draws)
-    {
-        ExpectCorners(d.coloured, 10, 20, 30, 40);
-        EXPECT_EQ(State(d, RenderState::AlphaBlendEnable), 0u);
-        EXPECT_EQ(Stage(d, StageState::ColorOp), kOff);
-    }
-    for (const auto& v : draws[0].coloured)
-        EXPECT_EQ(v.colour, 0xff112233u);
-    const std::uint32_t gradient[4] = {0xffaaaaaau, 0xffaaaaaau, 0xff555555u, 0xff555555u};
-    for (int i = 0; i < 4; ++i)
-        EXPECT_EQ(draws[1].coloured[i].colour, gradient[i]);
 }
 
 TEST_F(RendererTest, FormThreeCoversOnePixelMoreAndColoursByMode)
@@ -86,58 +63,6 @@ TEST_F(RendererTest, FormThreeCoversOnePixelMoreAndColoursByMode)
         EXPECT_EQ(State(d, RenderState::AlphaBlendEnable), 1u);  // left as it was
         EXPECT_EQ(Stage(d, StageState::ColorOp), kOff);
     }
-}
-
-TEST_F(RendererTest, TexturedRectanglesTileStretchAndFollowTheBlendFlag)
-{
-    // Tiled every 256 pixels over the title bar: a little more than twice across.
-    ASSERT_EQ(RenderRectTex(0, 0, 583, 30, TEX_WOOD, 0, 256.0f), 1);
-    auto d = device.Draws().back();
-    ASSERT_EQ(d.textured.size(), 4u);
-    EXPECT_FLOAT_EQ(d.textured[1].tu, 583.0f / 256.0f);
-    EXPECT_FLOAT_EQ(d.textured[2].tv, 30.0f / 256.0f);
-    EXPECT_EQ(d.iTexture, TEX_WOOD);
-    EXPECT_EQ(State(d, RenderState::AlphaBlendEnable), 0u);
-    EXPECT_EQ(Stage(d, StageState::ColorOp), kModulate);
-
-    // The light map spans the window: each panel shows its own part of it.
-    ASSERT_EQ(RenderRectTex(100, 50, 200, 60, 589, 240, TEX_LIGHTMAP, 1), 1);
-    d = device.Draws().back();
-    EXPECT_FLOAT_EQ(d.textured[0].tu, 100.0f / 589.0f);
-    EXPECT_FLOAT_EQ(d.textured[3].tv, 60.0f / 240.0f);
-    EXPECT_EQ(State(d, RenderState::AlphaBlendEnable), 1u);
-    EXPECT_EQ(State(d, RenderState::SrcBlend), static_cast<std::uint32_t>(BlendFactor::SrcAlpha));
-    EXPECT_EQ(State(d, RenderState::DestBlend), static_cast<std::uint32_t>(BlendFactor::DestAlpha));
-    EXPECT_EQ(device.RenderStateNow(RenderState::AlphaBlendEnable), 0);  // off again after the draw
-
-    ASSERT_EQ(RenderRectTex(3, 4, 9, 12, TEX_KNOB, 0), 1);
-    d = device.Draws().back();
-    const float uv[4][2] = {{0, 0}, {1, 0}, {0, 1}, {1, 1}};
-    for (int i = 0; i < 4; ++i)
-    {
-        EXPECT_EQ(d.textured[i].tu, uv[i][0]);
-        EXPECT_EQ(d.textured[i].tv, uv[i][1]);
-    }
-}
-
-TEST_F(RendererTest, BoxLightsTopLeftAndDarkensBottomRight)
-{
-    RenderBox(0, 0, 582, 30, 0x40fafafau, 0xff000000u);
-    const auto draws = device.Draws();
-    ASSERT_EQ(draws.size(), 4u);
-    const int lines[4][4] = {{0, 0, 0, 31}, {0, 0, 583, 0}, {582, 1, 582, 31}, {1, 30, 583, 30}};
-    for (int i = 0; i < 4; ++i)
-    {
-        const auto& v = draws[i].coloured;
-        ASSERT_EQ(v.size(), 2u);
-        EXPECT_EQ(v[0].x, lines[i][0]);
-        EXPECT_EQ(v[0].y, lines[i][1]);
-        EXPECT_EQ(v[1].x, lines[i][2]);
-        EXPECT_EQ(v[1].y, lines[i][3]);
-        EXPECT_EQ(v[0].colour, i < 2 ? 0x40fafafau : 0xff000000u);
-        EXPECT_EQ(State(draws[i], RenderState::AlphaBlendEnable), 1u);  // single lines blend
-    }
-    EXPECT_EQ(device.RenderStateNow(RenderState::AlphaBlendEnable), 0);
 }
 
 TEST_F(RendererTest, PanelFillsWithTheLightMapOrFlatGrey)

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <tuple>
 
 #include "app/InstallPath.h"
 #include "app/Settings.h"
@@ -35,11 +36,7 @@ std::string Values(const SettingsValues& v)
 
 TEST(SettingsText, EachLineByItsRangeRule)
 {
-    struct Case
-    {
-        const char* szFile;
-        const char* szExpected;
-    } const cases[] = {
+    const struct { std::string sFile; const char* szExpected; } cases[] = {
         {"", "48000 1200 1 0 0 0 0"},
         {"12000\n25\n0\n9\n9\n1\n5\n", "12000 25 0 9 9 1 5"},
         {"192000\n2000\n1\n0\n0\n-3\n0\n", "192000 2000 1 0 0 -3 0"},
@@ -52,15 +49,10 @@ TEST(SettingsText, EachLineByItsRangeRule)
         {"48000 1200 1 0 0 0 -1", "48000 1200 1 0 0 0 4294967295"},
         {"48000 1200 1 0 0 0 4294967296", "48000 1200 1 0 0 0 0"},
         {"36000x 512", "36000 1200 1 0 0 0 0"},
+        {std::string("44100\0" "500", 9), "44100 1200 1 0 0 0 0"},  // bytes after a NUL are not read
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(Values(Read(c.szFile)), c.szExpected) << "file: " << c.szFile;
-}
-
-TEST(SettingsText, BytesAfterANulAreNotRead)
-{
-    const char data[] = {'4', '4', '1', '0', '0', '\0', '5', '0', '0'};
-    EXPECT_EQ(Values(ReadSettingsText(data, sizeof(data), SettingsValues())), "44100 1200 1 0 0 0 0");
+    for (const auto& c : cases)
+        EXPECT_EQ(Values(Read(c.sFile)), c.szExpected) << "file: " << c.sFile;
 }
 
 std::string g_sInstallPath;
@@ -128,15 +120,11 @@ TEST_F(SettingsFile, LoadedValuesReachTheGlobalsAndAreWrittenBack)
     WriteFile("96000\n600\n0\n2\n3\n1\n5\n");
     CSettings settings;
     ASSERT_EQ(settings.LoadSettings(), 1);
-    EXPECT_EQ(g_fRequestedSamplingFreq, 96000.0f);
-    EXPECT_EQ(g_fSamplingFreq, 96000.0f);
-    EXPECT_EQ(g_iRequestedBlockSize, 600);
-    EXPECT_EQ(g_iAudioDriver, 0);
-    EXPECT_EQ(g_iConfirmedAudioDriver, 0);
-    EXPECT_EQ(g_iCaptureDevice, 2);
-    EXPECT_EQ(g_iRenderDevice, 3);
-    EXPECT_EQ(g_iInputChannels.load(), 1);
-    EXPECT_EQ(g_XEffects.g_iAnalyserSetting, 5u);
+    EXPECT_EQ(std::make_tuple(g_fRequestedSamplingFreq, g_fSamplingFreq, g_iRequestedBlockSize),
+              std::make_tuple(96000.0f, 96000.0f, 600));
+    EXPECT_EQ(std::make_tuple(g_iAudioDriver, g_iConfirmedAudioDriver, g_iCaptureDevice, g_iRenderDevice,
+                              g_iInputChannels.load(), g_XEffects.g_iAnalyserSetting),
+              std::make_tuple(0, 0, 2, 3, 1, 5u));
     // Line 2 is written from the block size in use, line 1 from the rate in use.
     g_iBlockSize = 512;
     g_fSamplingFreq = 44100.7f;
@@ -146,12 +134,7 @@ TEST_F(SettingsFile, LoadedValuesReachTheGlobalsAndAreWrittenBack)
 
 TEST_F(SettingsFile, WithoutAnInstallPathNothingIsReadOrWritten)
 {
-    struct Case
-    {
-        InstallPathRead eRead;
-        std::string sPath;
-        const char* szLogLine;
-    } const cases[] = {
+    const struct { InstallPathRead eRead; std::string sPath; const char* szLogLine; } cases[] = {
         {InstallPathRead::KeyMissing, "", "GetInstallPath() no install path Found"},
         {InstallPathRead::QueryFailed, "", "GetInstallPath() RegQueryValueEx() FAILED"},
         {InstallPathRead::TooLong, "", "GetInstallPath() install path too long FAILED"},
@@ -159,7 +142,7 @@ TEST_F(SettingsFile, WithoutAnInstallPathNothingIsReadOrWritten)
         {InstallPathRead::Found, m_Dir.string() + "/" + std::string(250 - m_Dir.string().size(), 'x'),
          "GetInstallPath() install path too long FAILED, length =  251"},
     };
-    for (const Case& c : cases)
+    for (const auto& c : cases)
     {
         WriteFile("96000\n600\n0\n2\n3\n1\n5\n");
         g_eInstallRead = c.eRead;

@@ -1,20 +1,14 @@
-// The software device's text: where the strings land for each alignment, in which
-// colour, and the title of a whole frame with the title-bar power on and off.
+// The software device's text: where the strings land for each alignment and in
+// which colour. Whole frames, the title among them, are the golden frames' part.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 
-#include "engine/DspEngine.h"
-#include "engine/StreamParams.h"
 #include "render/FontRenderer.h"
-#include "render/FrameTick.h"
-#include "render/PanelHost.h"
-#include "render/RedrawRequest.h"
 #include "render/SoftwareDevice.h"
 #include "render/TextQueue.h"
-#include "render/XEffects.h"
 
 namespace {
 
@@ -82,39 +76,6 @@ TEST_F(TextTest, TheCellTopIsAtYAndTheColourIsReadAsBlueGreenRed)
     EXPECT_TRUE(std::all_of(px.begin(), px.end(), [](std::uint32_t p) { return (p & 0xffff00u) == 0; }))
         << "COLORREF blue must land in the blue channel only";
     EXPECT_NE(std::find(px.begin(), px.end(), 0x0000ffu), px.end()) << "stems are fully covered";
-}
-
-TEST_F(TextTest, TheTitleIsRedWithPowerOnAndGreyWithPowerOff)
-{
-    SetStreamFormat(48000.0f, 1200);
-    CDspEngine engine;
-    ASSERT_EQ(engine.InitDSP(), 1);
-    CRecordingPanelHost host;
-    g_XEffects.Attach(&engine, &host);
-    g_XEffects.Init();
-    for (int bPower : {1, 0})  // on the flat black title bar the brightest text pixel has the text colour
-    {
-        CSoftwareDevice d(589, 240);
-        d.SetTextRenderer(&font);
-        g_pRenderDevice = &d;
-        g_XEffects.m_bPower = bPower;
-        g_iRedrawCommand = 0;
-        g_bPanelDrawn = 0;
-        g_bFirstFrameDone = 0;
-        FrameTick(0, 0, 0, 0, 0);
-        std::uint32_t brightest = 0;
-        int nLit = 0, xFirst = 1000;
-        for (int y = 9; y < 22; ++y)
-            for (int x = 16; x < 160; ++x)
-                if (const std::uint32_t p = d.Pixel(x, y); p != 0)
-                    nLit++, xFirst = std::min(xFirst, x), brightest = std::max(brightest, p);
-        EXPECT_GT(nLit, 100) << "power " << bPower;
-        EXPECT_TRUE(xFirst >= 21 && xFirst <= 22) << xFirst;
-        EXPECT_EQ(brightest, bPower ? 0xf00000u : 0xa0a0a0u) << "power " << bPower;
-    }
-    g_pRenderDevice = nullptr;
-    g_XEffects.Attach(nullptr, nullptr);
-    engine.Release();
 }
 
 } // namespace

@@ -66,13 +66,8 @@ std::vector<std::string> ReadTextLines(const std::string& path)
 {
     std::vector<std::string> lines;
     std::ifstream in(path);
-    std::string line;
-    while (std::getline(in, line))
-    {
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        lines.push_back(line);
-    }
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(!line.empty() && line.back() == '\r' ? line.substr(0, line.size() - 1) : line);
     return lines;
 }
 

@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <sstream>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -19,42 +21,34 @@
 
 namespace {
 
-// The 32 tunings as published to users: name, strings low to high, and their
-// frequencies rounded to two decimals.
-const struct { const char *szName, *szNotes; float afHz[6]; } kTunings[32] = {
-    {"Drop D1", "D1 A1 D2 G2 B2 E3", {36.71f, 55.00f, 73.42f, 98.00f, 123.47f, 164.81f}},
-    {"Drop Eb", "D#1 A#1 D#2 G#2 C3 F3", {38.89f, 58.27f, 77.78f, 103.83f, 130.81f, 174.61f}},
-    {"Octave", "E1 A1 D2 G2 B2 E3", {41.20f, 55.00f, 73.42f, 98.00f, 123.47f, 164.81f}},
-    {"Drop E", "E1 B1 E2 A2 C#3 F#3", {41.20f, 61.74f, 82.41f, 110.00f, 138.59f, 185.00f}},
-    {"F", "F1 A#1 D#2 G#2 C3 F3", {43.65f, 58.27f, 77.78f, 103.83f, 130.81f, 174.61f}},
-    {"Drop F", "F1 C2 F2 A#2 D3 G3", {43.65f, 65.41f, 87.31f, 116.54f, 146.83f, 196.00f}},
-    {"Gb", "F#1 B1 E2 A2 C#3 F#3", {46.25f, 61.74f, 82.41f, 110.00f, 138.59f, 185.00f}},
-    {"Drop Gb", "F#1 C#2 F#2 B2 D#3 G#3", {46.25f, 69.30f, 92.50f, 123.47f, 155.56f, 207.65f}},
-    {"G", "G1 C2 F2 A#2 D3 G3", {49.00f, 65.41f, 87.31f, 116.54f, 146.83f, 196.00f}},
-    {"Drop G", "G1 D2 G2 C3 E3 A3", {49.00f, 73.42f, 98.00f, 130.81f, 164.81f, 220.00f}},
-    {"Ab", "G#1 C#2 F#2 B2 D#3 G#3", {51.91f, 69.30f, 92.50f, 123.47f, 155.56f, 207.65f}},
-    {"Drop Ab", "G#1 D#2 G#2 C#3 F3 A#3", {51.91f, 77.78f, 103.83f, 138.59f, 174.61f, 233.08f}},
-    {"A", "A1 D2 G2 C3 E3 A3", {55.00f, 73.42f, 98.00f, 130.81f, 164.81f, 220.00f}},
-    {"Drop A", "A1 E2 A2 D3 F#3 B3", {55.00f, 82.41f, 110.00f, 146.83f, 185.00f, 246.94f}},
-    {"Bb", "A#1 D#2 G#2 C#3 F3 A#3", {58.27f, 77.78f, 103.83f, 138.59f, 174.61f, 233.08f}},
-    {"Drop Bb", "A#1 F2 A#2 D#3 G3 C4", {58.27f, 87.31f, 116.54f, 155.56f, 196.00f, 261.63f}},
-    {"B", "B1 E2 A2 D3 F#3 B3", {61.74f, 82.41f, 110.00f, 146.83f, 185.00f, 246.94f}},
-    {"Drop B", "B1 F#2 B2 E3 G#3 C#4", {61.74f, 92.50f, 123.47f, 164.81f, 207.65f, 277.18f}},
-    {"C", "C2 F2 A#2 D#3 G3 C4", {65.41f, 87.31f, 116.54f, 155.56f, 196.00f, 261.63f}},
-    {"Hardcore", "C2 G2 C3 F3 A3 A#3", {65.41f, 98.00f, 130.81f, 174.61f, 220.00f, 233.08f}},
-    {"Drop C", "C2 G2 C3 F3 A3 D4", {65.41f, 98.00f, 130.81f, 174.61f, 220.00f, 293.66f}},
-    {"Db", "C#2 F#2 B2 E3 G#3 C#4", {69.30f, 92.50f, 123.47f, 164.81f, 207.65f, 277.18f}},
-    {"Drop Db", "C#2 G#2 C#3 F#3 A#3 D#4", {69.30f, 103.83f, 138.59f, 185.00f, 233.08f, 311.13f}},
-    {"Dsus4", "D2 A2 D3 G3 A3 D4", {73.42f, 110.00f, 146.83f, 196.00f, 220.00f, 293.66f}},
-    {"D", "D2 G2 C3 F3 A3 D4", {73.42f, 98.00f, 130.81f, 174.61f, 220.00f, 293.66f}},
-    {"Drop D", "D2 A2 D3 G3 B3 E4", {73.42f, 110.00f, 146.83f, 196.00f, 246.94f, 329.63f}},
-    {"Eb", "D#2 G#2 C#3 F#3 A#3 D#4", {77.78f, 103.83f, 138.59f, 185.00f, 233.08f, 311.13f}},
-    {"All 4ths", "E2 A2 D3 G3 C4 F4", {82.41f, 110.00f, 146.83f, 196.00f, 261.63f, 349.23f}},
-    {"E", "E2 A2 D3 G3 B3 E4", {82.41f, 110.00f, 146.83f, 196.00f, 246.94f, 329.63f}},
-    {"F", "F2 A#2 D#3 G#3 C4 F4", {87.31f, 116.54f, 155.56f, 207.65f, 261.63f, 349.23f}},
-    {"Gb", "F#2 B2 E3 A3 C#4 F#4", {92.50f, 123.47f, 164.81f, 220.00f, 277.18f, 369.99f}},
-    {"G", "G2 C3 F3 A#3 D4 G4", {98.00f, 130.81f, 174.61f, 233.08f, 293.66f, 392.00f}},
+// The 32 tunings as published to users: name and strings low to high, each
+// string at its note's frequency rounded to two decimals.
+const struct { const char *szName, *szNotes; } kTunings[32] = {
+    {"Drop D1", "D1 A1 D2 G2 B2 E3"}, {"Drop Eb", "D#1 A#1 D#2 G#2 C3 F3"}, {"Octave", "E1 A1 D2 G2 B2 E3"},
+    {"Drop E", "E1 B1 E2 A2 C#3 F#3"}, {"F", "F1 A#1 D#2 G#2 C3 F3"}, {"Drop F", "F1 C2 F2 A#2 D3 G3"},
+    {"Gb", "F#1 B1 E2 A2 C#3 F#3"}, {"Drop Gb", "F#1 C#2 F#2 B2 D#3 G#3"}, {"G", "G1 C2 F2 A#2 D3 G3"},
+    {"Drop G", "G1 D2 G2 C3 E3 A3"}, {"Ab", "G#1 C#2 F#2 B2 D#3 G#3"}, {"Drop Ab", "G#1 D#2 G#2 C#3 F3 A#3"},
+    {"A", "A1 D2 G2 C3 E3 A3"}, {"Drop A", "A1 E2 A2 D3 F#3 B3"}, {"Bb", "A#1 D#2 G#2 C#3 F3 A#3"},
+    {"Drop Bb", "A#1 F2 A#2 D#3 G3 C4"}, {"B", "B1 E2 A2 D3 F#3 B3"}, {"Drop B", "B1 F#2 B2 E3 G#3 C#4"},
+    {"C", "C2 F2 A#2 D#3 G3 C4"}, {"Hardcore", "C2 G2 C3 F3 A3 A#3"}, {"Drop C", "C2 G2 C3 F3 A3 D4"},
+    {"Db", "C#2 F#2 B2 E3 G#3 C#4"}, {"Drop Db", "C#2 G#2 C#3 F#3 A#3 D#4"}, {"Dsus4", "D2 A2 D3 G3 A3 D4"},
+    {"D", "D2 G2 C3 F3 A3 D4"}, {"Drop D", "D2 A2 D3 G3 B3 E4"}, {"Eb", "D#2 G#2 C#3 F#3 A#3 D#4"},
+    {"All 4ths", "E2 A2 D3 G3 C4 F4"}, {"E", "E2 A2 D3 G3 B3 E4"}, {"F", "F2 A#2 D#3 G#3 C4 F4"},
+    {"Gb", "F#2 B2 E3 A3 C#4 F#4"}, {"G", "G2 C3 F3 A#3 D4 G4"},
 };
+
+// The frequency of string j of a row of notes, from the note table: "C#3" is
+// note 12 x 3 + 1.
+float NoteHz(const char* szNotes, int j)
+{
+    std::istringstream in(szNotes);
+    std::string s;
+    for (int k = 0; k <= j; ++k)
+        in >> s;
+    const auto* pName = std::find_if(std::begin(g_szNoteName), std::end(g_szNoteName),
+                                     [&](const char* szName) { return s.substr(0, s.size() - 1) == szName; });
+    return g_pNoteFreq.load()[12 * (s.back() - '0') + (pName - std::begin(g_szNoteName))];
+}
 
 // A row's strings as written on the buttons: note name and octave, e.g. "C#3".
 std::string RowNotes(const Tuner2& t, int iRow)
@@ -111,10 +105,11 @@ TEST_F(Tuner2Unit, EveryInitHasThe32TuningsAsPublishedAndNoPitch)
         ASSERT_EQ(32, m_Tuner.m_iNumTunings.load());
         for (int i = 0; i < 32; ++i)
         {
-            EXPECT_STREQ(kTunings[i].szName, m_Tuner.m_szTuningName[i]) << "tuning " << i;
-            EXPECT_EQ(kTunings[i].szNotes, RowNotes(m_Tuner, i)) << "tuning " << i;
+            SCOPED_TRACE("tuning " + std::to_string(i));
+            EXPECT_STREQ(kTunings[i].szName, m_Tuner.m_szTuningName[i]);
+            EXPECT_EQ(kTunings[i].szNotes, RowNotes(m_Tuner, i));
             for (int j = 0; j < 6; ++j)
-                EXPECT_NEAR(kTunings[i].afHz[j], m_Tuner.m_fStringFreq[i][j], 0.01) << "tuning " << i << " string " << j;
+                EXPECT_NEAR(NoteHz(kTunings[i].szNotes, j), m_Tuner.m_fStringFreq[i][j], 0.01) << "string " << j;
         }
         // A (re)start forgets the last pitch and targets standard tuning's low E.
         EXPECT_EQ(0.0f, m_Tuner.m_fMeasuredFreq.load());
@@ -137,11 +132,10 @@ TEST_F(Tuner2Unit, AddTuningShiftsByTruncatedSemitonesAndRefusesWhatDoesNotFit)
 
     // Shapes are 0 to 4; every string must lie in the note table (all fourths at
     // +23.5 tones put the top string on note 100); a row needs a name.
-    EXPECT_EQ(0, m_Tuner.AddTuning(5, 0.0f, "Bad"));
-    EXPECT_EQ(0, m_Tuner.AddTuning(-1, 0.0f, "Bad"));
-    EXPECT_EQ(0, m_Tuner.AddTuning(0, -14.5f, "Bad"));
-    EXPECT_EQ(0, m_Tuner.AddTuning(3, 23.5f, "Bad"));
-    EXPECT_EQ(0, m_Tuner.AddTuning(0, 0.0f, nullptr));
+    for (const auto& [iShape, fTones, szName] :
+         {std::tuple<int, float, const char*>{5, 0.0f, "Bad"}, {-1, 0.0f, "Bad"}, {0, -14.5f, "Bad"}, {3, 23.5f, "Bad"},
+          {0, 0.0f, nullptr}})
+        EXPECT_EQ(0, m_Tuner.AddTuning(iShape, fTones, szName)) << iShape << " " << fTones;
     EXPECT_EQ(33, m_Tuner.m_iNumTunings.load());
 
     // Notes 0 and 99 are the ends of the table; room for 100 rows and no more.
@@ -166,7 +160,7 @@ TEST_F(Tuner2Unit, SelectStringTakesTheTargetFromTheSelectedTuning)
         m_Tuner.m_iSelectedTuning.store(iTuning);
         m_Tuner.SelectString(iString);
         EXPECT_EQ(bString ? iString : iBefore, m_Tuner.m_iSelectedString.load());
-        EXPECT_NEAR(bValid ? kTunings[iTuning].afHz[iString] : fBefore, m_Tuner.m_fTargetFreq.load(), 0.01);
+        EXPECT_NEAR(bValid ? NoteHz(kTunings[iTuning].szNotes, iString) : fBefore, m_Tuner.m_fTargetFreq.load(), 0.01);
     }
 }
 
