@@ -24,6 +24,22 @@ configure_and_build() {
   cmake --build "$dir" -j "$JOBS" ${TQ_TARGETS:+--target $TQ_TARGETS}
 }
 
+# kill_tree PID: ends a background job and everything it started.
+kill_tree() {
+  local child
+  for child in $(pgrep -P "$1" 2>/dev/null); do kill_tree "$child"; done
+  kill "$1" 2>/dev/null || true
+}
+# Background jobs listed in BACKGROUND_JOBS end with the display and Wine when the
+# script exits, a failing stage included.
+BACKGROUND_JOBS=()
+stop_display_and_jobs() {
+  local job
+  for job in "${BACKGROUND_JOBS[@]}"; do kill_tree "$job"; done
+  kill "$XVFB_PID" 2>/dev/null || true
+  stop_wine
+}
+
 # Starts an X server without a screen on a free display for Windows programs that
 # open windows, exports DISPLAY and stops the server when the script exits.
 start_virtual_display() {
@@ -31,7 +47,7 @@ start_virtual_display() {
   while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
   Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
   XVFB_PID=$!
-  trap 'kill "$XVFB_PID" 2>/dev/null || true; stop_wine' EXIT
+  trap stop_display_and_jobs EXIT
   local i
   for i in $(seq 1 50); do
     [ -e "/tmp/.X11-unix/X$n" ] && break
@@ -64,12 +80,6 @@ run_fuzzer() {
     -timeout=20 -rss_limit_mb=2560 "$@" "$corpus" "$ROOT/fuzz/seeds/$name")
 }
 
-# kill_tree PID: ends a background job and everything it started.
-kill_tree() {
-  local child
-  for child in $(pgrep -P "$1" 2>/dev/null); do kill_tree "$child"; done
-  kill "$1" 2>/dev/null || true
-}
 
 # Keeps one Wine server, and the prefix's system processes, running for the whole
 # test run, started apart from the tests with their output going nowhere. A server

@@ -104,8 +104,7 @@ windows_build win32 i686
 # tests keep their pace.
 (renice -n 19 -p "$BASHPID" >/dev/null; windows_build win64 x86_64) >"$BUILD/win64-build.log" 2>&1 &
 win64_build=$!
-# A failing stage ends the script: the build goes with it.
-trap 'kill_tree "$win64_build"; kill "$XVFB_PID" 2>/dev/null || true; stop_wine' EXIT
+BACKGROUND_JOBS+=("$win64_build")
 stage "Windows i686 under Wine"
 run_ctest win32 --test-dir "$BUILD/win32" -j "$JOBS"
 check_analyze "$WINE64" "$BUILD/win32/tq-analyze.exe"
