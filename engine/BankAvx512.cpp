@@ -26,7 +26,7 @@ struct Avx512Lanes
 
 } // namespace
 
-void RunBankAvx512(const BankArgs& args)
+bool RunBankAvx512(const BankArgs& args)
 {
-    RunBank<Avx512Lanes>(args);
+    return RunBank<Avx512Lanes>(args);
 }

@@ -24,7 +24,7 @@ struct Sse2Lanes
 
 } // namespace
 
-void RunBankSse2(const BankArgs& args)
+bool RunBankSse2(const BankArgs& args)
 {
-    RunBank<Sse2Lanes>(args);
+    return RunBank<Sse2Lanes>(args);
 }
