@@ -8,6 +8,7 @@ namespace {
 struct AvxLanes
 {
     static constexpr int kWidth = 4;
+    static constexpr int kShortGroups = 8;
     using Q = __m256d;
     static Q Load(const double* p) { return _mm256_loadu_pd(p); }
     static Q Broadcast(double v) { return _mm256_set1_pd(v); }

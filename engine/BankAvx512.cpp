@@ -9,6 +9,7 @@ namespace {
 struct Avx512Lanes
 {
     static constexpr int kWidth = 8;
+    static constexpr int kShortGroups = 8;
     using Q = __m512d;
     static Q Load(const double* p) { return _mm512_loadu_pd(p); }
     static Q Broadcast(double v) { return _mm512_set1_pd(v); }

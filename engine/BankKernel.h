@@ -27,15 +27,71 @@ struct GroupPeaks
 
 #if defined(__AVX__)
 // StoreBands for eight bands that all have arrays, eight samples at a time
-// through an 8 x 8 transposition; returns the samples done (a multiple of 8).
-inline int StoreEightBands(const float (*run)[8], int iCount, float* const* out, int n, GroupPeaks<8>* pPeaks,
-                           float* pSum)
+// through an 8 x 8 transposition (sixteen with AVX-512); returns the samples
+// done (a multiple of 8). kPeaks: whether pPeaks and pSum are given.
+template <bool kPeaks>
+int StoreEightBands(const float (*run)[8], int iCount, float* const* out, int n, GroupPeaks<8>* pPeaks,
+                    float* pSum)
 {
     __m256 m[8];
     for (int b = 0; b < 8; ++b)
-        m[b] = pPeaks ? _mm256_set_m128(pPeaks->v[b], pPeaks->v[b]) : _mm256_setzero_ps();
+        m[b] = kPeaks ? _mm256_set_m128(pPeaks->v[b], pPeaks->v[b]) : _mm256_setzero_ps();
+    int j = 0;
+#if defined(__AVX512F__)
+    // Sixteen samples at a time in three rounds of two-register permutations:
+    // samples 4m..4m+3 of four bands, then 8p..8p+7 of two, then 0..15 of one.
+    // idx[round][r]: element e of a result takes element idx of the pair
+    // (the first register's 0..15, the second's 16..31).
+    alignas(64) static const int kIdx[3][2][16] = {
+        {{0, 1, 2, 3, 8, 9, 10, 11, 16, 17, 18, 19, 24, 25, 26, 27},
+         {4, 5, 6, 7, 12, 13, 14, 15, 20, 21, 22, 23, 28, 29, 30, 31}},
+        {{0, 1, 4, 5, 8, 9, 12, 13, 16, 17, 20, 21, 24, 25, 28, 29},
+         {2, 3, 6, 7, 10, 11, 14, 15, 18, 19, 22, 23, 26, 27, 30, 31}},
+        {{0, 2, 4, 6, 8, 10, 12, 14, 16, 18, 20, 22, 24, 26, 28, 30},
+         {1, 3, 5, 7, 9, 11, 13, 15, 17, 19, 21, 23, 25, 27, 29, 31}}};
+    __m512i idx[3][2];
+    for (int k = 0; k < 3; ++k)
+        for (int r = 0; r < 2; ++r)
+            idx[k][r] = _mm512_load_si512(kIdx[k][r]);
+    __m512 m16[8];
+    for (int b = 0; b < 8; ++b)
+        m16[b] = kPeaks ? _mm512_maskz_broadcast_f32x4(0xFFFF, pPeaks->v[b]) : _mm512_setzero_ps();
+    for (; j + 16 <= iCount; j += 16)
+    {
+        __m512 z[8], y[8], c[8];
+        for (int k = 0; k < 8; ++k)
+            z[k] = _mm512_loadu_ps(run[j + 2 * k]);
+        for (int k = 0; k < 4; ++k)  // y[2k + h]: samples 4k.., bands 4h..
+            for (int h = 0; h < 2; ++h)
+                y[2 * k + h] = _mm512_permutex2var_ps(z[2 * k], idx[0][h], z[2 * k + 1]);
+        for (int p2 = 0; p2 < 2; ++p2)  // z[4p + 2h + q]: samples 8p.., bands 4h + 2q..
+            for (int h = 0; h < 2; ++h)
+                for (int q = 0; q < 2; ++q)
+                    z[4 * p2 + 2 * h + q] = _mm512_permutex2var_ps(y[4 * p2 + h], idx[1][q], y[4 * p2 + 2 + h]);
+        for (int hq = 0; hq < 4; ++hq)  // c[2hq + r]: band 2hq + r
+            for (int r = 0; r < 2; ++r)
+                c[2 * hq + r] = _mm512_permutex2var_ps(z[hq], idx[2][r], z[4 + hq]);
+        for (int b = 0; b < 8; ++b)
+            _mm512_storeu_ps(out[b] + n + j, c[b]);
+        if (kPeaks)
+        {
+            __m512 sum = _mm512_loadu_ps(pSum + n + j);
+            for (int b = 0; b < 8; ++b)
+            {
+                m16[b] = _mm512_maskz_max_ps(0xFFFF, c[b], m16[b]);
+                sum = _mm512_add_ps(sum, c[b]);
+            }
+            _mm512_storeu_ps(pSum + n + j, sum);
+        }
+    }
+    // The masked forms (all lanes) give the same values; the plain ones trip a
+    // false "uninitialized" warning in this compiler's headers.
+    for (int b = 0; b < 8; ++b)
+        m[b] = _mm256_max_ps(_mm256_castpd_ps(_mm512_maskz_extractf64x4_pd(0xFF, _mm512_castps_pd(m16[b]), 0)),
+                             _mm256_castpd_ps(_mm512_maskz_extractf64x4_pd(0xFF, _mm512_castps_pd(m16[b]), 1)));
+#endif
     const int iEights = iCount / 8 * 8;
-    for (int j = 0; j < iEights; j += 8)
+    for (; j < iEights; j += 8)
     {
         __m256 r[8], t[8], c[8];
         for (int k = 0; k < 8; ++k)
@@ -59,7 +115,7 @@ inline int StoreEightBands(const float (*run)[8], int iCount, float* const* out,
         }
         for (int b = 0; b < 8; ++b)
             _mm256_storeu_ps(out[b] + n + j, c[b]);
-        if (pPeaks)
+        if (kPeaks)
         {
             __m256 sum = _mm256_loadu_ps(pSum + n + j);
             for (int b = 0; b < 8; ++b)
@@ -70,7 +126,7 @@ inline int StoreEightBands(const float (*run)[8], int iCount, float* const* out,
             _mm256_storeu_ps(pSum + n + j, sum);
         }
     }
-    if (pPeaks)
+    if (kPeaks)
         for (int b = 0; b < 8; ++b)
             pPeaks->v[b] = _mm_max_ps(_mm256_castps256_ps128(m[b]), _mm256_extractf128_ps(m[b], 1));
     return iEights;
@@ -94,8 +150,10 @@ void StoreBands(const float (*run)[kWidth], int iCount, float* const* out, int n
     if constexpr (kWidth == 8)
         if (iWhole == 8)
     {
-        const int iDone = StoreEightBands(reinterpret_cast<const float(*)[8]>(run), iCount, out, n,
-                                          reinterpret_cast<GroupPeaks<8>*>(pPeaks), pSum);
+        const auto* run8 = reinterpret_cast<const float(*)[8]>(run);
+        auto* pPeaks8 = reinterpret_cast<GroupPeaks<8>*>(pPeaks);
+        const int iDone = pPeaks ? StoreEightBands<true>(run8, iCount, out, n, pPeaks8, pSum)
+                                 : StoreEightBands<false>(run8, iCount, out, n, pPeaks8, pSum);
         run += iDone;
         n += iDone;
         iCount -= iDone;
@@ -439,7 +497,7 @@ bool RunBank(const BankArgs& a)
             g += n;
             continue;
         }
-        const int n = iLeft >= 8 ? 8 : iLeft >= 4 ? 4 : iLeft >= 2 ? 2 : 1;
+        const int n = iLeft >= 8 && Lanes::kShortGroups >= 8 ? 8 : iLeft >= 4 && Lanes::kShortGroups >= 4 ? 4 : iLeft >= 2 ? 2 : 1;
         switch (n)
         {
         case 1: bFinite = RunBandGroups<Lanes, 1, true>(a, iFirst) && bFinite; break;

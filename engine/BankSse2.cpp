@@ -7,6 +7,7 @@ namespace {
 struct Sse2Lanes
 {
     static constexpr int kWidth = 4;
+    static constexpr int kShortGroups = 4;
     struct Q
     {
         __m128d lo, hi;
