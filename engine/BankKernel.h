@@ -3,11 +3,13 @@
 // Included by one file per instruction set, each with its own lane type; nothing
 // here may be shared between those files, so it all has internal linkage.
 //
-// Every lane performs exactly the float operations of the per-band recursion, in
-// the same order and at the same (double) precision:
-//   y = ((((b1*x1 + b2*x2) + b0*x0) + 0.001) - a1*y1) - a2*y2, stored as a float.
-// Bands are independent, so running them side by side changes nothing but the
-// schedule: the per-band chain waits on latency, the lanes fill the pipelines.
+// Every lane performs the float operations of the per-band recursion, in the
+// same order and at the same (double) precision:
+//   y = ((((b1*x1 + b2*x2) + b0*x0) + 0.001) - a1*y1) - a2*y2, stored as a float,
+// or, where the coefficients allow, a shorter sum of the input terms that gives
+// the same value to the bit (see RunBandGroups). Bands are independent, so
+// running them side by side changes nothing but the schedule: the per-band
+// chain waits on latency, the lanes fill the pipelines.
 #include <emmintrin.h>
 
 #include <cmath>
