@@ -256,7 +256,7 @@ __attribute__((noinline)) void ShortFirstStage(const float* x, int n, const type
             const Q s = Lanes::Add(Lanes::Sub(Lanes::Mul(b0[g], x0), Lanes::Mul(b0[g], x2)), k001);
             const Q t = Lanes::Sub(Lanes::Sub(s, Lanes::Mul(a1[g], r1[g])), Lanes::Mul(a2[g], r2[g]));
             r2[g] = r1[g];
-            r1[g] = Lanes::FromFloats(Lanes::ToFloats(t));
+            r1[g] = Lanes::Round(t);
             q[j][g] = Lanes::Mul(b0[g], r1[g]);
         }
     }
@@ -287,10 +287,8 @@ __attribute__((noinline)) void ShortSecondStage(const typename Lanes::Q (*q)[kGr
         {
             Q u = Lanes::Add(Lanes::Sub(q[j + 2][g], q[j][g]), k001);
             u = Lanes::Sub(Lanes::Sub(u, Lanes::Mul(a1[g], r1[g])), Lanes::Mul(a2[g], r2[g]));
-            const auto f = Lanes::ToFloats(u);
-            Lanes::StoreF(run[g][j], f);
             r2[g] = r1[g];
-            r1[g] = Lanes::FromFloats(f);
+            r1[g] = Lanes::RoundStore(run[g][j], u);
         }
     for (int g = 0; g < kGroups; ++g)
     {
@@ -301,8 +299,9 @@ __attribute__((noinline)) void ShortSecondStage(const typename Lanes::Q (*q)[kGr
 
 // Carries out the recursion for kGroups groups of Lanes::kWidth neighbouring
 // bands from band iFirst on (padding lanes have no arrays and zero coefficients).
-// Lanes provides the type Q of kWidth doubles, its arithmetic, and conversions
-// to and from a register of kWidth floats.
+// Lanes provides the type Q of kWidth doubles, its arithmetic, conversions to
+// and from a register of kWidth floats, and rounding through floats (Round,
+// RoundStore).
 //
 // kShort takes the sum of the input terms in fewer operations, for banks whose
 // bands all have b1 = 0 and b2 = -b0 (as every design gives). Then b1*x1 is a
