@@ -8,6 +8,7 @@ namespace {
 struct AvxLanes
 {
     static constexpr int kWidth = 4;
+    static constexpr int kShortGroups = 8;
     using Q = __m256d;
     static Q Load(const double* p) { return _mm256_loadu_pd(p); }
     static Q Broadcast(double v) { return _mm256_set1_pd(v); }
@@ -18,6 +19,14 @@ struct AvxLanes
     static Q FromFloats(__m128 f) { return _mm256_cvtps_pd(f); }
     static __m128 LoadF(const float* p) { return _mm_load_ps(p); }
     static void StoreF(float* p, __m128 f) { _mm_store_ps(p, f); }
+    // The double of the float nearest each lane, and the same while storing the floats.
+    static Q Round(Q a) { return FromFloats(ToFloats(a)); }
+    static Q RoundStore(float* p, Q a)
+    {
+        const __m128 f = ToFloats(a);
+        StoreF(p, f);
+        return FromFloats(f);
+    }
 };
 
 } // namespace

@@ -22,12 +22,16 @@ struct BankArgs
     int iOffset;
     int iBlockSize;  // 2 or more
     int iLength;
+    // Every band has b1 = 0 and b2 = -b0: the input terms may take the short form.
+    bool bShortForm;
 };
 
 // Each runs the bands side by side; the band count must be a multiple of the
 // path's width (4 for SSE2 and AVX, 8 for AVX-512): the caller pads with bands
 // that have no arrays (null) and zero coefficients. The AVX ones exist on x86_64
 // only and may be called only where the processor and system support them.
-void RunBankSse2(const BankArgs& args);
-void RunBankAvx(const BankArgs& args);
-void RunBankAvx512(const BankArgs& args);
+// They return false if the short form met a value that is not finite: the block
+// must then run again without it, from the state it started from.
+bool RunBankSse2(const BankArgs& args);
+bool RunBankAvx(const BankArgs& args);
+bool RunBankAvx512(const BankArgs& args);

@@ -4,7 +4,7 @@
 #include "engine/BankKernel.h"
 
 
-void RunBankAvx(const BankArgs& args)
+bool RunBankAvx(const BankArgs& args)
 {
-    RunBank<AvxLanes>(args);
+    return RunBank<AvxLanes>(args);
 }

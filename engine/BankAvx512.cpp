@@ -9,6 +9,7 @@ namespace {
 struct Avx512Lanes
 {
     static constexpr int kWidth = 8;
+    static constexpr int kShortGroups = 8;
     using Q = __m512d;
     static Q Load(const double* p) { return _mm512_loadu_pd(p); }
     static Q Broadcast(double v) { return _mm512_set1_pd(v); }
@@ -21,12 +22,20 @@ struct Avx512Lanes
     static Q FromFloats(__m256 f) { return _mm512_maskz_cvtps_pd(0xFF, f); }
     static __m256 LoadF(const float* p) { return _mm256_load_ps(p); }
     static void StoreF(float* p, __m256 f) { _mm256_store_ps(p, f); }
+    // The double of the float nearest each lane, and the same while storing the floats.
+    static Q Round(Q a) { return FromFloats(ToFloats(a)); }
+    static Q RoundStore(float* p, Q a)
+    {
+        const __m256 f = ToFloats(a);
+        StoreF(p, f);
+        return FromFloats(f);
+    }
 };
 
 
 } // namespace
 
-void RunBankAvx512(const BankArgs& args)
+bool RunBankAvx512(const BankArgs& args)
 {
-    RunBank<Avx512Lanes>(args);
+    return RunBank<Avx512Lanes>(args);
 }

@@ -302,44 +302,86 @@ void BpFilter::ProcessBank(const float* pIn, int iOffset, BpFilter* const* ppSta
         return;
     }
     const bool bFold = pPeakAcc && pSum;
-    if (bFold)
-        for (int n = iOffset; n < iEnd; ++n)
-            pSum[n] = 0.0f;
+    // The short form of the input terms needs b1 = 0 and b2 = -b0 in every band
+    // (as every design gives), and room here for what the block starts from, in
+    // case it must run again in the plain form.
+    constexpr int kMaxShort = 256;
+    bool bShort = iNumBands <= kMaxShort;
+    for (int b = 0; bShort && b < iNumBands; ++b)
+    {
+        const BpFilter& d = ppStages[0][b];
+        bShort = d.m_fB1 == 0.0f && d.m_fB2 == -d.m_fB0;
+    }
+    const int iPrev1 = WrapIndex(iOffset - 1, g_iBufMonoLen);
+    const int iPrev2 = WrapIndex(iOffset - 2, g_iBufMonoLen);
+    float saved[kMaxShort][5];  // peak accumulator, then the stages' last two outputs
+    if (bShort)
+        for (int b = 0; b < iNumBands; ++b)
+        {
+            saved[b][0] = bFold ? pPeakAcc[b] : 0.0f;
+            for (int k = 0; k < 2; ++k)
+            {
+                saved[b][1 + 2 * k] = ppStages[k][b].Output()[iPrev1];
+                saved[b][2 + 2 * k] = ppStages[k][b].Output()[iPrev2];
+            }
+        }
     // The kernels take plain arrays: the coefficients widened to double (exactly,
     // as the recursion widens them) and the output arrays, in chunks of bands,
     // padded to the path's width with bands that have no arrays.
-    constexpr int kChunk = 64;
-    const int iWidth = path == BankPath::Avx512 ? 8 : 4;
-    double coef[5][kChunk];
-    float* out[2][kChunk];
-    for (int iFirst = 0; iFirst < iNumBands; iFirst += kChunk)
-    {
-        const int iCount = iNumBands - iFirst < kChunk ? iNumBands - iFirst : kChunk;
-        const int iPadded = (iCount + iWidth - 1) / iWidth * iWidth;
-        for (int i = 0; i < iPadded; ++i)
+    auto run = [&](bool bShortForm) {
+        if (bFold)
+            for (int n = iOffset; n < iEnd; ++n)
+                pSum[n] = 0.0f;
+        constexpr int kChunk = 64;
+        const int iWidth = path == BankPath::Avx512 ? 8 : 4;
+        double coef[5][kChunk];
+        float* out[2][kChunk];
+        bool bFinite = true;
+        for (int iFirst = 0; iFirst < iNumBands; iFirst += kChunk)
         {
-            const BpFilter* d = i < iCount ? &ppStages[0][iFirst + i] : nullptr;
-            coef[0][i] = d ? d->m_fB0 : 0.0;
-            coef[1][i] = d ? d->m_fB1 : 0.0;
-            coef[2][i] = d ? d->m_fB2 : 0.0;
-            coef[3][i] = d ? d->m_fA1 : 0.0;
-            coef[4][i] = d ? d->m_fA2 : 0.0;
-            out[0][i] = d ? ppStages[0][iFirst + i].Output() : nullptr;
-            out[1][i] = d ? ppStages[1][iFirst + i].Output() : nullptr;
-        }
-        const BankArgs args{pIn,     out[0],  out[1],  coef[0],   coef[1],
-                            coef[2], coef[3], coef[4], bFold ? pPeakAcc + iFirst : nullptr,
-                            bFold ? pSum : nullptr,    iPadded, iOffset,   g_iBlockSize,
-                            g_iBufMonoLen};
+            const int iCount = iNumBands - iFirst < kChunk ? iNumBands - iFirst : kChunk;
+            const int iPadded = (iCount + iWidth - 1) / iWidth * iWidth;
+            for (int i = 0; i < iPadded; ++i)
+            {
+                const BpFilter* d = i < iCount ? &ppStages[0][iFirst + i] : nullptr;
+                coef[0][i] = d ? d->m_fB0 : 0.0;
+                coef[1][i] = d ? d->m_fB1 : 0.0;
+                coef[2][i] = d ? d->m_fB2 : 0.0;
+                coef[3][i] = d ? d->m_fA1 : 0.0;
+                coef[4][i] = d ? d->m_fA2 : 0.0;
+                out[0][i] = d ? ppStages[0][iFirst + i].Output() : nullptr;
+                out[1][i] = d ? ppStages[1][iFirst + i].Output() : nullptr;
+            }
+            const BankArgs args{pIn,     out[0],  out[1],  coef[0],   coef[1],
+                                coef[2], coef[3], coef[4], bFold ? pPeakAcc + iFirst : nullptr,
+                                bFold ? pSum : nullptr,    iPadded, iOffset,   g_iBlockSize,
+                                g_iBufMonoLen,             bShortForm};
 #if defined(TQ_BANK_AVX)
-        if (path == BankPath::Avx512)
-            RunBankAvx512(args);
-        if (path == BankPath::Avx)
-            RunBankAvx(args);
+            if (path == BankPath::Avx512)
+                bFinite = RunBankAvx512(args) && bFinite;
+            if (path == BankPath::Avx)
+                bFinite = RunBankAvx(args) && bFinite;
 #endif
 #if defined(__SSE2__)
-        if (path == BankPath::Sse2)
-            RunBankSse2(args);
+            if (path == BankPath::Sse2)
+                bFinite = RunBankSse2(args) && bFinite;
 #endif
+        }
+        return bFinite;
+    };
+    if (run(bShort) || !bShort)
+        return;
+    // A value that is not finite: back to the start of the block, and the block
+    // again in the plain form.
+    for (int b = 0; b < iNumBands; ++b)
+    {
+        if (bFold)
+            pPeakAcc[b] = saved[b][0];
+        for (int k = 0; k < 2; ++k)
+        {
+            ppStages[k][b].Output()[iPrev1] = saved[b][1 + 2 * k];
+            ppStages[k][b].Output()[iPrev2] = saved[b][2 + 2 * k];
+        }
     }
+    run(false);
 }

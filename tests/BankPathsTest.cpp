@@ -126,12 +126,18 @@ TEST_F(BankPathsTest, RecordingsGiveTheSameValuesOnEveryPath)
     }
 }
 
-// Banks of odd shapes with random coefficients (b1 not 0) and inputs that include
-// zeros of both signs and subnormal values, over blocks at alternating offsets,
-// with the peaks and the sum of the last stage.
+// Banks of odd shapes with inputs that include zeros of both signs and subnormal
+// values, over blocks at alternating offsets, with the peaks and the sum of the
+// last stage. The coefficients are random: with b1 = 0 and b2 = -b0 as designs
+// give (the short form of the input terms), then with any b1 and b2. A designed
+// bank's last block also gets an infinite sample, after which the short form
+// must give way to the plain one.
 TEST_F(BankPathsTest, OddBankShapesMatchThePerBandRecursion)
 {
-    const struct { int iBands, iBlock; } shapes[] = {{60, 1200}, {13, 25}, {5, 31}, {9, 2}, {6, 1}, {64 + 7, 6}};
+    const struct { int iBands, iBlock; bool bDesigned; } shapes[] = {
+        {60, 1200, true}, {13, 25, true}, {9, 2, true}, {60, 1200, false}, {13, 25, false},
+        {5, 31, false},   {9, 2, false},  {6, 1, false}, {64 + 7, 6, false}};
+    constexpr int kBlocks = 7;
     std::mt19937 rng(14);
     std::uniform_real_distribution<float> coef(-0.9f, 0.9f), sample(-30000.0f, 30000.0f);
     for (const auto& s : shapes)
@@ -141,7 +147,7 @@ TEST_F(BankPathsTest, OddBankShapesMatchThePerBandRecursion)
         for (BankPath p : VectorPaths())
         {
             SCOPED_TRACE(std::string(Name(p)) + ", " + std::to_string(s.iBands) + " bands, block size " +
-                         std::to_string(s.iBlock));
+                         std::to_string(s.iBlock) + (s.bDesigned ? ", designed" : ""));
             std::vector<BpFilter> bank[2][2];  // [reference, path][stage]
             std::vector<float> peak[2], sum[2];
             for (int r = 0; r < 2; ++r)
@@ -162,12 +168,12 @@ TEST_F(BankPathsTest, OddBankShapesMatchThePerBandRecursion)
                     BpFilter& f = run[0][static_cast<size_t>(b)];
                     rng.seed(static_cast<unsigned>(b));
                     f.m_fB0 = coef(rng);
-                    f.m_fB1 = coef(rng);
-                    f.m_fB2 = coef(rng);
+                    f.m_fB1 = s.bDesigned ? 0.0f : coef(rng);
+                    f.m_fB2 = s.bDesigned ? -f.m_fB0 : coef(rng);
                     f.m_fA1 = coef(rng);
                     f.m_fA2 = std::fabs(coef(rng)) * 0.5f;  // stable: |a1| < 1 + a2
                 }
-            for (int block = 0; block < 7; ++block)
+            for (int block = 0; block < kBlocks; ++block)
             {
                 const int iOffset = (block % 2) * g_iBlockSize;
                 for (int n = 0; n < g_iBlockSize; ++n)
@@ -176,6 +182,8 @@ TEST_F(BankPathsTest, OddBankShapesMatchThePerBandRecursion)
                     in[static_cast<size_t>(iOffset + n)] =
                         k == 0 ? 0.0f : k == 1 ? -0.0f : k == 2 ? 1e-40f : sample(rng);
                 }
+                if (s.bDesigned && block == kBlocks - 1)
+                    in[static_cast<size_t>(iOffset + g_iBlockSize / 2)] = INFINITY;
                 BpFilter* ref[2] = {bank[0][0].data(), bank[0][1].data()};
                 BpFilter* got[2] = {bank[1][0].data(), bank[1][1].data()};
                 ASSERT_TRUE(SelectBankPath(BankPath::PerBand));
