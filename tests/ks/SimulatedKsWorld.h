@@ -126,8 +126,7 @@ private:
     struct Object
     {
         Kind kind;
-        int iFilter;  // sets: the category index in m_setMembers
-        ULONG ulPin;
+        int iFilter;
     };
     struct Request
     {
