@@ -94,30 +94,23 @@ int SimulatedKsWorld::OpenHandles()
 
 // SetupAPI ------------------------------------------------------------------
 
-HDEVINFO SimulatedKsWorld::GetClassDevs(const GUID* pClass, DWORD)
+HDEVINFO SimulatedKsWorld::GetClassDevs(const GUID*, DWORD)
 {
-    if (faults.bClassDevs)
-        return INVALID_HANDLE_VALUE;
-    std::vector<int> members;
-    for (size_t i = 0; i < filters.size(); ++i)
-        for (const auto& c : filters[i].categories)
-            if (KsGuidEqual(c.first, *pClass) && !(c.second & SPINT_REMOVED))
-                members.push_back(static_cast<int>(i));
-    HANDLE h = NewHandle({kSet, 0});
-    std::lock_guard<std::recursive_mutex> g(m_Lock);
-    m_SetMembers[reinterpret_cast<ULONG_PTR>(h)] = members;
-    return h;
+    return faults.bClassDevs ? INVALID_HANDLE_VALUE : NewHandle({kSet, 0});
 }
 
-BOOL SimulatedKsWorld::EnumDeviceInterfaces(HDEVINFO hSet, const GUID*, DWORD dwIndex, SP_DEVICE_INTERFACE_DATA* pData)
+// The present interfaces of the class asked for, in the order of the filters.
+BOOL SimulatedKsWorld::EnumDeviceInterfaces(HDEVINFO, const GUID* pClass, DWORD dwIndex, SP_DEVICE_INTERFACE_DATA* pData)
 {
-    std::lock_guard<std::recursive_mutex> g(m_Lock);
-    const auto& members = m_SetMembers[reinterpret_cast<ULONG_PTR>(hSet)];
-    if (dwIndex >= members.size())
-        return Fail(ERROR_NO_MORE_ITEMS);
-    pData->Flags = SPINT_ACTIVE;
-    pData->Reserved = static_cast<ULONG_PTR>(members[dwIndex]);
-    return TRUE;
+    for (size_t i = 0; i < filters.size(); ++i)
+        for (const auto& c : filters[i].categories)
+            if (KsGuidEqual(c.first, *pClass) && !(c.second & SPINT_REMOVED) && dwIndex-- == 0)
+            {
+                pData->Flags = SPINT_ACTIVE;
+                pData->Reserved = i;
+                return TRUE;
+            }
+    return Fail(ERROR_NO_MORE_ITEMS);
 }
 
 BOOL SimulatedKsWorld::GetDeviceInterfaceDetail(HDEVINFO, SP_DEVICE_INTERFACE_DATA* pData, SP_DEVICE_INTERFACE_DETAIL_DATA_A* pDetail,
@@ -174,12 +167,7 @@ BOOL SimulatedKsWorld::GetDeviceRegistryProperty(HDEVINFO, SP_DEVINFO_DATA* pInf
     return TRUE;
 }
 
-BOOL SimulatedKsWorld::DestroyDeviceInfoList(HDEVINFO hSet)
-{
-    std::lock_guard<std::recursive_mutex> g(m_Lock);
-    m_SetMembers.erase(reinterpret_cast<ULONG_PTR>(hSet));
-    return CloseHandle(hSet);
-}
+BOOL SimulatedKsWorld::DestroyDeviceInfoList(HDEVINFO hSet) { return CloseHandle(hSet); }
 
 // Devices ---------------------------------------------------------------------
 

@@ -156,7 +156,6 @@ private:
 
     std::recursive_mutex m_Lock;
     std::map<ULONG_PTR, Object> m_Objects;
-    std::map<ULONG_PTR, std::vector<int>> m_SetMembers;
     std::map<ULONG_PTR, PinStream> m_Streams;
     std::vector<HANDLE> m_Events;
     ULONG_PTR m_NextHandle = 0x40000000;
