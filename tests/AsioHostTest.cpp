@@ -35,14 +35,20 @@ std::string WindowsPath(std::string p)
     return p;
 }
 
-void SetText(HKEY root, const std::string& key, const char* name, const std::string& value)
+void SetValue(HKEY root, const std::string& key, const char* name, DWORD type, const void* data, DWORD size)
 {
     HKEY h = nullptr;
     ASSERT_EQ(RegCreateKeyExA(root, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &h, nullptr), ERROR_SUCCESS);
-    RegSetValueExA(h, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                   static_cast<DWORD>(value.size() + 1));
+    RegSetValueExA(h, name, 0, type, static_cast<const BYTE*>(data), size);
     RegCloseKey(h);
 }
+void SetText(HKEY root, const std::string& key, const char* name, const std::string& value)
+{
+    SetValue(root, key, name, REG_SZ, value.c_str(), static_cast<DWORD>(value.size() + 1));
+}
+// A switch of the demo driver: a number, or the fault names it is to act out.
+void SetNumber(const char* name, DWORD value) { SetValue(HKEY_LOCAL_MACHINE, kEntry, name, REG_DWORD, &value, sizeof value); }
+void SetFaults(const char* faults) { SetText(HKEY_LOCAL_MACHINE, kEntry, "Faults", faults); }
 
 // A text value of the registry; empty when there is none.
 std::string GetText(HKEY root, const std::string& key, const char* name)
@@ -51,14 +57,6 @@ std::string GetText(HKEY root, const std::string& key, const char* name)
     DWORD size = sizeof buf - 1;
     RegGetValueA(root, key.c_str(), name, RRF_RT_REG_SZ, nullptr, buf, &size);
     return buf;
-}
-
-void SetNumber(const char* name, DWORD value)
-{
-    HKEY h = nullptr;
-    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kEntry, 0, KEY_WRITE, &h), ERROR_SUCCESS);
-    RegSetValueExA(h, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
-    RegCloseKey(h);
 }
 
 void ClearDriverSwitches()
@@ -122,13 +120,6 @@ private:
 };
 ::testing::Environment* const g_pEnvironment = ::testing::AddGlobalTestEnvironment(new DemoDriverEnvironment);
 
-std::vector<std::string> LogSince(size_t mark)
-{
-    std::vector<std::string> lines = LogLines();
-    lines.erase(lines.begin(), lines.begin() + static_cast<std::ptrdiff_t>(std::min(mark, lines.size())));
-    return lines;
-}
-
 bool Has(const std::vector<std::string>& lines, const std::string& text)
 {
     return std::find(lines.begin(), lines.end(), text) != lines.end();
@@ -145,7 +136,6 @@ protected:
         g_iRequestedBlockSize = 256;
         g_fSamplingFreq = 48000.0f;
         g_iInputChannels = 0;
-        m_Mark = LogLines().size();
     }
     void TearDown() override
     {
@@ -154,10 +144,26 @@ protected:
         m_Engine.Release();
         ClearDriverSwitches();
     }
-    std::vector<std::string> NewLog() const { return LogSince(m_Mark); }
+    // The log lines written since the last Init.
+    std::vector<std::string> NewLog() const
+    {
+        std::vector<std::string> lines = LogLines();
+        lines.erase(lines.begin(), lines.begin() + static_cast<std::ptrdiff_t>(std::min(m_Mark, lines.size())));
+        return lines;
+    }
+    // CAsio::Init with the driver's console lines kept.
+    int Init()
+    {
+        m_Mark = LogLines().size();
+        testing::internal::CaptureStdout();
+        const int i = CAsio::Init();
+        m_sOut = testing::internal::GetCapturedStdout();
+        return i;
+    }
 
     CDspEngine m_Engine;
     size_t m_Mark = 0;
+    std::string m_sOut;
 };
 
 } // namespace
@@ -169,9 +175,8 @@ TEST_F(AsioHost, InitLogsTheDriverAndTheStream)
     EXPECT_EQ(g_pAsioDriver, nullptr);
 
     g_iRequestedBlockSize = 300;
-    testing::internal::CaptureStdout();
-    ASSERT_EQ(CAsio::Init(), 1);
-    EXPECT_NE(testing::internal::GetCapturedStdout().find("ASIOOutputReady(); - Supported"), std::string::npos);
+    ASSERT_EQ(Init(), 1);
+    EXPECT_NE(m_sOut.find("ASIOOutputReady(); - Supported"), std::string::npos);
     const std::vector<std::string> log = NewLog();
     for (const char* line : {
              "CAsio::Init()", "CAsio::InitAsioStaticData() using sampleRate = 48000.000000", "max inputChannels  = 2",
@@ -220,14 +225,11 @@ TEST_F(AsioHost, InitFailurePaths)
     for (const auto& c : cases)
     {
         SCOPED_TRACE(c.faults);
-        SetText(HKEY_LOCAL_MACHINE, kEntry, "Faults", c.faults);
+        SetFaults(c.faults);
         if (c.firstRate != ~0u)
             SetNumber("FirstRate", c.firstRate);
-        const size_t mark = LogLines().size();
-        testing::internal::CaptureStdout();
-        EXPECT_EQ(CAsio::Init(), 0);
-        testing::internal::GetCapturedStdout();
-        const std::vector<std::string> log = LogSince(mark);
+        EXPECT_EQ(Init(), 0);
+        const std::vector<std::string> log = NewLog();
         EXPECT_TRUE(!c.stepLine || Has(log, c.stepLine));
         EXPECT_EQ(log.back(), c.initLine);
         EXPECT_FALSE(Has(log, "CAsio::Init() g_fSamplingFreq = 48000.000000"));
@@ -273,12 +275,9 @@ TEST_F(AsioHost, RateDecisions)
         SetNumber("Rate", c.rate);
         if (c.firstRate != ~0u)
             SetNumber("FirstRate", c.firstRate);
-        SetText(HKEY_LOCAL_MACHINE, kEntry, "Faults", c.faults);
-        const size_t mark = LogLines().size();
-        testing::internal::CaptureStdout();
-        ASSERT_EQ(CAsio::Init(), 1);
-        testing::internal::GetCapturedStdout();
-        const std::vector<std::string> log = LogSince(mark);
+        SetFaults(c.faults);
+        ASSERT_EQ(Init(), 1);
+        const std::vector<std::string> log = NewLog();
         EXPECT_EQ(g_fSamplingFreq, c.used);
         EXPECT_EQ(g_fPrevSamplingFreq, c.used);
         EXPECT_EQ(LfoBufLen, static_cast<int>(2.0f * c.used));
@@ -293,10 +292,9 @@ TEST_F(AsioHost, RateDecisions)
 
 TEST_F(AsioHost, StartFaultAndNoOutputReady)
 {
-    SetText(HKEY_LOCAL_MACHINE, kEntry, "Faults", "start outputReady");
-    testing::internal::CaptureStdout();
-    ASSERT_EQ(CAsio::Init(), 1);
-    EXPECT_NE(testing::internal::GetCapturedStdout().find("ASIOOutputReady(); - Not supported"), std::string::npos);
+    SetFaults("start outputReady");
+    ASSERT_EQ(Init(), 1);
+    EXPECT_NE(m_sOut.find("ASIOOutputReady(); - Not supported"), std::string::npos);
     EXPECT_EQ(g_AsioStaticData.postOutput, 0);
     EXPECT_NE(ASIOStart(), ASE_OK);
 }
@@ -334,10 +332,8 @@ TEST_F(AsioHost, NoDriverAnswersAndHarmlessRelease)
 
 TEST_F(AsioHost, InitReleaseCyclesLeakNoHandleOrMemory)
 {
-    auto cycle = [] {
-        testing::internal::CaptureStdout();
-        ASSERT_EQ(CAsio::Init(), 1);
-        testing::internal::GetCapturedStdout();
+    auto cycle = [this] {
+        ASSERT_EQ(Init(), 1);
         ASSERT_EQ(ASIOStart(), ASE_OK);
         Sleep(20);
         CAsio::Release();
@@ -382,10 +378,9 @@ TEST_P(AsioStream, OutputMatchesTheOfflineEngineAndTheTunerReadsTheString)
     std::string err;
     ASSERT_TRUE(ReadWavFile(TestDataPath("clean-A2-30c.wav"), &in, &err)) << err;
     // A right channel that differs from the left, so the two modes differ.
-    std::vector<float> right(in.channels[0]);
-    for (float& v : right)
+    in.channels.push_back(in.channels[0]);
+    for (float& v : in.channels[1])
         v = std::trunc(v * 0.5f);
-    in.channels.push_back(right);
     const std::string dir = TestLogDirectory();
     const std::string inPath = dir + "/stream-in.wav", outPath = dir + "/stream-out.wav";
     ASSERT_TRUE(WriteWavFile(inPath, in, WavSampleFormat::Pcm16, &err)) << err;
@@ -393,15 +388,13 @@ TEST_P(AsioStream, OutputMatchesTheOfflineEngineAndTheTunerReadsTheString)
 
     SetText(HKEY_LOCAL_MACHINE, kEntry, "WavIn", WindowsPath(inPath));
     SetText(HKEY_LOCAL_MACHINE, kEntry, "WavOut", WindowsPath(outPath));
-    SetText(HKEY_LOCAL_MACHINE, kEntry, "Faults", sc.faults);
+    SetFaults(sc.faults);
     SetNumber("RealTime", 0);
     g_iRequestedBlockSize = B;
     g_iInputChannels = sc.bStereo ? 1 : 0;
     m_Engine.m_Tuner2.SelectString(1);
 
-    testing::internal::CaptureStdout();
-    ASSERT_EQ(CAsio::Init(), 1);
-    testing::internal::GetCapturedStdout();
+    ASSERT_EQ(Init(), 1);
     const long nBlocks = static_cast<long>(in.NumFrames() / B);
     ASSERT_EQ(ASIOStart(), ASE_OK);
     float measured = 0.0f;

@@ -170,9 +170,12 @@ TEST_F(LogTest, LinesLongerThan1023CharactersAreDropped)
     EXPECT_TRUE(fs::remove(File()));
 }
 
-// A log in the folder given (none: silent) that writes a line of each kind.
+// A log in the folder given (none: silent) that writes a line of each kind, the
+// system answering every question.
 void WriteEveryKind(const char* szFolder)
 {
+    g_Values["Software\\Microsoft\\Windows\\CurrentVersion|RegisteredOwner"] = "Owner";
+    g_bMemory = true;
     CLog log(szFolder);
     log.Print("text");
     log.Print("text", "more");
@@ -183,7 +186,6 @@ void WriteEveryKind(const char* szFolder)
 TEST_F(LogTest, FolderInPlaceOfTheFileIsNotFatal)
 {
     fs::create_directory(File());
-    g_bMemory = true;
     WriteEveryKind(Dir().c_str());
     EXPECT_TRUE(fs::is_directory(File()));
     EXPECT_TRUE(fs::is_empty(File()));
@@ -193,8 +195,6 @@ TEST_F(LogTest, SilentLogWritesNothing)
 {
     const fs::path old = fs::current_path();
     fs::current_path(m_Dir);
-    g_Values["Software\\Microsoft\\Windows\\CurrentVersion|RegisteredOwner"] = "Owner";
-    g_bMemory = true;
     WriteEveryKind(nullptr);
     fs::current_path(old);
     EXPECT_TRUE(fs::is_empty(m_Dir));

@@ -392,36 +392,28 @@ TEST_F(KsThread, RecordingComesOutProcessed)
         ASSERT_TRUE(PumpUntil([&] { return world.Written().size() - nBefore >= 2 * 96000; }, 120000));
         EXPECT_EQ(Finish(), E_ABORT);
 
+        // What was played is what was captured one ring earlier, at the engine's
+        // gain: frame i of the output (left, right) against x, the recording's.
         const std::vector<short> all = world.Written();
-        std::vector<float> left, right;
-        for (size_t i = nBefore; i + 1 < all.size(); i += 2)
-        {
-            left.push_back(all[i]);
-            right.push_back(all[i + 1]);
-        }
-        // What was played is what was captured one ring earlier, at the engine's gain.
-        const size_t lag = static_cast<size_t>(g_iRingBytes / 4);
+        const size_t lag = static_cast<size_t>(g_iRingBytes / 4), nFrames = (all.size() - nBefore) / 2;
+        const auto left = [&](size_t i) { return static_cast<double>(all[nBefore + 2 * i]); };
+        const auto right = [&](size_t i) { return static_cast<double>(all[nBefore + 2 * i + 1]); };
+        const auto x = [&](size_t i) { return static_cast<double>(rec[(i - lag) % rec.size()]); };
         double dXY = 0, dXX = 0, dRight = 0;
-        for (size_t i = lag; i < left.size(); ++i)
+        for (size_t i = lag; i < nFrames; ++i)
         {
-            const double x = rec[(i - lag) % rec.size()];
-            dXY += x * left[i];
-            dXX += x * x;
-            dRight += std::fabs(right[i]);
+            dXY += x(i) * left(i);
+            dXX += x(i) * x(i);
+            dRight += std::fabs(right(i));
         }
         const double dGain = dXY / dXX;
         EXPECT_GT(dGain, 0.1);
         int iOff = 0;
-        for (size_t i = lag; i < left.size(); ++i)
-        {
-            const double x = dGain * rec[(i - lag) % rec.size()];
-            iOff += std::fabs(left[i] - x) > 1.0 + 1e-3 * std::fabs(x);
-            if (iChannels == 0)
-                iOff += std::fabs(right[i] - left[i]) > 1.0;
-        }
+        for (size_t i = lag; i < nFrames; ++i)
+            iOff += (std::fabs(left(i) - dGain * x(i)) > 1.0 + 1e-3 * std::fabs(dGain * x(i))) +
+                    (iChannels == 0 && std::fabs(right(i) - left(i)) > 1.0);
         EXPECT_EQ(iOff, 0);
         EXPECT_TRUE(iChannels == 0 || dRight == 0.0);
-
     }
 }
 

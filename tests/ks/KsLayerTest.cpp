@@ -29,8 +29,6 @@ protected:
     void SetUp() override
     {
         m_iLiveBefore = KsLiveAllocations();
-        g_iNumCaptureDeviceNames = 0;
-        g_iNumRenderDeviceNames = 0;
     }
     void TearDown() override
     {

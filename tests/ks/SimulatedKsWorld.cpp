@@ -94,30 +94,23 @@ int SimulatedKsWorld::OpenHandles()
 
 // SetupAPI ------------------------------------------------------------------
 
-HDEVINFO SimulatedKsWorld::GetClassDevs(const GUID* pClass, DWORD)
+HDEVINFO SimulatedKsWorld::GetClassDevs(const GUID*, DWORD)
 {
-    if (faults.bClassDevs)
-        return INVALID_HANDLE_VALUE;
-    std::vector<int> members;
-    for (size_t i = 0; i < filters.size(); ++i)
-        for (const auto& c : filters[i].categories)
-            if (KsGuidEqual(c.first, *pClass) && !(c.second & SPINT_REMOVED))
-                members.push_back(static_cast<int>(i));
-    HANDLE h = NewHandle({kSet, 0, 0});
-    std::lock_guard<std::recursive_mutex> g(m_Lock);
-    m_SetMembers[reinterpret_cast<ULONG_PTR>(h)] = members;
-    return h;
+    return faults.bClassDevs ? INVALID_HANDLE_VALUE : NewHandle({kSet, 0});
 }
 
-BOOL SimulatedKsWorld::EnumDeviceInterfaces(HDEVINFO hSet, const GUID*, DWORD dwIndex, SP_DEVICE_INTERFACE_DATA* pData)
+// The present interfaces of the class asked for, in the order of the filters.
+BOOL SimulatedKsWorld::EnumDeviceInterfaces(HDEVINFO, const GUID* pClass, DWORD dwIndex, SP_DEVICE_INTERFACE_DATA* pData)
 {
-    std::lock_guard<std::recursive_mutex> g(m_Lock);
-    const auto& members = m_SetMembers[reinterpret_cast<ULONG_PTR>(hSet)];
-    if (dwIndex >= members.size())
-        return Fail(ERROR_NO_MORE_ITEMS);
-    pData->Flags = SPINT_ACTIVE;
-    pData->Reserved = static_cast<ULONG_PTR>(members[dwIndex]);
-    return TRUE;
+    for (size_t i = 0; i < filters.size(); ++i)
+        for (const auto& c : filters[i].categories)
+            if (KsGuidEqual(c.first, *pClass) && !(c.second & SPINT_REMOVED) && dwIndex-- == 0)
+            {
+                pData->Flags = SPINT_ACTIVE;
+                pData->Reserved = i;
+                return TRUE;
+            }
+    return Fail(ERROR_NO_MORE_ITEMS);
 }
 
 BOOL SimulatedKsWorld::GetDeviceInterfaceDetail(HDEVINFO, SP_DEVICE_INTERFACE_DATA* pData, SP_DEVICE_INTERFACE_DETAIL_DATA_A* pDetail,
@@ -145,7 +138,7 @@ BOOL SimulatedKsWorld::GetDeviceInterfaceAlias(HDEVINFO, SP_DEVICE_INTERFACE_DAT
 
 HKEY SimulatedKsWorld::OpenDeviceInterfaceRegKey(HDEVINFO, SP_DEVICE_INTERFACE_DATA* pData, REGSAM)
 {
-    return reinterpret_cast<HKEY>(NewHandle({kKey, static_cast<int>(pData->Reserved), 0}));
+    return reinterpret_cast<HKEY>(NewHandle({kKey, static_cast<int>(pData->Reserved)}));
 }
 
 LONG SimulatedKsWorld::QueryValue(HKEY hKey, const char* szName, BYTE* pData, DWORD* pcbData)
@@ -174,12 +167,7 @@ BOOL SimulatedKsWorld::GetDeviceRegistryProperty(HDEVINFO, SP_DEVINFO_DATA* pInf
     return TRUE;
 }
 
-BOOL SimulatedKsWorld::DestroyDeviceInfoList(HDEVINFO hSet)
-{
-    std::lock_guard<std::recursive_mutex> g(m_Lock);
-    m_SetMembers.erase(reinterpret_cast<ULONG_PTR>(hSet));
-    return CloseHandle(hSet);
-}
+BOOL SimulatedKsWorld::DestroyDeviceInfoList(HDEVINFO hSet) { return CloseHandle(hSet); }
 
 // Devices ---------------------------------------------------------------------
 
@@ -187,7 +175,7 @@ HANDLE SimulatedKsWorld::CreateFileA(const char* szPath, DWORD, DWORD, DWORD, DW
 {
     for (size_t i = 0; i < filters.size(); ++i)
         if (DevicePath(static_cast<int>(i)) == szPath && !faults.bCreateFile && (dwFlags & FILE_FLAG_OVERLAPPED))
-            return NewHandle({kFile, static_cast<int>(i), 0});
+            return NewHandle({kFile, static_cast<int>(i)});
     t_dwLastError = ERROR_FILE_NOT_FOUND;
     return INVALID_HANDLE_VALUE;
 }
@@ -245,14 +233,19 @@ BOOL SimulatedKsWorld::Property(HANDLE h, const Object& o, const KSPROPERTY* pPr
     if (id >= f.pins.size())
         return Fail(ERROR_NOT_FOUND);
     const SimPin& p = f.pins[id];
+    const KSPIN_CINSTANCES instances = {1, 0};  // one instance possible, none made
     std::vector<BYTE> v;
-    bool bList = true;
     switch (pProp->Id)
     {
     case KSPROPERTY_PIN_COMMUNICATION:
         return Reply(&p.ulComm, sizeof(ULONG), pOut, cbOut, pcbReturned, false);
     case KSPROPERTY_PIN_DATAFLOW:
         return Reply(&p.ulFlow, sizeof(ULONG), pOut, cbOut, pcbReturned, false);
+    case KSPROPERTY_PIN_CINSTANCES:
+    case KSPROPERTY_PIN_GLOBALCINSTANCES:
+        return Reply(&instances, sizeof(instances), pOut, cbOut, pcbReturned, false);
+    case KSPROPERTY_PIN_CATEGORY:
+        return Reply(&kKsGuidNull, sizeof(GUID), pOut, cbOut, pcbReturned, false);
     case KSPROPERTY_PIN_INTERFACES:
     case KSPROPERTY_PIN_MEDIUMS:
     {
@@ -283,22 +276,12 @@ BOOL SimulatedKsWorld::Property(HANDLE h, const Object& o, const KSPROPERTY* pPr
         v = ListOf(ranges);
         break;
     }
-    case KSPROPERTY_PIN_CINSTANCES:
-    case KSPROPERTY_PIN_GLOBALCINSTANCES:
-    {
-        const KSPIN_CINSTANCES c = {1, 0};  // one instance possible, none made
-        return Reply(&c, sizeof(c), pOut, cbOut, pcbReturned, false);
-    }
-    case KSPROPERTY_PIN_CATEGORY:
-        return Reply(&kKsGuidNull, sizeof(GUID), pOut, cbOut, pcbReturned, false);
     case KSPROPERTY_PIN_NAME:
-        bList = false;
-        v.assign({'P', 0, 'i', 0, 'n', 0, 0, 0});
-        break;
+        return Reply(L"Pin", sizeof(L"Pin"), pOut, cbOut, pcbReturned, false);
     default:
         return Fail(ERROR_NOT_FOUND);
     }
-    return Reply(v.data(), static_cast<DWORD>(v.size()), pOut, cbOut, pcbReturned, bList);
+    return Reply(v.data(), static_cast<DWORD>(v.size()), pOut, cbOut, pcbReturned, true);
 }
 
 BOOL SimulatedKsWorld::DeviceIoControl(HANDLE h, DWORD dwCode, void* pIn, DWORD cbIn, void* pOut, DWORD cbOut, DWORD* pcbReturned,
@@ -384,7 +367,7 @@ DWORD SimulatedKsWorld::CreatePin(HANDLE hFilter, const KSPIN_CONNECT* pConnect,
     });
     if (!bFits && !p.bCreateAnyFormat)
         return ERROR_NO_MATCH;
-    *phPin = NewHandle({kPin, o.iFilter, pConnect->PinId});
+    *phPin = NewHandle({kPin, o.iFilter});
     return 0;
 }
 

@@ -126,8 +126,7 @@ private:
     struct Object
     {
         Kind kind;
-        int iFilter;  // sets: the category index in m_setMembers
-        ULONG ulPin;
+        int iFilter;
     };
     struct Request
     {
@@ -157,7 +156,6 @@ private:
 
     std::recursive_mutex m_Lock;
     std::map<ULONG_PTR, Object> m_Objects;
-    std::map<ULONG_PTR, std::vector<int>> m_SetMembers;
     std::map<ULONG_PTR, PinStream> m_Streams;
     std::vector<HANDLE> m_Events;
     ULONG_PTR m_NextHandle = 0x40000000;
