@@ -32,7 +32,7 @@
 
 #include "render/BmpFile.h"
 #include "render/RenderDevice.h"
-#include "render/TextRenderer.h"
+#include "render/software/TextRenderer.h"
 
 class CSoftwareDevice : public CRenderDevice
 {

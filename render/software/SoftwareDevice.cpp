@@ -1,4 +1,4 @@
-#include "render/SoftwareDevice.h"
+#include "render/software/SoftwareDevice.h"
 
 #include <algorithm>
 #include <cmath>
