@@ -125,6 +125,20 @@ __m128i Bytes4(__m128 f)
     return _mm_cvttps_epi32(_mm_add_ps(clamped, _mm_set1_ps(0.5f)));
 }
 
+// Four packed pixels into the row at columns pX[0..3].
+void Store4(std::uint32_t* pRow, const int* pX, __m128i packed)
+{
+    if (pX[3] - pX[0] == 3)  // side by side
+    {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(&pRow[pX[0]]), packed);
+        return;
+    }
+    alignas(16) std::uint32_t out[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(out), packed);
+    for (int k = 0; k < 4; ++k)
+        pRow[pX[k]] = out[k];
+}
+
 // A texel's channels, and 1 in the fourth lane.
 __m128 TexelLanes(std::uint32_t texel)
 {
@@ -465,18 +479,58 @@ void CSoftwareDevice::DrawTriangle(const Pipeline& pipe, const Vertex& a, const 
     // scratch rows; returns how many.
     auto gatherRow = [&](int py) {
         double w0 = Edge(b, c, x0, py), w1 = Edge(c, a, x0, py), w2 = Edge(a, b, x0, py);
+        if (bExact)
+        {
+            // Each edge's test holds on one side of a column, found from the edge
+            // values themselves, which are exact at every pixel of the row.
+            const double w[3] = {w0, w1, w2};
+            const bool own[3] = {own0, own1, own2};
+            auto pass = [&](int i, int k) {
+                const double wk = w[i] + k * d[i];
+                return wk > 0.0 || (wk == 0.0 && own[i]);
+            };
+            int lo = 0, hi = x1 - x0;
+            for (int i = 0; i < 3 && lo <= hi; ++i)
+            {
+                if (d[i] > 0.0)
+                {
+                    int k = int(std::max(double(lo), std::min(double(hi) + 1.0, std::ceil(-w[i] / d[i]))));
+                    while (k > lo && pass(i, k - 1))
+                        --k;
+                    while (k <= hi && !pass(i, k))
+                        ++k;
+                    lo = k;
+                }
+                else if (d[i] < 0.0)
+                {
+                    int k = int(std::min(double(hi), std::max(double(lo) - 1.0, std::floor(w[i] / -d[i]))));
+                    while (k < hi && pass(i, k + 1))
+                        ++k;
+                    while (k >= lo && !pass(i, k))
+                        --k;
+                    hi = k;
+                }
+                else if (!pass(i, 0))
+                    hi = lo - 1;
+            }
+            const int n = std::max(0, hi - lo + 1);
+            for (int j = 0; j < n; ++j)
+            {
+                const int k = lo + j;
+                m_RowX[j] = x0 + k;
+                m_RowW[0][j] = w0 + k * d[0];
+                m_RowW[1][j] = w1 + k * d[1];
+                m_RowW[2][j] = w2 + k * d[2];
+            }
+            return n;
+        }
         const double d0 = d[0], d1 = d[1], d2 = d[2];
         int n = 0;
         for (int px = x0; px <= x1; ++px, w0 += d0, w1 += d1, w2 += d2)
         {
             if (w0 < 0.0 || w1 < 0.0 || w2 < 0.0 || (w0 == 0.0 && !own0) || (w1 == 0.0 && !own1) ||
                 (w2 == 0.0 && !own2))
-            {
-                // Exact edge values make a row's pixels one run: none after it.
-                if (n > 0 && bExact)
-                    break;
                 continue;
-            }
             m_RowX[n] = px;
             m_RowW[0][n] = w0;
             m_RowW[1][n] = w1;
@@ -692,15 +746,7 @@ void CSoftwareDevice::DrawTriangle(const Pipeline& pipe, const Vertex& a, const 
             }
             const __m128i packed = _mm_or_si128(_mm_or_si128(_mm_slli_epi32(Bytes4(r), 16), _mm_slli_epi32(Bytes4(g), 8)),
                                                 Bytes4(bl));
-            if (m_RowX[j + 3] - m_RowX[j] == 3)
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(&pRow[m_RowX[j]]), packed);
-            else
-            {
-                alignas(16) std::uint32_t out[4];
-                _mm_store_si128(reinterpret_cast<__m128i*>(out), packed);
-                for (int k = 0; k < 4; ++k)
-                    pRow[m_RowX[j + k]] = out[k];
-            }
+            Store4(pRow, &m_RowX[j], packed);
         };
         for (int py = y0; py <= y1; ++py)
         {
@@ -721,9 +767,31 @@ void CSoftwareDevice::DrawTriangle(const Pipeline& pipe, const Vertex& a, const 
     if (pipe.colorOp == U(TextureOp::Disable) && !pipe.bBlend)
     {
         // The vertex colour, written as it is.
-        forEachPixel([&](std::uint32_t& dest, int j) {
+        auto onePixel = [&](std::uint32_t& dest, int j) {
             dest = (ToByte(value(0, j)) << 16) | (ToByte(value(1, j)) << 8) | ToByte(value(2, j));
-        });
+        };
+#if defined(__SSE2__)
+        auto lanes = [&](int k, int j) {
+            return bVary[k] ? _mm_loadu_ps(&m_RowValue[k][j]) : _mm_set1_ps(at.*kValues[k]);
+        };
+        for (int py = y0; py <= y1; ++py)
+        {
+            const int n = gatherRow(py);
+            if (n == 0)
+                continue;
+            mixRow(n);
+            std::uint32_t* pRow = &m_Pixels[static_cast<size_t>(py) * m_iWidth];
+            int j = 0;
+            for (; j + 4 <= n; j += 4)
+                Store4(pRow, &m_RowX[j], _mm_or_si128(_mm_or_si128(_mm_slli_epi32(Bytes4(lanes(0, j)), 16),
+                                                                   _mm_slli_epi32(Bytes4(lanes(1, j)), 8)),
+                                                      Bytes4(lanes(2, j))));
+            for (; j < n; ++j)
+                onePixel(pRow[m_RowX[j]], j);
+        }
+#else
+        forEachPixel(onePixel);
+#endif
         return;
     }
 
