@@ -268,7 +268,9 @@ struct CSoftwareDevice::Pipeline
 
     bool Sample(float u, float v, Colour* pOut) const;
     bool Shade(const Vertex& at, Colour* pOut) const;
-    void Write(std::uint32_t& dest, const Colour& c) const;
+    void Write(std::uint32_t& dest, const Colour& c) const { Blend(dest, c, Factor(srcBlend, c.a), Factor(destBlend, c.a)); }
+    // Write with the blend factors of c already worked out.
+    void Blend(std::uint32_t& dest, const Colour& c, float fs, float fd) const;
 };
 
 CSoftwareDevice::Pipeline CSoftwareDevice::Resolve() const
@@ -376,12 +378,11 @@ bool CSoftwareDevice::Pipeline::Sample(float u, float v, Colour* pOut) const
     return true;
 }
 
-void CSoftwareDevice::Pipeline::Write(std::uint32_t& dest, const Colour& c) const
+void CSoftwareDevice::Pipeline::Blend(std::uint32_t& dest, const Colour& c, float fs, float fd) const
 {
     float r = c.r, g = c.g, b = c.b;
     if (bBlend)
     {
-        const float fs = Factor(srcBlend, c.a), fd = Factor(destBlend, c.a);
         r = r * fs + float((dest >> 16) & 0xFFu) * fd;
         g = g * fs + float((dest >> 8) & 0xFFu) * fd;
         b = b * fs + float(dest & 0xFFu) * fd;
@@ -551,6 +552,7 @@ void CSoftwareDevice::DrawTriangle(const Pipeline& pipe, const Vertex& a, const 
             return;  // keyed out everywhere
         std::uint32_t packed = 0;
         pipe.Write(packed, colour);
+        const float fs = Factor(pipe.srcBlend, colour.a), fd = Factor(pipe.destBlend, colour.a);
         for (int py = y0; py <= y1; ++py)
         {
             std::uint32_t* pRow = &m_Pixels[static_cast<size_t>(py) * m_iWidth];
@@ -558,7 +560,7 @@ void CSoftwareDevice::DrawTriangle(const Pipeline& pipe, const Vertex& a, const 
             for (int j = 0; j < n; ++j)
             {
                 if (pipe.bBlend)
-                    pipe.Write(pRow[m_RowX[j]], colour);
+                    pipe.Blend(pRow[m_RowX[j]], colour, fs, fd);
                 else
                     pRow[m_RowX[j]] = packed;
             }
@@ -805,7 +807,8 @@ void CSoftwareDevice::DrawTriangle(const Pipeline& pipe, const Vertex& a, const 
 }
 
 // One pixel per step along the major axis, from the first vertex up to but not
-// including the last; colours interpolated along the line.
+// including the last; colours interpolated along the line. A line of one colour
+// keeps exactly that colour (each channel mixes in a zero), so it is shaded once.
 bool CSoftwareDevice::DrawLineList(const ColouredVertex* pVertices, int nVertices)
 {
     if (!pVertices || nVertices < 2)
@@ -818,6 +821,11 @@ bool CSoftwareDevice::DrawLineList(const ColouredVertex* pVertices, int nVertice
         const double length = std::max(std::fabs(dx), std::fabs(dy));
         if (!(length < 1e6))  // not a number or absurd
             continue;
+        const bool bOneColour = p.r == q.r && p.g == q.g && p.b == q.b && p.a == q.a;
+        const Vertex start{0.0f, 0.0f, p.r, p.g, p.b, p.a, 0.0f, 0.0f};
+        Colour colour;
+        const bool bDrawn = pipe.Shade(start, &colour);
+        const float fs = Factor(pipe.srcBlend, colour.a), fd = Factor(pipe.destBlend, colour.a);
         const int nSteps = int(std::lround(length));
         for (int k = 0; k < nSteps; ++k)
         {
@@ -825,12 +833,18 @@ bool CSoftwareDevice::DrawLineList(const ColouredVertex* pVertices, int nVertice
             const int px = int(std::floor(p.x + dx * t + 0.5)), py = int(std::floor(p.y + dy * t + 0.5));
             if (px < 0 || py < 0 || px >= m_iWidth || py >= m_iHeight)
                 continue;
+            std::uint32_t& dest = m_Pixels[static_cast<size_t>(py) * m_iWidth + px];
+            if (bOneColour)
+            {
+                if (bDrawn)
+                    pipe.Blend(dest, colour, fs, fd);
+                continue;
+            }
             auto lerp = [&](float Vertex::*m) { return float(p.*m + (q.*m - p.*m) * t); };
             const Vertex at{float(px), float(py), lerp(&Vertex::r), lerp(&Vertex::g), lerp(&Vertex::b),
                             lerp(&Vertex::a), 0.0f, 0.0f};
-            Colour colour;
             if (pipe.Shade(at, &colour))
-                pipe.Write(m_Pixels[static_cast<size_t>(py) * m_iWidth + px], colour);
+                pipe.Write(dest, colour);
         }
     }
     return true;
