@@ -96,20 +96,10 @@ float Factor(std::uint32_t factor, float srcAlpha)
     return 1.0f;
 }
 
-
 #if defined(__SSE2__)
-// Four-lane forms of per-pixel steps, the lanes blue, green, red and a fourth.
-// Each lane takes the same single-precision operations as the scalar code, so the
-// results are the same to the bit.
-
-// ToByte on every lane, packed 0x00RRGGBB.
-std::uint32_t PackBgr(__m128 bgrx)
-{
-    const __m128 clamped = _mm_min_ps(_mm_max_ps(bgrx, _mm_setzero_ps()), _mm_set1_ps(255.0f));
-    const __m128i i = _mm_cvttps_epi32(_mm_add_ps(clamped, _mm_set1_ps(0.5f)));
-    const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(i, i), _mm_setzero_si128());
-    return static_cast<std::uint32_t>(_mm_cvtsi128_si32(bytes)) & 0xFFFFFFu;
-}
+// Four-lane forms of per-pixel steps, a pixel in each lane. Each lane takes the
+// same single-precision operations as the scalar code, so the results are the
+// same to the bit.
 
 // Floor on four lanes, for values well inside the int range.
 __m128i Floor4(__m128 f)
@@ -137,15 +127,6 @@ void Store4(std::uint32_t* pRow, const int* pX, __m128i packed)
     _mm_store_si128(reinterpret_cast<__m128i*>(out), packed);
     for (int k = 0; k < 4; ++k)
         pRow[pX[k]] = out[k];
-}
-
-// A texel's channels, and 1 in the fourth lane.
-__m128 TexelLanes(std::uint32_t texel)
-{
-    const __m128i zero = _mm_setzero_si128();
-    const __m128i i =
-        _mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(texel)), zero), zero);
-    return _mm_or_ps(_mm_cvtepi32_ps(i), _mm_set_ps(1.0f, 0.0f, 0.0f, 0.0f));
 }
 #endif
 
@@ -640,132 +621,122 @@ void CSoftwareDevice::DrawTriangle(const Pipeline& pipe, const Vertex& a, const 
         }
     };
 
-    if (pipe.TexelOnly(bWhite) && !pipe.bLinear)
-    {
-        // Point sampling: the colour is the texel's own bytes.
+#if defined(__SSE2__)
+    // Bilinear texels four pixels at a time, a lane each, when no colour key can
+    // skip a texel and every texture coordinate is in range; onePixel otherwise.
+    auto fourTexelPixels = [&](auto onePixel, bool bModulate) {
         const Texture& tex = *pipe.pTexture;
         const int w = tex.iWidth, h = tex.iHeight;
-        forEachPixel([&](std::uint32_t& dest, int j) {
-            const float su = value(4, j) * float(w), sv = value(5, j) * float(h);
-            if (!(std::fabs(su) < 1e9f && std::fabs(sv) < 1e9f))
-                return;
-            const std::uint32_t texel = tex.texels[static_cast<size_t>(Wrap(Floor(sv), h)) * w + Wrap(Floor(su), w)];
-            if (!(pipe.bKey && texel == 0))
-                dest = texel;
-        });
-        return;
-    }
-#if defined(__SSE2__)
+        const bool bKey = pipe.bKey;
+        const __m128 k255 = _mm_set1_ps(255.0f);
+            const __m128 kW = _mm_set1_ps(float(w)), kH = _mm_set1_ps(float(h)), kHalf = _mm_set1_ps(0.5f);
+            const __m128 kOne = _mm_set1_ps(1.0f), kLimit = _mm_set1_ps(1e9f);
+            const __m128 kAbs = _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF));
+            const __m128i kByte = _mm_set1_epi32(0xFF);
+            auto fourPixels = [&](std::uint32_t* pRow, int j) {
+                const __m128 su = _mm_mul_ps(bVary[4] ? _mm_loadu_ps(&m_RowValue[4][j]) : _mm_set1_ps(at.u), kW);
+                const __m128 sv = _mm_mul_ps(bVary[5] ? _mm_loadu_ps(&m_RowValue[5][j]) : _mm_set1_ps(at.v), kH);
+                const __m128 inRange = _mm_and_ps(_mm_cmplt_ps(_mm_and_ps(su, kAbs), kLimit),
+                                                  _mm_cmplt_ps(_mm_and_ps(sv, kAbs), kLimit));
+                if (bKey || _mm_movemask_ps(inRange) != 0xF)
+                {
+                    for (int k = 0; k < 4; ++k)
+                        onePixel(pRow[m_RowX[j + k]], j + k);
+                    return;
+                }
+                const __m128 fx = _mm_sub_ps(su, kHalf), fy = _mm_sub_ps(sv, kHalf);
+                const __m128i ix = Floor4(fx), iy = Floor4(fy);
+                const __m128 tx = _mm_sub_ps(fx, _mm_cvtepi32_ps(ix)), ty = _mm_sub_ps(fy, _mm_cvtepi32_ps(iy));
+                alignas(16) int ixs[4], iys[4];
+                _mm_store_si128(reinterpret_cast<__m128i*>(ixs), ix);
+                _mm_store_si128(reinterpret_cast<__m128i*>(iys), iy);
+                std::uint32_t t[4][4];  // texel 00 10 01 11 of each lane
+                for (int k = 0; k < 4; ++k)
+                {
+                    const int xa = Wrap(ixs[k], w), xb = Wrap(ixs[k] + 1, w);
+                    const std::uint32_t* pA = &tex.texels[static_cast<size_t>(Wrap(iys[k], h)) * w];
+                    const std::uint32_t* pB = &tex.texels[static_cast<size_t>(Wrap(iys[k] + 1, h)) * w];
+                    t[0][k] = pA[xa];
+                    t[1][k] = pA[xb];
+                    t[2][k] = pB[xa];
+                    t[3][k] = pB[xb];
+                }
+                const __m128 ux = _mm_sub_ps(kOne, tx), uy = _mm_sub_ps(kOne, ty);
+                const __m128 shares[4] = {_mm_mul_ps(ux, uy), _mm_mul_ps(tx, uy), _mm_mul_ps(ux, ty), _mm_mul_ps(tx, ty)};
+                __m128 r = _mm_setzero_ps(), g = _mm_setzero_ps(), bl = _mm_setzero_ps(), sum = _mm_setzero_ps();
+                for (int k = 0; k < 4; ++k)
+                {
+                    const __m128i texel = _mm_set_epi32(int(t[k][3]), int(t[k][2]), int(t[k][1]), int(t[k][0]));
+                    r = _mm_add_ps(r, _mm_mul_ps(shares[k], _mm_cvtepi32_ps(_mm_and_si128(_mm_srli_epi32(texel, 16), kByte))));
+                    g = _mm_add_ps(g, _mm_mul_ps(shares[k], _mm_cvtepi32_ps(_mm_and_si128(_mm_srli_epi32(texel, 8), kByte))));
+                    bl = _mm_add_ps(bl, _mm_mul_ps(shares[k], _mm_cvtepi32_ps(_mm_and_si128(texel, kByte))));
+                    sum = _mm_add_ps(sum, shares[k]);
+                }
+                r = _mm_div_ps(r, sum);
+                g = _mm_div_ps(g, sum);
+                bl = _mm_div_ps(bl, sum);
+                if (bModulate)  // by a diffuse of 255
+                {
+                    r = _mm_div_ps(_mm_mul_ps(r, k255), k255);
+                    g = _mm_div_ps(_mm_mul_ps(g, k255), k255);
+                    bl = _mm_div_ps(_mm_mul_ps(bl, k255), k255);
+                }
+                const __m128i packed = _mm_or_si128(_mm_or_si128(_mm_slli_epi32(Bytes4(r), 16), _mm_slli_epi32(Bytes4(g), 8)),
+                                                    Bytes4(bl));
+                Store4(pRow, &m_RowX[j], packed);
+            };
+            for (int py = y0; py <= y1; ++py)
+            {
+                const int n = gatherRow(py);
+                if (n == 0)
+                    continue;
+                mixRow(n);
+                std::uint32_t* pRow = &m_Pixels[static_cast<size_t>(py) * m_iWidth];
+                int j = 0;
+                for (; j + 4 <= n; j += 4)
+                    fourPixels(pRow, j);
+                for (; j < n; ++j)
+                    onePixel(pRow[m_RowX[j]], j);
+            }
+    };
+#endif
+
     if (pipe.TexelOnly(bWhite))
     {
-        // Bilinear: the four texels' channels and shares summed in the lanes.
-        const Texture& tex = *pipe.pTexture;
-        const int w = tex.iWidth, h = tex.iHeight;
-        const bool bModulate = pipe.colorOp == U(TextureOp::Modulate), bKey = pipe.bKey;
-        const __m128 k255 = _mm_set1_ps(255.0f);
+        // The texel passed on, or modulated by 255 (which leaves a whole number as
+        // it is).
+        const bool bModulate = pipe.colorOp == U(TextureOp::Modulate);
         auto onePixel = [&](std::uint32_t& dest, int j) {
-            const float su = value(4, j) * float(w), sv = value(5, j) * float(h);
-            if (!(std::fabs(su) < 1e9f && std::fabs(sv) < 1e9f))
+            Colour t;
+            if (!pipe.Sample(value(4, j), value(5, j), &t))
                 return;
-            if (bKey && tex.texels[static_cast<size_t>(Wrap(Floor(sv), h)) * w + Wrap(Floor(su), w)] == 0)
-                return;
-            const float fx = su - 0.5f, fy = sv - 0.5f;
-            const int ix = Floor(fx), iy = Floor(fy);
-            const float tx = fx - float(ix), ty = fy - float(iy);
-            const int xs[2] = {Wrap(ix, w), Wrap(ix + 1, w)};
-            const std::uint32_t* rows[2] = {&tex.texels[static_cast<size_t>(Wrap(iy, h)) * w],
-                                            &tex.texels[static_cast<size_t>(Wrap(iy + 1, h)) * w]};
-            __m128 sum = _mm_setzero_ps();
-            for (int jj = 0; jj < 2; ++jj)
-            {
-                for (int ii = 0; ii < 2; ++ii)
-                {
-                    const std::uint32_t t = rows[jj][xs[ii]];
-                    if (bKey && t == 0)
-                        continue;
-                    const float share = (ii ? tx : 1.0f - tx) * (jj ? ty : 1.0f - ty);
-                    sum = _mm_add_ps(sum, _mm_mul_ps(_mm_set1_ps(share), TexelLanes(t)));
-                }
-            }
-            __m128 colour = _mm_div_ps(sum, _mm_shuffle_ps(sum, sum, _MM_SHUFFLE(3, 3, 3, 3)));
-            if (bModulate)  // by a diffuse of 255
-                colour = _mm_div_ps(_mm_mul_ps(colour, k255), k255);
-            dest = PackBgr(colour);
+            if (bModulate)
+                t = {t.r * 255.0f / 255.0f, t.g * 255.0f / 255.0f, t.b * 255.0f / 255.0f, 0.0f};
+            dest = (ToByte(t.r) << 16) | (ToByte(t.g) << 8) | ToByte(t.b);
         };
-        // Four pixels side by side, a lane each, when no colour key can skip a
-        // texel and every texture coordinate is in range.
-        const __m128 kW = _mm_set1_ps(float(w)), kH = _mm_set1_ps(float(h)), kHalf = _mm_set1_ps(0.5f);
-        const __m128 kOne = _mm_set1_ps(1.0f), kLimit = _mm_set1_ps(1e9f);
-        const __m128 kAbs = _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF));
-        const __m128i kByte = _mm_set1_epi32(0xFF);
-        auto fourPixels = [&](std::uint32_t* pRow, int j) {
-            const __m128 su = _mm_mul_ps(bVary[4] ? _mm_loadu_ps(&m_RowValue[4][j]) : _mm_set1_ps(at.u), kW);
-            const __m128 sv = _mm_mul_ps(bVary[5] ? _mm_loadu_ps(&m_RowValue[5][j]) : _mm_set1_ps(at.v), kH);
-            const __m128 inRange = _mm_and_ps(_mm_cmplt_ps(_mm_and_ps(su, kAbs), kLimit),
-                                              _mm_cmplt_ps(_mm_and_ps(sv, kAbs), kLimit));
-            if (bKey || _mm_movemask_ps(inRange) != 0xF)
-            {
-                for (int k = 0; k < 4; ++k)
-                    onePixel(pRow[m_RowX[j + k]], j + k);
-                return;
-            }
-            const __m128 fx = _mm_sub_ps(su, kHalf), fy = _mm_sub_ps(sv, kHalf);
-            const __m128i ix = Floor4(fx), iy = Floor4(fy);
-            const __m128 tx = _mm_sub_ps(fx, _mm_cvtepi32_ps(ix)), ty = _mm_sub_ps(fy, _mm_cvtepi32_ps(iy));
-            alignas(16) int ixs[4], iys[4];
-            _mm_store_si128(reinterpret_cast<__m128i*>(ixs), ix);
-            _mm_store_si128(reinterpret_cast<__m128i*>(iys), iy);
-            std::uint32_t t[4][4];  // texel 00 10 01 11 of each lane
-            for (int k = 0; k < 4; ++k)
-            {
-                const int xa = Wrap(ixs[k], w), xb = Wrap(ixs[k] + 1, w);
-                const std::uint32_t* pA = &tex.texels[static_cast<size_t>(Wrap(iys[k], h)) * w];
-                const std::uint32_t* pB = &tex.texels[static_cast<size_t>(Wrap(iys[k] + 1, h)) * w];
-                t[0][k] = pA[xa];
-                t[1][k] = pA[xb];
-                t[2][k] = pB[xa];
-                t[3][k] = pB[xb];
-            }
-            const __m128 ux = _mm_sub_ps(kOne, tx), uy = _mm_sub_ps(kOne, ty);
-            const __m128 shares[4] = {_mm_mul_ps(ux, uy), _mm_mul_ps(tx, uy), _mm_mul_ps(ux, ty), _mm_mul_ps(tx, ty)};
-            __m128 r = _mm_setzero_ps(), g = _mm_setzero_ps(), bl = _mm_setzero_ps(), sum = _mm_setzero_ps();
-            for (int k = 0; k < 4; ++k)
-            {
-                const __m128i texel = _mm_set_epi32(int(t[k][3]), int(t[k][2]), int(t[k][1]), int(t[k][0]));
-                r = _mm_add_ps(r, _mm_mul_ps(shares[k], _mm_cvtepi32_ps(_mm_and_si128(_mm_srli_epi32(texel, 16), kByte))));
-                g = _mm_add_ps(g, _mm_mul_ps(shares[k], _mm_cvtepi32_ps(_mm_and_si128(_mm_srli_epi32(texel, 8), kByte))));
-                bl = _mm_add_ps(bl, _mm_mul_ps(shares[k], _mm_cvtepi32_ps(_mm_and_si128(texel, kByte))));
-                sum = _mm_add_ps(sum, shares[k]);
-            }
-            r = _mm_div_ps(r, sum);
-            g = _mm_div_ps(g, sum);
-            bl = _mm_div_ps(bl, sum);
-            if (bModulate)  // by a diffuse of 255
-            {
-                r = _mm_div_ps(_mm_mul_ps(r, k255), k255);
-                g = _mm_div_ps(_mm_mul_ps(g, k255), k255);
-                bl = _mm_div_ps(_mm_mul_ps(bl, k255), k255);
-            }
-            const __m128i packed = _mm_or_si128(_mm_or_si128(_mm_slli_epi32(Bytes4(r), 16), _mm_slli_epi32(Bytes4(g), 8)),
-                                                Bytes4(bl));
-            Store4(pRow, &m_RowX[j], packed);
-        };
-        for (int py = y0; py <= y1; ++py)
+        if (!pipe.bLinear)
         {
-            const int n = gatherRow(py);
-            if (n == 0)
-                continue;
-            mixRow(n);
-            std::uint32_t* pRow = &m_Pixels[static_cast<size_t>(py) * m_iWidth];
-            int j = 0;
-            for (; j + 4 <= n; j += 4)
-                fourPixels(pRow, j);
-            for (; j < n; ++j)
-                onePixel(pRow[m_RowX[j]], j);
+            // Point sampling: the colour is the texel's own bytes.
+            const Texture& tex = *pipe.pTexture;
+            const int w = tex.iWidth, h = tex.iHeight;
+            forEachPixel([&](std::uint32_t& dest, int j) {
+                const float su = value(4, j) * float(w), sv = value(5, j) * float(h);
+                if (!(std::fabs(su) < 1e9f && std::fabs(sv) < 1e9f))
+                    return;
+                const std::uint32_t texel =
+                    tex.texels[static_cast<size_t>(Wrap(Floor(sv), h)) * w + Wrap(Floor(su), w)];
+                if (!(pipe.bKey && texel == 0))
+                    dest = texel;
+            });
+            return;
         }
+#if defined(__SSE2__)
+        fourTexelPixels(onePixel, bModulate);
+#else
+        forEachPixel(onePixel);
+#endif
         return;
     }
-#endif
     if (pipe.colorOp == U(TextureOp::Disable) && !pipe.bBlend)
     {
         // The vertex colour, written as it is.
