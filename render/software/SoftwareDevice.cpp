@@ -446,7 +446,10 @@ void CSoftwareDevice::DrawTriangle(const Pipeline& pipe, const Vertex& a, const 
         if (bSame)
             at.*m = f;
         else if (bNeed[k])
-            bVary[k] = true, varying[nVarying++] = k;
+        {
+            bVary[k] = true;
+            varying[nVarying++] = k;
+        }
     }
     const bool bWhite = at.r == 255.0f && at.g == 255.0f && at.b == 255.0f;
 
