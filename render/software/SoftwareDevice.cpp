@@ -251,7 +251,17 @@ struct CSoftwareDevice::Pipeline
     bool Shade(const Vertex& at, Colour* pOut) const;
     void Write(std::uint32_t& dest, const Colour& c) const { Blend(dest, c, Factor(srcBlend, c.a), Factor(destBlend, c.a)); }
     // Write with the blend factors of c already worked out.
-    void Blend(std::uint32_t& dest, const Colour& c, float fs, float fd) const;
+    void Blend(std::uint32_t& dest, const Colour& c, float fs, float fd) const
+    {
+        float r = c.r, g = c.g, b = c.b;
+        if (bBlend)
+        {
+            r = r * fs + float((dest >> 16) & 0xFFu) * fd;
+            g = g * fs + float((dest >> 8) & 0xFFu) * fd;
+            b = b * fs + float(dest & 0xFFu) * fd;
+        }
+        dest = (ToByte(r) << 16) | (ToByte(g) << 8) | ToByte(b);
+    }
 };
 
 CSoftwareDevice::Pipeline CSoftwareDevice::Resolve() const
@@ -359,18 +369,6 @@ bool CSoftwareDevice::Pipeline::Sample(float u, float v, Colour* pOut) const
     return true;
 }
 
-void CSoftwareDevice::Pipeline::Blend(std::uint32_t& dest, const Colour& c, float fs, float fd) const
-{
-    float r = c.r, g = c.g, b = c.b;
-    if (bBlend)
-    {
-        r = r * fs + float((dest >> 16) & 0xFFu) * fd;
-        g = g * fs + float((dest >> 8) & 0xFFu) * fd;
-        b = b * fs + float(dest & 0xFFu) * fd;
-    }
-    dest = (ToByte(r) << 16) | (ToByte(g) << 8) | ToByte(b);
-}
-
 bool CSoftwareDevice::DrawStrip(const ColouredVertex* pVertices, int nVertices)
 {
     if (!pVertices || nVertices < 3)
@@ -460,8 +458,9 @@ void CSoftwareDevice::DrawTriangle(const Pipeline& pipe, const Vertex& a, const 
     const Vertex* const edgeFrom[3] = {&b, &c, &a};
     const Vertex* const edgeTo[3] = {&c, &a, &b};
 
-    // The covered pixels of row py: their columns and edge values into the
-    // scratch rows; returns how many.
+    // The covered pixels of row py: their columns, and the edge values the
+    // weights are divided from (bRowW), into the scratch rows; returns how many.
+    bool bRowW[3] = {false, false, false};
     auto gatherRow = [&](int py) {
         double w0 = Edge(b, c, x0, py), w1 = Edge(c, a, x0, py), w2 = Edge(a, b, x0, py);
         if (bExact)
@@ -500,12 +499,12 @@ void CSoftwareDevice::DrawTriangle(const Pipeline& pipe, const Vertex& a, const 
             }
             const int n = std::max(0, hi - lo + 1);
             for (int j = 0; j < n; ++j)
+                m_RowX[j] = x0 + lo + j;
+            for (int i = 0; i < 3; ++i)
             {
-                const int k = lo + j;
-                m_RowX[j] = x0 + k;
-                m_RowW[0][j] = w0 + k * d[0];
-                m_RowW[1][j] = w1 + k * d[1];
-                m_RowW[2][j] = w2 + k * d[2];
+                double* pW = m_RowW[i].data();
+                for (int j = 0; bRowW[i] && j < n; ++j)
+                    pW[j] = w[i] + (lo + j) * d[i];
             }
             return n;
         }
@@ -565,6 +564,7 @@ void CSoftwareDevice::DrawTriangle(const Pipeline& pipe, const Vertex& a, const 
     {
         m_RowL[i].assign(nColumns, 0.0);
         bColumn[i] = bWeight[i] && bExact && dx[i] == 0.0;
+        bRowW[i] = bWeight[i] && !bColumn[i];
         if (!bColumn[i])
             continue;
         m_ColumnL[i].resize(nColumns);
