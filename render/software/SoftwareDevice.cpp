@@ -804,9 +804,12 @@ bool CSoftwareDevice::DrawLineList(const ColouredVertex* pVertices, int nVertice
         for (int k = 0; k < nSteps; ++k)
         {
             const double t = double(k) / nSteps;
-            const int px = int(std::floor(p.x + dx * t + 0.5)), py = int(std::floor(p.y + dy * t + 0.5));
-            if (px < 0 || py < 0 || px >= m_iWidth || py >= m_iHeight)
+            // The pixel whose centre is nearest, if it is on the image: checked
+            // before the conversion, which far-off points would overflow.
+            const double fx = p.x + dx * t + 0.5, fy = p.y + dy * t + 0.5;
+            if (!(fx >= 0.0 && fy >= 0.0 && fx < m_iWidth && fy < m_iHeight))
                 continue;
+            const int px = int(fx), py = int(fy);  // the floor, as both are positive
             std::uint32_t& dest = m_Pixels[static_cast<size_t>(py) * m_iWidth + px];
             if (bOneColour)
             {
