@@ -115,6 +115,12 @@ __m128i Bytes4(__m128 f)
     return _mm_cvttps_epi32(_mm_add_ps(clamped, _mm_set1_ps(0.5f)));
 }
 
+// Bytes of four pixels packed 0x00RRGGBB.
+__m128i Pack4(__m128i r, __m128i g, __m128i b)
+{
+    return _mm_or_si128(_mm_or_si128(_mm_slli_epi32(r, 16), _mm_slli_epi32(g, 8)), b);
+}
+
 // Four packed pixels into the row at columns pX[0..3].
 void Store4(std::uint32_t* pRow, const int* pX, __m128i packed)
 {
@@ -610,18 +616,23 @@ void CSoftwareDevice::DrawTriangle(const Pipeline& pipe, const Vertex& a, const 
     // The value k of pixel j of the row.
     auto value = [&](int k, int j) { return bVary[k] ? m_RowValue[k][j] : at.*kValues[k]; };
 
-    // Calls pixel(dest, j) for every covered pixel, j its place in the row.
-    auto forEachPixel = [&](auto pixel) {
+    // Calls row(pRow, n) for every row with n covered pixels, gathered and mixed.
+    auto forEachRow = [&](auto row) {
         for (int py = y0; py <= y1; ++py)
         {
             const int n = gatherRow(py);
             if (n == 0)
                 continue;
             mixRow(n);
-            std::uint32_t* pRow = &m_Pixels[static_cast<size_t>(py) * m_iWidth];
+            row(&m_Pixels[static_cast<size_t>(py) * m_iWidth], n);
+        }
+    };
+    // Calls pixel(dest, j) for every covered pixel, j its place in the row.
+    auto forEachPixel = [&](auto pixel) {
+        forEachRow([&](std::uint32_t* pRow, int n) {
             for (int j = 0; j < n; ++j)
                 pixel(pRow[m_RowX[j]], j);
-        }
+        });
     };
 
 #if defined(__SSE2__)
@@ -632,82 +643,73 @@ void CSoftwareDevice::DrawTriangle(const Pipeline& pipe, const Vertex& a, const 
         const int w = tex.iWidth, h = tex.iHeight;
         const bool bKey = pipe.bKey;
         const __m128 k255 = _mm_set1_ps(255.0f);
-            const __m128 kW = _mm_set1_ps(float(w)), kH = _mm_set1_ps(float(h)), kHalf = _mm_set1_ps(0.5f);
-            const __m128 kOne = _mm_set1_ps(1.0f), kLimit = _mm_set1_ps(1e9f);
-            const __m128 kAbs = _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF));
-            const __m128i kByte = _mm_set1_epi32(0xFF);
-            auto fourPixels = [&](std::uint32_t* pRow, int j) {
-                const __m128 su = _mm_mul_ps(bVary[4] ? _mm_loadu_ps(&m_RowValue[4][j]) : _mm_set1_ps(at.u), kW);
-                const __m128 sv = _mm_mul_ps(bVary[5] ? _mm_loadu_ps(&m_RowValue[5][j]) : _mm_set1_ps(at.v), kH);
-                const __m128 inRange = _mm_and_ps(_mm_cmplt_ps(_mm_and_ps(su, kAbs), kLimit),
-                                                  _mm_cmplt_ps(_mm_and_ps(sv, kAbs), kLimit));
-                if (bKey || _mm_movemask_ps(inRange) != 0xF)
-                {
-                    for (int k = 0; k < 4; ++k)
-                        onePixel(pRow[m_RowX[j + k]], j + k);
-                    return;
-                }
-                const __m128 fx = _mm_sub_ps(su, kHalf), fy = _mm_sub_ps(sv, kHalf);
-                const __m128i ix = Floor4(fx), iy = Floor4(fy);
-                const __m128 tx = _mm_sub_ps(fx, _mm_cvtepi32_ps(ix)), ty = _mm_sub_ps(fy, _mm_cvtepi32_ps(iy));
-                alignas(16) int ixs[4], iys[4];
-                _mm_store_si128(reinterpret_cast<__m128i*>(ixs), ix);
-                _mm_store_si128(reinterpret_cast<__m128i*>(iys), iy);
-                std::uint32_t t[4][4];  // texel 00 10 01 11 of each lane
-                for (int k = 0; k < 4; ++k)
-                {
-                    const int xa = Wrap(ixs[k], w), xb = Wrap(ixs[k] + 1, w);
-                    const std::uint32_t* pA = &tex.texels[static_cast<size_t>(Wrap(iys[k], h)) * w];
-                    const std::uint32_t* pB = &tex.texels[static_cast<size_t>(Wrap(iys[k] + 1, h)) * w];
-                    t[0][k] = pA[xa];
-                    t[1][k] = pA[xb];
-                    t[2][k] = pB[xa];
-                    t[3][k] = pB[xb];
-                }
-                const __m128 ux = _mm_sub_ps(kOne, tx), uy = _mm_sub_ps(kOne, ty);
-                const __m128 shares[4] = {_mm_mul_ps(ux, uy), _mm_mul_ps(tx, uy), _mm_mul_ps(ux, ty), _mm_mul_ps(tx, ty)};
-                __m128 r = _mm_setzero_ps(), g = _mm_setzero_ps(), bl = _mm_setzero_ps(), sum = _mm_setzero_ps();
-                for (int k = 0; k < 4; ++k)
-                {
-                    const __m128i texel = _mm_set_epi32(int(t[k][3]), int(t[k][2]), int(t[k][1]), int(t[k][0]));
-                    r = _mm_add_ps(r, _mm_mul_ps(shares[k], _mm_cvtepi32_ps(_mm_and_si128(_mm_srli_epi32(texel, 16), kByte))));
-                    g = _mm_add_ps(g, _mm_mul_ps(shares[k], _mm_cvtepi32_ps(_mm_and_si128(_mm_srli_epi32(texel, 8), kByte))));
-                    bl = _mm_add_ps(bl, _mm_mul_ps(shares[k], _mm_cvtepi32_ps(_mm_and_si128(texel, kByte))));
-                    sum = _mm_add_ps(sum, shares[k]);
-                }
-                r = _mm_div_ps(r, sum);
-                g = _mm_div_ps(g, sum);
-                bl = _mm_div_ps(bl, sum);
-                if (bModulate)  // by a diffuse of 255
-                {
-                    r = _mm_div_ps(_mm_mul_ps(r, k255), k255);
-                    g = _mm_div_ps(_mm_mul_ps(g, k255), k255);
-                    bl = _mm_div_ps(_mm_mul_ps(bl, k255), k255);
-                }
-                const __m128i packed = _mm_or_si128(_mm_or_si128(_mm_slli_epi32(Bytes4(r), 16), _mm_slli_epi32(Bytes4(g), 8)),
-                                                    Bytes4(bl));
-                Store4(pRow, &m_RowX[j], packed);
-            };
-            for (int py = y0; py <= y1; ++py)
+        const __m128 kW = _mm_set1_ps(float(w)), kH = _mm_set1_ps(float(h)), kHalf = _mm_set1_ps(0.5f);
+        const __m128 kOne = _mm_set1_ps(1.0f), kLimit = _mm_set1_ps(1e9f);
+        const __m128 kAbs = _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF));
+        const __m128i kByte = _mm_set1_epi32(0xFF);
+        auto fourPixels = [&](std::uint32_t* pRow, int j) {
+            const __m128 su = _mm_mul_ps(bVary[4] ? _mm_loadu_ps(&m_RowValue[4][j]) : _mm_set1_ps(at.u), kW);
+            const __m128 sv = _mm_mul_ps(bVary[5] ? _mm_loadu_ps(&m_RowValue[5][j]) : _mm_set1_ps(at.v), kH);
+            const __m128 inRange = _mm_and_ps(_mm_cmplt_ps(_mm_and_ps(su, kAbs), kLimit),
+                                              _mm_cmplt_ps(_mm_and_ps(sv, kAbs), kLimit));
+            if (bKey || _mm_movemask_ps(inRange) != 0xF)
             {
-                const int n = gatherRow(py);
-                if (n == 0)
-                    continue;
-                mixRow(n);
-                std::uint32_t* pRow = &m_Pixels[static_cast<size_t>(py) * m_iWidth];
-                int j = 0;
-                for (; j + 4 <= n; j += 4)
-                    fourPixels(pRow, j);
-                for (; j < n; ++j)
-                    onePixel(pRow[m_RowX[j]], j);
+                for (int k = 0; k < 4; ++k)
+                    onePixel(pRow[m_RowX[j + k]], j + k);
+                return;
             }
+            const __m128 fx = _mm_sub_ps(su, kHalf), fy = _mm_sub_ps(sv, kHalf);
+            const __m128i ix = Floor4(fx), iy = Floor4(fy);
+            const __m128 tx = _mm_sub_ps(fx, _mm_cvtepi32_ps(ix)), ty = _mm_sub_ps(fy, _mm_cvtepi32_ps(iy));
+            alignas(16) int ixs[4], iys[4];
+            _mm_store_si128(reinterpret_cast<__m128i*>(ixs), ix);
+            _mm_store_si128(reinterpret_cast<__m128i*>(iys), iy);
+            std::uint32_t t[4][4];  // texel 00 10 01 11 of each lane
+            for (int k = 0; k < 4; ++k)
+            {
+                const int xa = Wrap(ixs[k], w), xb = Wrap(ixs[k] + 1, w);
+                const std::uint32_t* pA = &tex.texels[static_cast<size_t>(Wrap(iys[k], h)) * w];
+                const std::uint32_t* pB = &tex.texels[static_cast<size_t>(Wrap(iys[k] + 1, h)) * w];
+                t[0][k] = pA[xa];
+                t[1][k] = pA[xb];
+                t[2][k] = pB[xa];
+                t[3][k] = pB[xb];
+            }
+            const __m128 ux = _mm_sub_ps(kOne, tx), uy = _mm_sub_ps(kOne, ty);
+            const __m128 shares[4] = {_mm_mul_ps(ux, uy), _mm_mul_ps(tx, uy), _mm_mul_ps(ux, ty), _mm_mul_ps(tx, ty)};
+            __m128 r = _mm_setzero_ps(), g = _mm_setzero_ps(), bl = _mm_setzero_ps(), sum = _mm_setzero_ps();
+            for (int k = 0; k < 4; ++k)
+            {
+                const __m128i texel = _mm_set_epi32(int(t[k][3]), int(t[k][2]), int(t[k][1]), int(t[k][0]));
+                r = _mm_add_ps(r, _mm_mul_ps(shares[k], _mm_cvtepi32_ps(_mm_and_si128(_mm_srli_epi32(texel, 16), kByte))));
+                g = _mm_add_ps(g, _mm_mul_ps(shares[k], _mm_cvtepi32_ps(_mm_and_si128(_mm_srli_epi32(texel, 8), kByte))));
+                bl = _mm_add_ps(bl, _mm_mul_ps(shares[k], _mm_cvtepi32_ps(_mm_and_si128(texel, kByte))));
+                sum = _mm_add_ps(sum, shares[k]);
+            }
+            r = _mm_div_ps(r, sum);
+            g = _mm_div_ps(g, sum);
+            bl = _mm_div_ps(bl, sum);
+            if (bModulate)  // by a diffuse of 255
+            {
+                r = _mm_div_ps(_mm_mul_ps(r, k255), k255);
+                g = _mm_div_ps(_mm_mul_ps(g, k255), k255);
+                bl = _mm_div_ps(_mm_mul_ps(bl, k255), k255);
+            }
+            Store4(pRow, &m_RowX[j], Pack4(Bytes4(r), Bytes4(g), Bytes4(bl)));
+        };
+        forEachRow([&](std::uint32_t* pRow, int n) {
+            int j = 0;
+            for (; j + 4 <= n; j += 4)
+                fourPixels(pRow, j);
+            for (; j < n; ++j)
+                onePixel(pRow[m_RowX[j]], j);
+        });
     };
 #endif
 
     if (pipe.TexelOnly(bWhite))
     {
-        // The texel passed on, or modulated by 255 (which leaves a whole number as
-        // it is).
+        // The texel passed on, or modulated by a diffuse of 255.
         const bool bModulate = pipe.colorOp == U(TextureOp::Modulate);
         auto onePixel = [&](std::uint32_t& dest, int j) {
             Colour t;
@@ -750,21 +752,13 @@ void CSoftwareDevice::DrawTriangle(const Pipeline& pipe, const Vertex& a, const 
         auto lanes = [&](int k, int j) {
             return bVary[k] ? _mm_loadu_ps(&m_RowValue[k][j]) : _mm_set1_ps(at.*kValues[k]);
         };
-        for (int py = y0; py <= y1; ++py)
-        {
-            const int n = gatherRow(py);
-            if (n == 0)
-                continue;
-            mixRow(n);
-            std::uint32_t* pRow = &m_Pixels[static_cast<size_t>(py) * m_iWidth];
+        forEachRow([&](std::uint32_t* pRow, int n) {
             int j = 0;
             for (; j + 4 <= n; j += 4)
-                Store4(pRow, &m_RowX[j], _mm_or_si128(_mm_or_si128(_mm_slli_epi32(Bytes4(lanes(0, j)), 16),
-                                                                   _mm_slli_epi32(Bytes4(lanes(1, j)), 8)),
-                                                      Bytes4(lanes(2, j))));
+                Store4(pRow, &m_RowX[j], Pack4(Bytes4(lanes(0, j)), Bytes4(lanes(1, j)), Bytes4(lanes(2, j))));
             for (; j < n; ++j)
                 onePixel(pRow[m_RowX[j]], j);
-        }
+        });
 #else
         forEachPixel(onePixel);
 #endif
