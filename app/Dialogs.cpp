@@ -15,7 +15,7 @@
 #include "audio/CaptureThread.h"
 #include "audio/StreamControl.h"
 #include "engine/StreamParams.h"
-#include "render/Direct3D.h"
+#include "render/d3d/Direct3D.h"
 #include "render/FrameTick.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include "audio/AudioGlobals.h"
 #include "audio/StreamControl.h"
 #include "render/Button.h"
-#include "render/Direct3D.h"
+#include "render/d3d/Direct3D.h"
 #include "render/FrameTick.h"
 #include "render/RedrawRequest.h"
 #include "render/XEffects.h"

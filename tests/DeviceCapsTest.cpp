@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "render/DeviceCaps.h"
+#include "render/d3d/DeviceCaps.h"
 #include "tests/TestSupport.h"
 
 TEST(DeviceCaps, FlagLinesPadNamesToFortyAndNeedEveryBit)

@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "render/D3DTextures.h"
-#include "render/Direct3D.h"
-#include "render/GdiText.h"
+#include "render/d3d/D3DTextures.h"
+#include "render/d3d/Direct3D.h"
+#include "render/d3d/GdiText.h"
 #include "render/RecordingDevice.h"
 #include "render/Renderer.h"
-#include "render/SoftwareDevice.h"
+#include "render/software/SoftwareDevice.h"
 #include "tests/TestSupport.h"
 #include "tools/PanelScene.h"
 

@@ -13,9 +13,9 @@
 #include <ostream>
 #include <string>
 
-#include "render/FontRenderer.h"
 #include "render/Renderer.h"
-#include "render/SoftwareDevice.h"
+#include "render/software/FontRenderer.h"
+#include "render/software/SoftwareDevice.h"
 #include "tests/TestSupport.h"
 #include "tools/FrameCompare.h"
 #include "tools/PanelScene.h"

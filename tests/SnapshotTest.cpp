@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "render/FontRenderer.h"
-#include "render/SoftwareDevice.h"
+#include "render/software/FontRenderer.h"
+#include "render/software/SoftwareDevice.h"
 #include "render/TextQueue.h"
 
 namespace {

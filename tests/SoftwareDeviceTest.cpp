@@ -5,7 +5,7 @@
 #include <string>
 
 #include "render/Renderer.h"
-#include "render/SoftwareDevice.h"
+#include "render/software/SoftwareDevice.h"
 #include "tests/TestSupport.h"
 
 namespace {

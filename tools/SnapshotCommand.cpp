@@ -4,9 +4,9 @@
 #include <new>
 #include <ostream>
 
-#include "render/FontRenderer.h"
 #include "render/Renderer.h"
-#include "render/SoftwareDevice.h"
+#include "render/software/FontRenderer.h"
+#include "render/software/SoftwareDevice.h"
 #include "tuner/Tuner2.h"
 #include "tools/EchoText.h"
 #include "tools/NumberText.h"

@@ -13,7 +13,7 @@
 #include "render/PanelHost.h"
 #include "render/RedrawRequest.h"
 #include "render/Renderer.h"
-#include "render/SoftwareDevice.h"
+#include "render/software/SoftwareDevice.h"
 #include "render/XEffects.h"
 #include "tools/BenchWork.h"
 

@@ -1,12 +1,12 @@
-#include "render/D3DTextures.h"
+#include "render/d3d/D3DTextures.h"
 
 #include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "app/Log.h"
-#include "render/DeviceCaps.h"
-#include "render/Direct3D.h"
+#include "render/d3d/DeviceCaps.h"
+#include "render/d3d/Direct3D.h"
 
 IDirectDrawSurface7* g_pTextures[NUM_TEXTURE_SLOTS] = {};
 int g_iNumTextures = 0;

@@ -32,7 +32,7 @@
 
 #include "render/BmpFile.h"
 #include "render/RenderDevice.h"
-#include "render/TextRenderer.h"
+#include "render/software/TextRenderer.h"
 
 class CSoftwareDevice : public CRenderDevice
 {
@@ -81,24 +81,32 @@ private:
     {
         float r, g, b, a;
     };
+    // A loaded texture, its texels packed 0x00RRGGBB, rows top first.
+    struct Texture
+    {
+        int iWidth = 0, iHeight = 0;
+        std::vector<std::uint32_t> texels;
+    };
+    struct Pipeline;  // the states of one draw call, read once
 
-    void DrawTriangle(const Vertex& v0, const Vertex& v1, const Vertex& v2);
-    // Colour of the textured stage for one pixel; false when the colour key skips it.
-    bool Shade(const Vertex& at, Colour* pOut) const;
-    bool Sample(float u, float v, Colour* pOut) const;
-    void Write(int x, int y, const Colour& c);
-    float Factor(std::uint32_t factor, const Colour& src) const;
+    Pipeline Resolve() const;
+    void DrawTriangle(const Pipeline& pipe, const Vertex& v0, const Vertex& v1, const Vertex& v2);
     std::uint32_t Render(RenderState s) const { return m_RenderStates[static_cast<int>(s)]; }
     std::uint32_t Stage(StageState s) const { return m_StageStates[static_cast<int>(s)]; }
 
     int m_iWidth;
     int m_iHeight;
     std::vector<std::uint32_t> m_Pixels;
-    std::map<int, RgbImage> m_Textures;
+    std::map<int, Texture> m_Textures;
     int m_iTexture = -1;
-    const RgbImage* m_pTexture = nullptr;  // the bound one, or null
+    const Texture* m_pTexture = nullptr;  // the bound one, or null
     bool m_bInScene = false;
     CTextRenderer* m_pTextRenderer = nullptr;
     std::uint32_t m_RenderStates[8] = {};
     std::uint32_t m_StageStates[8] = {};
+    // DrawTriangle's scratch rows: per covered pixel of a row its column, edge
+    // values, weights and interpolated values; per column the weights of an edge.
+    std::vector<int> m_RowX;
+    std::vector<double> m_RowW[3], m_RowL[3], m_ColumnL[3];
+    std::vector<float> m_RowValue[6];
 };

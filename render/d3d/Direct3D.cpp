@@ -1,11 +1,11 @@
-#include "render/Direct3D.h"
+#include "render/d3d/Direct3D.h"
 
 #include <cstdio>
 #include <cstring>
 
 #include "app/Log.h"
-#include "render/D3DDevice.h"
-#include "render/DeviceCaps.h"
+#include "render/d3d/D3DDevice.h"
+#include "render/d3d/DeviceCaps.h"
 #include "render/Renderer.h"
 
 IDirectDraw7* g_pDD = nullptr;

@@ -1,6 +1,6 @@
-#include "render/GdiText.h"
+#include "render/d3d/GdiText.h"
 
-#include "render/Direct3D.h"
+#include "render/d3d/Direct3D.h"
 
 HFONT g_hFont = nullptr;
 

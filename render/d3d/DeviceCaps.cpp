@@ -1,4 +1,4 @@
-#include "render/DeviceCaps.h"
+#include "render/d3d/DeviceCaps.h"
 
 #include <cstring>
 

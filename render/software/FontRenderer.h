@@ -15,7 +15,7 @@
 #include <memory>
 #include <string>
 
-#include "render/TextRenderer.h"
+#include "render/software/TextRenderer.h"
 
 class CFontRenderer : public CTextRenderer
 {

@@ -1,4 +1,4 @@
-#include "render/FontRenderer.h"
+#include "render/software/FontRenderer.h"
 
 #include "app/FileRead.h"
 

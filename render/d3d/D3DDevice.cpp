@@ -1,8 +1,8 @@
-#include "render/D3DDevice.h"
+#include "render/d3d/D3DDevice.h"
 
-#include "render/D3DTextures.h"
-#include "render/Direct3D.h"
-#include "render/GdiText.h"
+#include "render/d3d/D3DTextures.h"
+#include "render/d3d/Direct3D.h"
+#include "render/d3d/GdiText.h"
 
 namespace {
 
