@@ -28,8 +28,9 @@ struct BankArgs
 
 // Each runs the bands side by side; the band count must be a multiple of the
 // path's width (4 for SSE2 and AVX, 8 for AVX-512): the caller pads with bands
-// that have no arrays (null) and zero coefficients. The AVX ones exist on x86_64
-// only and may be called only where the processor and system support them.
+// that have no arrays (null) and zero coefficients. AVX exists on every x86
+// target, AVX-512 on x86_64 only; they may be called only where the processor
+// and system support them.
 // They return false if the short form met a value that is not finite: the block
 // must then run again without it, from the state it started from.
 bool RunBankSse2(const BankArgs& args);

@@ -200,7 +200,7 @@ bool CpuHasAvx()
 
 bool CpuHasAvx512()
 {
-#if defined(TQ_BANK_AVX) && defined(__GNUC__)
+#if defined(TQ_BANK_AVX512) && defined(__GNUC__)
     __builtin_cpu_init();
     return __builtin_cpu_supports("avx512f") != 0;
 #else
@@ -356,9 +356,11 @@ void BpFilter::ProcessBank(const float* pIn, int iOffset, BpFilter* const* ppSta
                                 coef[2], coef[3], coef[4], bFold ? pPeakAcc + iFirst : nullptr,
                                 bFold ? pSum : nullptr,    iPadded, iOffset,   g_iBlockSize,
                                 g_iBufMonoLen,             bShortForm};
-#if defined(TQ_BANK_AVX)
+#if defined(TQ_BANK_AVX512)
             if (path == BankPath::Avx512)
                 bFinite = RunBankAvx512(args) && bFinite;
+#endif
+#if defined(TQ_BANK_AVX)
             if (path == BankPath::Avx)
                 bFinite = RunBankAvx(args) && bFinite;
 #endif
