@@ -35,9 +35,7 @@ template <bool kPeaks>
 int StoreEightBands(const float (*run)[8], int iCount, float* const* out, int n, GroupPeaks<8>* pPeaks,
                     float* pSum)
 {
-    __m256 m[8];
-    for (int b = 0; b < 8; ++b)
-        m[b] = kPeaks ? _mm256_set_m128(pPeaks->v[b], pPeaks->v[b]) : _mm256_setzero_ps();
+    __m256 m[8];  // the maxima, eight samples wide
     int j = 0;
 #if defined(__AVX512F__)
     // Sixteen samples at a time in three rounds of two-register permutations:
@@ -91,6 +89,9 @@ int StoreEightBands(const float (*run)[8], int iCount, float* const* out, int n,
     for (int b = 0; b < 8; ++b)
         m[b] = _mm256_max_ps(_mm256_castpd_ps(_mm512_maskz_extractf64x4_pd(0xFF, _mm512_castps_pd(m16[b]), 0)),
                              _mm256_castpd_ps(_mm512_maskz_extractf64x4_pd(0xFF, _mm512_castps_pd(m16[b]), 1)));
+#else
+    for (int b = 0; b < 8; ++b)
+        m[b] = kPeaks ? _mm256_set_m128(pPeaks->v[b], pPeaks->v[b]) : _mm256_setzero_ps();
 #endif
     const int iEights = iCount / 8 * 8;
     for (; j < iEights; j += 8)
@@ -230,6 +231,31 @@ void StoreBands(const float (*run)[kWidth], int iCount, float* const* out, int n
 // so that the recursions' history stays in registers. n is at most kRun.
 constexpr int kRun = 32;
 
+// A stage's last two outputs per group, copied in for one loop (locals the
+// compiler keeps in registers) and back after it.
+template <class Lanes, int kGroups>
+struct LoopHistory
+{
+    using Q = typename Lanes::Q;
+    Q r1[kGroups], r2[kGroups];
+    LoopHistory(const Q* y1, const Q* y2)
+    {
+        for (int g = 0; g < kGroups; ++g)
+        {
+            r1[g] = y1[g];
+            r2[g] = y2[g];
+        }
+    }
+    void Save(Q* y1, Q* y2) const
+    {
+        for (int g = 0; g < kGroups; ++g)
+        {
+            y1[g] = r1[g];
+            y2[g] = r2[g];
+        }
+    }
+};
+
 // The first stage's recursion over x[0..n), whose two samples before are
 // x[-2] and x[-1]; q[j] = b0 times output j. The input terms are formed as
 // (b0*x[j] - b0*x[j-2]) + 0.001: the products are cheaper to form again than
@@ -241,12 +267,7 @@ __attribute__((noinline)) void ShortFirstStage(const float* x, int n, const type
                                                typename Lanes::Q (*q)[kGroups])
 {
     using Q = typename Lanes::Q;
-    Q r1[kGroups], r2[kGroups];
-    for (int g = 0; g < kGroups; ++g)
-    {
-        r1[g] = y1[g];
-        r2[g] = y2[g];
-    }
+    LoopHistory<Lanes, kGroups> h(y1, y2);
     for (int j = 0; j < n; ++j)
     {
         const Q x0 = Lanes::Broadcast(x[j]);
@@ -254,17 +275,13 @@ __attribute__((noinline)) void ShortFirstStage(const float* x, int n, const type
         for (int g = 0; g < kGroups; ++g)
         {
             const Q s = Lanes::Add(Lanes::Sub(Lanes::Mul(b0[g], x0), Lanes::Mul(b0[g], x2)), k001);
-            const Q t = Lanes::Sub(Lanes::Sub(s, Lanes::Mul(a1[g], r1[g])), Lanes::Mul(a2[g], r2[g]));
-            r2[g] = r1[g];
-            r1[g] = Lanes::Round(t);
-            q[j][g] = Lanes::Mul(b0[g], r1[g]);
+            const Q t = Lanes::Sub(Lanes::Sub(s, Lanes::Mul(a1[g], h.r1[g])), Lanes::Mul(a2[g], h.r2[g]));
+            h.r2[g] = h.r1[g];
+            h.r1[g] = Lanes::Round(t);
+            q[j][g] = Lanes::Mul(b0[g], h.r1[g]);
         }
     }
-    for (int g = 0; g < kGroups; ++g)
-    {
-        y1[g] = r1[g];
-        y2[g] = r2[g];
-    }
+    h.Save(y1, y2);
 }
 
 // The second stage over q (b0 times the first stage's outputs, from two samples
@@ -276,25 +293,16 @@ __attribute__((noinline)) void ShortSecondStage(const typename Lanes::Q (*q)[kGr
                                                 float (*run)[kRun][W])
 {
     using Q = typename Lanes::Q;
-    Q r1[kGroups], r2[kGroups];
-    for (int g = 0; g < kGroups; ++g)
-    {
-        r1[g] = y1[g];
-        r2[g] = y2[g];
-    }
+    LoopHistory<Lanes, kGroups> h(y1, y2);
     for (int j = 0; j < n; ++j)
         for (int g = 0; g < kGroups; ++g)
         {
             Q u = Lanes::Add(Lanes::Sub(q[j + 2][g], q[j][g]), k001);
-            u = Lanes::Sub(Lanes::Sub(u, Lanes::Mul(a1[g], r1[g])), Lanes::Mul(a2[g], r2[g]));
-            r2[g] = r1[g];
-            r1[g] = Lanes::RoundStore(run[g][j], u);
+            u = Lanes::Sub(Lanes::Sub(u, Lanes::Mul(a1[g], h.r1[g])), Lanes::Mul(a2[g], h.r2[g]));
+            h.r2[g] = h.r1[g];
+            h.r1[g] = Lanes::RoundStore(run[g][j], u);
         }
-    for (int g = 0; g < kGroups; ++g)
-    {
-        y1[g] = r1[g];
-        y2[g] = r2[g];
-    }
+    h.Save(y1, y2);
 }
 
 // Carries out the recursion for kGroups groups of Lanes::kWidth neighbouring
@@ -452,7 +460,7 @@ bool RunBandGroups(const BankArgs& a, int iFirst)
             {
                 p[iEnd - 2] = h2[l];
                 p[iEnd - 1] = h1[l];
-                bFinite = bFinite && std::isfinite(h1[l]) && std::isfinite(out1[W * g + l][iEnd - 1]);
+                bFinite = bFinite && (!kShort || (std::isfinite(h1[l]) && std::isfinite(out1[W * g + l][iEnd - 1])));
             }
     }
     if (pPeaks)
@@ -472,40 +480,40 @@ bool RunBandGroups(const BankArgs& a, int iFirst)
     return bFinite;
 }
 
+// RunBandGroups for n (1, 2, 4, or 8 in the short form) groups.
+template <class Lanes, bool kShort>
+bool RunGroups(int n, const BankArgs& a, int iFirst)
+{
+    if constexpr (kShort)
+        if (n == 8)
+            return RunBandGroups<Lanes, 8, true>(a, iFirst);
+    switch (n)
+    {
+    case 1: return RunBandGroups<Lanes, 1, kShort>(a, iFirst);
+    case 2: return RunBandGroups<Lanes, 2, kShort>(a, iFirst);
+    default: return RunBandGroups<Lanes, 4, kShort>(a, iFirst);
+    }
+}
+
 // Runs all a.iNumBands bands (a multiple of Lanes::kWidth) in as few passes
 // over the block as the group limit allows: many independent groups side by side
-// keep the pipelines busy while each group waits on its own recursion. Returns
+// keep the pipelines busy while each group waits on its own recursion. The short
+// form's loops hold less per group, so they take more groups at once. Returns
 // false if the short form met a non-finite value (see RunBandGroups).
 template <class Lanes>
 bool RunBank(const BankArgs& a)
 {
     const int iGroups = a.iNumBands / Lanes::kWidth;
+    const int iLimit = a.bShortForm ? Lanes::kShortGroups : 4;
     bool bFinite = true;
     for (int g = 0; g < iGroups;)
     {
-        const int iFirst = g * Lanes::kWidth;
         const int iLeft = iGroups - g;
-        if (!a.bShortForm)
-        {
-            const int n = iLeft < 4 ? iLeft : 4;
-            switch (n)
-            {
-            case 1: RunBandGroups<Lanes, 1, false>(a, iFirst); break;
-            case 2: RunBandGroups<Lanes, 2, false>(a, iFirst); break;
-            case 3: RunBandGroups<Lanes, 3, false>(a, iFirst); break;
-            default: RunBandGroups<Lanes, 4, false>(a, iFirst); break;
-            }
-            g += n;
-            continue;
-        }
-        const int n = iLeft >= 8 && Lanes::kShortGroups >= 8 ? 8 : iLeft >= 4 && Lanes::kShortGroups >= 4 ? 4 : iLeft >= 2 ? 2 : 1;
-        switch (n)
-        {
-        case 1: bFinite = RunBandGroups<Lanes, 1, true>(a, iFirst) && bFinite; break;
-        case 2: bFinite = RunBandGroups<Lanes, 2, true>(a, iFirst) && bFinite; break;
-        case 4: bFinite = RunBandGroups<Lanes, 4, true>(a, iFirst) && bFinite; break;
-        default: bFinite = RunBandGroups<Lanes, 8, true>(a, iFirst) && bFinite; break;
-        }
+        const int n = iLeft >= 8 && iLimit >= 8 ? 8 : iLeft >= 4 && iLimit >= 4 ? 4 : iLeft >= 2 ? 2 : 1;
+        const int iFirst = g * Lanes::kWidth;
+        const bool bGroupsFinite = a.bShortForm ? RunGroups<Lanes, true>(n, a, iFirst)
+                                                : RunGroups<Lanes, false>(n, a, iFirst);
+        bFinite = bGroupsFinite && bFinite;
         g += n;
     }
     return bFinite;
