@@ -1,5 +1,6 @@
 #include "engine/BpFilter.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 
@@ -303,8 +304,10 @@ void BpFilter::ProcessBank(const float* pIn, int iOffset, BpFilter* const* ppSta
     }
     const bool bFold = pPeakAcc && pSum;
     // The short form of the input terms needs b1 = 0 and b2 = -b0 in every band
-    // (as every design gives), and room here for what the block starts from, in
-    // case it must run again in the plain form.
+    // (as every design gives), and room here for the peak accumulators the block
+    // starts from, in case it must run again in the plain form. The history it
+    // starts from lies in the other half of the arrays, which the block leaves
+    // alone, and the sum starts from zero.
     constexpr int kMaxShort = 256;
     bool bShort = iNumBands <= kMaxShort;
     for (int b = 0; bShort && b < iNumBands; ++b)
@@ -312,19 +315,9 @@ void BpFilter::ProcessBank(const float* pIn, int iOffset, BpFilter* const* ppSta
         const BpFilter& d = ppStages[0][b];
         bShort = d.m_fB1 == 0.0f && d.m_fB2 == -d.m_fB0;
     }
-    const int iPrev1 = WrapIndex(iOffset - 1, g_iBufMonoLen);
-    const int iPrev2 = WrapIndex(iOffset - 2, g_iBufMonoLen);
-    float saved[kMaxShort][5];  // peak accumulator, then the stages' last two outputs
-    if (bShort)
-        for (int b = 0; b < iNumBands; ++b)
-        {
-            saved[b][0] = bFold ? pPeakAcc[b] : 0.0f;
-            for (int k = 0; k < 2; ++k)
-            {
-                saved[b][1 + 2 * k] = ppStages[k][b].Output()[iPrev1];
-                saved[b][2 + 2 * k] = ppStages[k][b].Output()[iPrev2];
-            }
-        }
+    float savedPeaks[kMaxShort];
+    if (bShort && bFold)
+        std::copy(pPeakAcc, pPeakAcc + iNumBands, savedPeaks);
     // The kernels take plain arrays: the coefficients widened to double (exactly,
     // as the recursion widens them) and the output arrays, in chunks of bands,
     // padded to the path's width with bands that have no arrays.
@@ -373,17 +366,8 @@ void BpFilter::ProcessBank(const float* pIn, int iOffset, BpFilter* const* ppSta
     };
     if (run(bShort) || !bShort)
         return;
-    // A value that is not finite: back to the start of the block, and the block
-    // again in the plain form.
-    for (int b = 0; b < iNumBands; ++b)
-    {
-        if (bFold)
-            pPeakAcc[b] = saved[b][0];
-        for (int k = 0; k < 2; ++k)
-        {
-            ppStages[k][b].Output()[iPrev1] = saved[b][1 + 2 * k];
-            ppStages[k][b].Output()[iPrev2] = saved[b][2 + 2 * k];
-        }
-    }
+    // A value that is not finite: the block again in the plain form.
+    if (bFold)
+        std::copy(savedPeaks, savedPeaks + iNumBands, pPeakAcc);
     run(false);
 }
