@@ -106,6 +106,17 @@ stop_wine() {
   [ -n "${WINESERVER_STARTED:-}" ] && "$WINESERVER_STARTED" -k 2>/dev/null || true
 }
 
+# For the scripts that drive the program under Wine (set -e): a command that fails
+# outside the script's own checks ends the script too, so it is named and reported
+# through the script's fail(), with the program's output, rather than ending it
+# without a word. A failure inside $(...) is named there and then by its caller.
+report_unchecked_failures() {
+  set -E
+  trap 'status=$?
+    if [ "$BASHPID" != "$$" ]; then echo "FAIL: line $LINENO: $BASH_COMMAND (status $status)" >&2; exit "$status"; fi
+    trap - ERR; fail "line $LINENO: $BASH_COMMAND (status $status)"' ERR
+}
+
 # Windows of Wine programs on the X display (xdotool).
 # window_of TITLE SECONDS: the id of the first visible window with exactly this
 # title, waiting up to SECONDS; fails when none appears.

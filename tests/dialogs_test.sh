@@ -30,12 +30,14 @@ fail() {
   [ -f "${RUN:-}/wine-stderr.txt" ] && tail -n 40 "$RUN/wine-stderr.txt" | sed 's/^/  wine: /' >&2
   exit 1
 }
+report_unchecked_failures
 
 VIEW=/reg:$BITS
 [ -n "${DISPLAY:-}" ] || start_virtual_display
 RUN=$(mktemp -d "$BUILD_DIR/dialogs-run.XXXXXX")
 PROGRAM_PID= DLL_WIN=
 cleanup() {
+  trap - ERR  # the result is decided; cleaning up reports nothing
   [ -n "$PROGRAM_PID" ] && kill "$PROGRAM_PID" 2>/dev/null || true
   "$WINE" reg delete "HKLM\\Software\\Tonquarry Multimedia Studios" /f /reg:32 >/dev/null 2>&1 || true
   "$WINE" "$REGISTER" --unregister "$DLL_WIN" >/dev/null 2>&1 || true

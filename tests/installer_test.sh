@@ -25,12 +25,14 @@ MARK_KEY='HKCU\Software\Tonquarry Multimedia Studios\Tonquarry Guitar Tuner'
 MENU="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Tonquarry Guitar Tuner"
 LNK_WIN='C:\ProgramData\Microsoft\Windows\Start Menu\Programs\Tonquarry Guitar Tuner\Tonquarry Guitar Tuner.lnk'
 
-fail() { echo "FAIL: $*" >&2; [ -f "$DIR/Logfile.txt" ] && sed 's/^/  log: /' "$DIR/Logfile.txt" >&2; exit 1; }
+fail() { echo "FAIL: $*" >&2; [ -f "${DIR:-}/Logfile.txt" ] && sed 's/^/  log: /' "$DIR/Logfile.txt" >&2; exit 1; }
+report_unchecked_failures
 key_exists() { "$WINE" reg query "$1" /reg:32 >/dev/null 2>&1; }
 
 [ -n "${DISPLAY:-}" ] || start_virtual_display
 RUNNING= DLL_WIN= MARK_ADDED=
 cleanup() {
+  trap - ERR  # the result is decided; cleaning up reports nothing
   [ -n "$RUNNING" ] && "$WINE" taskkill /f /im TonquarryTuner.exe >/dev/null 2>&1 || true
   "$WINE" reg delete 'HKLM\Software\Tonquarry Multimedia Studios' /f /reg:32 >/dev/null 2>&1 || true
   "$WINE" reg delete "$ARP_KEY" /f /reg:32 >/dev/null 2>&1 || true

@@ -16,7 +16,13 @@ saved_prefix=${WINEPREFIX:-}
 source "$(dirname "$0")/../scripts/common.sh"
 export WINEPREFIX=${saved_prefix:-$BUILD_DIR/wineprefix}
 
-fail() { echo "FAIL: $*" >&2; [ -f "${RUN:-}/Logfile.txt" ] && sed 's/^/  log: /' "$RUN/Logfile.txt" >&2; exit 1; }
+fail() {
+  echo "FAIL: $*" >&2
+  [ -f "${RUN:-}/Logfile.txt" ] && sed 's/^/  log: /' "$RUN/Logfile.txt" >&2
+  [ -f "${RUN:-}/wine-stderr.txt" ] && tail -n 40 "$RUN/wine-stderr.txt" | sed 's/^/  wine: /' >&2
+  exit 1
+}
+report_unchecked_failures
 
 VIEW=/reg:$BITS  # the registry view the program and its driver see
 # Before the trap below, which replaces the one that stops the display.
@@ -24,6 +30,7 @@ VIEW=/reg:$BITS  # the registry view the program and its driver see
 RUN=$(mktemp -d "$BUILD_DIR/program-run.XXXXXX")
 PROGRAM_PID= DLL_WIN=
 cleanup() {
+  trap - ERR  # the result is decided; cleaning up reports nothing
   [ -n "$PROGRAM_PID" ] && kill "$PROGRAM_PID" 2>/dev/null || true
   "$WINE" reg delete "HKLM\\Software\\Tonquarry Multimedia Studios" /f /reg:32 >/dev/null 2>&1 || true
   "$WINE" "$REGISTER" --unregister "$DLL_WIN" >/dev/null 2>&1 || true
@@ -121,6 +128,9 @@ done
 "$FRAME" compare "$SHOT.xwd" "$GOLDEN/startup.png" --smooth --tolerance 32 --max-share 1.2 --diff "$SHOT-diff.png" ||
   fail "the first frame ($SHOT.png) is not the start-up panel (differences in $SHOT-diff.png)"
 for i in $(seq 1 150); do grep -q "^CAsio::Init() g_fSamplingFreq =" "$RUN/Logfile.txt" && break; sleep 0.2; done
+# Looked up again: the X window behind the main window is Wine's and may be
+# replaced during start-up; a program that has ended fails here.
+MAIN=$(window_of "Tonquarry Guitar Tuner" 60) || fail "the main window went away after its first frame"
 SIZE=$(xwininfo -id "$MAIN" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}')
 # Wine's X window holds the client area, which the fitted window makes 583 x 212;
 # Windows itself reports the frame.
