@@ -80,7 +80,6 @@ run_fuzzer() {
     -timeout=20 -rss_limit_mb=2560 "$@" "$corpus" "$ROOT/fuzz/seeds/$name")
 }
 
-
 # Keeps one Wine server, and the prefix's system processes, running for the whole
 # test run, started apart from the tests with their output going nowhere. A server
 # started by a test program inherits that program's output pipe and holds it open
