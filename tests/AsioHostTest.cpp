@@ -335,7 +335,8 @@ TEST_F(AsioHost, InitReleaseCyclesLeakNoHandleOrMemory)
     auto cycle = [this] {
         ASSERT_EQ(Init(), 1);
         ASSERT_EQ(ASIOStart(), ASE_OK);
-        Sleep(20);
+        // Released while blocks run, as when the player quits.
+        ASSERT_TRUE(WaitUntil([] { return g_lAsioBlocks.load() >= 2; })) << g_lAsioBlocks.load() << " blocks";
         CAsio::Release();
         CAsio::Release();
     };
@@ -398,14 +399,13 @@ TEST_P(AsioStream, OutputMatchesTheOfflineEngineAndTheTunerReadsTheString)
     const long nBlocks = static_cast<long>(in.NumFrames() / B);
     ASSERT_EQ(ASIOStart(), ASE_OK);
     float measured = 0.0f;
-    for (int waited = 0; g_lAsioBlocks.load() < nBlocks && waited < 60000; waited += 2)
-    {
-        Sleep(2);
+    const bool bPlayed = WaitUntil([&] {
         if (m_Engine.m_Tuner2.m_fMeasuredFreq.load() > 0.0f)
             measured = m_Engine.m_Tuner2.m_fMeasuredFreq.load();
-    }
+        return g_lAsioBlocks.load() >= nBlocks;
+    }, 60.0);
     EXPECT_EQ(ASIOStop(), ASE_OK);
-    ASSERT_GE(g_lAsioBlocks.load(), nBlocks);
+    ASSERT_TRUE(bPlayed) << g_lAsioBlocks.load() << " blocks of " << nBlocks << " in 60 s";
     // The played string is A2 (30 cents flat): the reading must be that note.
     EXPECT_LT(std::fabs(1200.0 * std::log2(measured / 110.0)), 50.0) << measured;
 

@@ -12,6 +12,7 @@
 #include "engine/DspEngine.h"
 #include "engine/StreamParams.h"
 #include "render/RedrawRequest.h"
+#include "tests/TestSupport.h"
 #include "tools/PluckedString.h"
 #include "tuner/ReadOut.h"
 
@@ -33,12 +34,12 @@ TEST(EngineThreads, PanelAndReadOutRunBesideTheAudioThread)
     p.fPeak = 31000.0f;
     const std::vector<float> signal = RenderPluckedString(p);
 
-    std::atomic<bool> stop{false};
     std::atomic<int> blocks{0};
-    std::thread audio([&] {
+    TestThreads threads;
+    threads.Start([&] {
         int offset = 0;
         size_t pos = 0;
-        while (!stop.load())
+        while (threads.Running())
         {
             for (int c = 0; c < 2; ++c)
                 for (int n = 0; n < g_iBlockSize; ++n)
@@ -49,9 +50,9 @@ TEST(EngineThreads, PanelAndReadOutRunBesideTheAudioThread)
             blocks.fetch_add(1);
         }
     });
-    std::thread frame([&] {
+    threads.Start([&] {
         Tuner2& t = engine.m_Tuner2;
-        while (!stop.load())
+        while (threads.Running())
         {
             const ReadOut r = EvaluateReadOut(t.m_fTargetFreq.load(), t.m_Tuner.Measured(), t.m_fMeasuredFreq.load());
             if (!r.bPitch)
@@ -82,13 +83,9 @@ TEST(EngineThreads, PanelAndReadOutRunBesideTheAudioThread)
         RequestRedraw(11, i % 6, 11, i % 6);
         std::this_thread::yield();
     }
-    while (blocks.load() < 200)
-        std::this_thread::yield();
-    stop.store(true);
-    audio.join();
-    frame.join();
+    ASSERT_TRUE(WaitUntil([&] { return blocks.load() >= 200; })) << blocks.load() << " blocks of 200";
+    threads.StopAndJoin();
 
-    EXPECT_GE(blocks.load(), 200);
     // Whatever the interleaving, the limiter kept the output in range.
     for (int n = 0; n < g_iBufMonoLen; ++n)
         ASSERT_LE(std::abs(engine.m_Level.m_fOutput.Channel(0)[n]), 30000.0f * 1.0001f);

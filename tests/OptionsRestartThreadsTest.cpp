@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <thread>
 
 #include "app/Log.h"
 #include "app/OptionsChoice.h"
@@ -14,6 +13,7 @@
 #include "engine/Alloc.h"
 #include "engine/DspEngine.h"
 #include "engine/StreamParams.h"
+#include "tests/TestSupport.h"
 
 namespace {
 
@@ -22,9 +22,8 @@ struct StandInDriver
 {
     CDspEngine engine;
     CSampleBuffer input;
-    std::thread callbacks;
-    std::atomic<bool> stop{false};
     std::atomic<long> blocks{0};
+    TestThreads callbacks;  // last: stopped before the engine goes
 } *g_pDriver = nullptr;
 
 int Present() { return 1; }
@@ -41,11 +40,10 @@ int Init()
 int Start()
 {
     StandInDriver& d = *g_pDriver;
-    d.stop = false;
-    d.callbacks = std::thread([&d] {
+    d.callbacks.Start([&d] {
         int iOffset = 0;
         float fPhase = 0.0f;
-        while (!d.stop.load(std::memory_order_relaxed))
+        while (d.callbacks.Running())
         {
             for (int c = 0; c < 2; ++c)
                 for (int n = 0; n < g_iBlockSize; ++n)
@@ -57,31 +55,46 @@ int Start()
     });
     return 1;
 }
-void Release()
-{
-    StandInDriver& d = *g_pDriver;
-    d.stop = true;
-    if (d.callbacks.joinable())
-        d.callbacks.join();
-}
+void Release() { g_pDriver->callbacks.StopAndJoin(); }
 void* NoThread(void**) { return nullptr; }
 int NoNames(AudioDriverEntry*) { return 1; }
 void NoSignal(void*) {}
 void NoMessage(const char*, const char*) {}
 
-TEST(OptionsRestart, FiftyOkRestartsWhileAudioRuns)
+// The stand-in platform for one test; what the test changed is put back however
+// it ends, the driver's thread stopped first.
+class OptionsRestartThreads : public ::testing::Test
 {
-    StandInDriver driver;
-    g_pDriver = &driver;
-    const AudioPlatform saved = g_AudioPlatform;
-    g_AudioPlatform = {&Present, &Init, &Start, &NoThread, &NoNames, &NoSignal, &NoMessage, &Release};
-    g_iWindowsMajorVersion = 10;
-    g_iNumAudioDrivers = 1;
-    g_AudioDriverList[0].iType = AUDIO_DRIVER_ASIO;
-    g_iAudioDriver = g_iConfirmedAudioDriver = AUDIO_DRIVER_ASIO;
-    g_fRequestedSamplingFreq = 48000.0f;
-    g_iRequestedBlockSize = 256;
-    g_iMaxSamplingFreq = 192000;
+protected:
+    void SetUp() override
+    {
+        g_pDriver = &m_Driver;
+        m_Saved = g_AudioPlatform;
+        g_AudioPlatform = {&Present, &Init, &Start, &NoThread, &NoNames, &NoSignal, &NoMessage, &Release};
+        g_iWindowsMajorVersion = 10;
+        g_iNumAudioDrivers = 1;
+        g_AudioDriverList[0].iType = AUDIO_DRIVER_ASIO;
+        g_iAudioDriver = g_iConfirmedAudioDriver = AUDIO_DRIVER_ASIO;
+        g_fRequestedSamplingFreq = 48000.0f;
+        g_iRequestedBlockSize = 256;
+        g_iMaxSamplingFreq = 192000;
+    }
+    void TearDown() override
+    {
+        Release();
+        m_Driver.engine.Release();
+        m_Driver.input.Release("test", "input");
+        g_AudioPlatform = m_Saved;
+        g_iWindowsMajorVersion = 0;
+        g_iNumAudioDrivers = 0;
+        g_pDriver = nullptr;
+    }
+    StandInDriver m_Driver;
+    AudioPlatform m_Saved{};
+};
+
+TEST_F(OptionsRestartThreads, FiftyOkRestartsWhileAudioRuns)
+{
     ASSERT_EQ(InitAudio(), 1);
     ASSERT_EQ(StartAudio(), 1);
 
@@ -92,10 +105,10 @@ TEST(OptionsRestart, FiftyOkRestartsWhileAudioRuns)
         // Alternate the rate so the engine really changes size.
         const OptionsChoice choice{0, i % 2, 0, 0, i % 2 == 0 ? 2 : 3, iThumb250, true};
         ASSERT_EQ(OptionsOk(choice), OptionsRestart::Asio);
-        const long lBefore = driver.blocks.load();
-        for (int k = 0; k < 20000 && driver.blocks.load() < lBefore + 3; ++k)
-            std::this_thread::yield();
-        ASSERT_GE(driver.blocks.load(), lBefore + 3) << "no audio after restart " << i;
+        const long lBefore = m_Driver.blocks.load();
+        ASSERT_TRUE(WaitUntil([&] { return m_Driver.blocks.load() >= lBefore + 3; }))
+            << "no audio after restart " << i << ": " << m_Driver.blocks.load() - lBefore << " blocks in "
+            << kWaitSeconds << " s, 3 wanted";
         if (i == 1)
         {
             dwMemLevel = g_dwMemCount.load();
@@ -109,14 +122,6 @@ TEST(OptionsRestart, FiftyOkRestartsWhileAudioRuns)
     }
     EXPECT_EQ(g_iBlockSize, 250);
     EXPECT_EQ(g_fSamplingFreq, 96000.0f);
-
-    Release();
-    driver.engine.Release();
-    driver.input.Release("test", "input");
-    g_AudioPlatform = saved;
-    g_iWindowsMajorVersion = 0;
-    g_iNumAudioDrivers = 0;
-    g_pDriver = nullptr;
 }
 
 } // namespace

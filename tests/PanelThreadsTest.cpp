@@ -16,6 +16,7 @@
 #include "render/Renderer.h"
 #include "render/TextQueue.h"
 #include "render/XEffects.h"
+#include "tests/TestSupport.h"
 
 namespace {
 
@@ -31,15 +32,24 @@ TEST(PanelThreads, ClicksFramesAndTheLimiterLampRunTogether)
     g_XEffects.Attach(&engine, &host);
     g_XEffects.Init();
     g_pRenderDevice = &device;
+    // The panel lets go of this test's objects however the test ends.
+    struct Detach
+    {
+        ~Detach()
+        {
+            g_XEffects.Attach(nullptr, nullptr);
+            g_pRenderDevice = nullptr;
+        }
+    } detach;
     g_iRedrawCommand = 0;
     g_bRenderEnabled = 1;
     g_bPanelDrawn = 0;
     g_TextQueue.m_iCount = 0;
 
-    std::atomic<bool> stop{false};
     std::atomic<int> frames{0};
-    std::thread frame([&] {
-        while (!stop.load())
+    TestThreads threads;
+    threads.Start([&] {
+        while (threads.Running())
         {
             device.m_Calls.clear();
             FrameTick(0, 0, 0, 0, 0);
@@ -47,9 +57,9 @@ TEST(PanelThreads, ClicksFramesAndTheLimiterLampRunTogether)
                 g_bPanelDrawn = 0;  // now and then a full redraw, as after a restore
         }
     });
-    std::thread audio([&] {
+    threads.Start([&] {
         int offset = 0;
-        while (!stop.load())
+        while (threads.Running())
         {
             engine.Process(&input, offset);
             offset = offset ? 0 : g_iBlockSize;
@@ -75,17 +85,12 @@ TEST(PanelThreads, ClicksFramesAndTheLimiterLampRunTogether)
         g_XEffects.Mouse(knob.m_iCx + 8, knob.m_iCy - 4, MSG_LBUTTON_UP);
         std::this_thread::yield();
     }
-    while (frames.load() < 20)
-        std::this_thread::yield();
-    stop = true;
-    frame.join();
-    audio.join();
+    ASSERT_TRUE(WaitUntil([&] { return frames.load() >= 20; })) << frames.load() << " frames of 20";
+    threads.StopAndJoin();
 
     // Sixty Power clicks (an even number) leave audio running.
     EXPECT_EQ(g_XEffects.m_bPower.load(), 1);
     EXPECT_EQ(host.m_Requests.size(), 60u);
-    g_XEffects.Attach(nullptr, nullptr);
-    g_pRenderDevice = nullptr;
     input.Release("test", "input");
     engine.Release();
 }

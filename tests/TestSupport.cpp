@@ -12,6 +12,27 @@
 #include <sys/stat.h>
 #endif
 
+bool WaitUntil(const std::function<bool()>& done, double dSeconds)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(dSeconds);
+    while (!done())
+    {
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+void TestThreads::StopAndJoin()
+{
+    m_bRunning.store(false, std::memory_order_relaxed);
+    for (std::thread& t : m_Threads)
+        if (t.joinable())
+            t.join();
+    m_Threads.clear();
+}
+
 std::string TestDataPath(const std::string& name)
 {
     return std::string(TQ_TEST_DATA_DIR) + "/" + name;

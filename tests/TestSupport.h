@@ -1,6 +1,10 @@
 #pragma once
 // Helpers shared by the test programs.
+#include <atomic>
+#include <functional>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
 // Folder of the checked-in test recordings.
@@ -21,5 +25,39 @@ std::vector<std::string> LogLines();
 
 // How often a line equal to text appears in the program's log.
 int CountLogLines(const std::string& text);
+
+// How long a test waits for another thread, a window or a file before it fails:
+// generous, so that a slow or busy machine makes a test slower, never red.
+constexpr double kWaitSeconds = 20.0;
+
+// Polls done() until it holds or the deadline passes; false then. Waits are
+// deadlines in seconds, never counts of loops, whose length depends on the machine.
+bool WaitUntil(const std::function<bool()>& done, double dSeconds = kWaitSeconds);
+
+// The threads a test starts, stopped and joined on every way out of the test, a
+// failed assertion included: a joinable std::thread left behind would end the
+// whole test program. Declare it after what the threads use, so it goes first.
+class TestThreads
+{
+public:
+    TestThreads() = default;
+    TestThreads(const TestThreads&) = delete;
+    TestThreads& operator=(const TestThreads&) = delete;
+    ~TestThreads() { StopAndJoin(); }
+
+    // The threads run body until Running() turns false.
+    template <class F>
+    void Start(F&& body)
+    {
+        m_bRunning.store(true, std::memory_order_relaxed);
+        m_Threads.emplace_back(std::forward<F>(body));
+    }
+    bool Running() const { return m_bRunning.load(std::memory_order_relaxed); }
+    void StopAndJoin();
+
+private:
+    std::atomic<bool> m_bRunning{false};
+    std::vector<std::thread> m_Threads;
+};
 
 constexpr double kPi = 3.14159265358979323846;

@@ -102,20 +102,15 @@ protected:
         m_hThread = CreateThread(nullptr, 0, CaptureThreadProc, m_hCommands, 0, nullptr);
     }
     void Signal(int e) { ::SetEvent(m_hCommands[e]); }
-    // Delivers the thread's messages until pred holds; false after the time limit.
-    bool PumpUntil(const std::function<bool()>& pred, DWORD dwMs = 20000)
+    // Delivers the thread's messages until pred holds; false after the deadline.
+    bool PumpUntil(const std::function<bool()>& pred, double dSeconds = kWaitSeconds)
     {
-        const DWORD dwStart = GetTickCount();
-        while (!pred())
-        {
+        return WaitUntil([&] {
             MSG msg;
             while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
                 DispatchMessageA(&msg);
-            if (GetTickCount() - dwStart > dwMs)
-                return false;
-            Sleep(1);
-        }
-        return true;
+            return pred();
+        }, dSeconds);
     }
     // The thread has finished set-up and waits for commands (or has ended).
     bool Ready()
@@ -265,21 +260,30 @@ TEST_F(KsThread, CommandTable)
         s_Exits.clear();
         const size_t nStatesBefore = world.States().size();
         const long lRequestsBefore = world.StreamRequests();
-        // The first step is pending before the thread's first wait.
-        for (int e : c.steps[0])
-            Signal(e);
-        Start();
         for (size_t i = 0; i < c.steps.size(); ++i)
         {
-            if (i > 0)
-                for (int e : c.steps[i])
-                    Signal(e);
-            // A step that changes nothing sends no state; wait for the others.
-            const size_t nExpected = nStatesBefore + std::min(c.states.size(), 2 * (i + 1) + (c.steps[0].size() - 1) * 2);
-            PumpUntil([&] { return world.States().size() >= nExpected; }, 5000);
+            // Each step's commands are dealt with before the next step's come;
+            // the first step's are pending before the thread's first wait.
+            std::vector<long> handled;
+            for (int e : c.steps[i])
+            {
+                handled.push_back(world.Handled(m_hCommands[e]));
+                Signal(e);
+            }
+            if (i == 0)
+                Start();
+            ASSERT_TRUE(PumpUntil([&] {
+                for (size_t k = 0; k < handled.size(); ++k)
+                    if (world.Handled(m_hCommands[c.steps[i][k]]) == handled[k])
+                        return false;
+                return true;
+            })) << "step " << i << " not dealt with";
         }
-        PumpUntil([&] { return world.StreamRequests() - lRequestsBefore >= c.lRequests; }, 3000);
-        Sleep(50);
+        ASSERT_TRUE(PumpUntil([&] { return world.StreamRequests() - lRequestsBefore >= c.lRequests; }))
+            << world.StreamRequests() - lRequestsBefore << " stream requests";
+        // Time for requests beyond those wanted to show; nothing else wakes the
+        // thread, so a surplus comes at once.
+        Sleep(200);
         const std::vector<KSSTATE> all = world.States();
         const std::vector<KSSTATE> got(all.begin() + static_cast<long>(nStatesBefore),
                                        all.begin() + static_cast<long>(std::min(all.size(), nStatesBefore + c.states.size())));
@@ -309,11 +313,13 @@ TEST_F(KsThread, StoppedStreamWaitsQuietly)
     // thread, although completed render events are manual-reset.
     ASSERT_TRUE(PumpUntil([&] { return CountLogLines("CaptureThreadProc() eStop") > iStops; }));
     long lWaits = -1;
-    PumpUntil([&] {
+    ASSERT_TRUE(PumpUntil([&] {
         const long l = world.Waits();
         Sleep(100);
         return std::exchange(lWaits, l) == l;
-    }, 5000);
+    })) << "the thread kept waking after the stop";
+    // Nothing more may happen: an event left signalled would wake the thread
+    // thousands of times in this while.
     lWaits = world.Waits();
     Sleep(300);
     EXPECT_EQ(world.Waits(), lWaits);
@@ -345,9 +351,10 @@ TEST_F(KsThread, DeviceFailuresWhileStreaming)
         Reset();
         Start();
         ASSERT_TRUE(Ready());
+        const long lMet = world.FaultsMet();
         world.faults.*c.second = true;
         Signal(eRun);
-        Sleep(100);
+        EXPECT_TRUE(PumpUntil([&] { return world.FaultsMet() > lMet; })) << "the fault never came into play";
         EXPECT_EQ(Finish(), E_ABORT);
     }
 }

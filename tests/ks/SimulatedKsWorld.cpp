@@ -206,7 +206,10 @@ BOOL SimulatedKsWorld::Property(HANDLE h, const Object& o, const KSPROPERTY* pPr
         pProp->Flags == KSPROPERTY_TYPE_SET && cbOut == sizeof(KSSTATE))
     {
         if (faults.bState)
+        {
+            m_lFaultsMet.fetch_add(1);
             return Fail(ERROR_GEN_FAILURE);
+        }
         std::lock_guard<std::recursive_mutex> g(m_Lock);
         PinStream& ps = m_Streams[reinterpret_cast<ULONG_PTR>(h)];
         ps.state = *static_cast<KSSTATE*>(pOut);
@@ -310,12 +313,17 @@ BOOL SimulatedKsWorld::DeviceIoControl(HANDLE h, DWORD dwCode, void* pIn, DWORD 
         return Fail(ERROR_INVALID_PARAMETER);
     const bool bRead = dwCode == IOCTL_KS_READ_STREAM;
     if (bRead ? faults.bRead : faults.bWrite)
+    {
+        m_lFaultsMet.fetch_add(1);
         return Fail(ERROR_GEN_FAILURE);
+    }
     m_lRequests.fetch_add(1);
     // As Windows does when it queues an overlapped request.
     ::ResetEvent(hEvent);
     std::lock_guard<std::recursive_mutex> g(m_Lock);
-    if (!faults.bPendForever)
+    if (faults.bPendForever)
+        m_lFaultsMet.fetch_add(1);
+    else
     {
         PinStream& ps = m_Streams[reinterpret_cast<ULONG_PTR>(h)];
         (bRead ? ps.reads : ps.writes).push_back({static_cast<KSSTREAM_HEADER*>(pOut), pOv});
@@ -455,6 +463,31 @@ void SimulatedKsWorld::Tick()
     const auto* pOut = static_cast<const short*>(w.pHeader->Data);
     m_Written.insert(m_Written.end(), pOut, pOut + w.pHeader->DataUsed / 2);
     ::SetEvent(w.pOv->hEvent);
+}
+
+DWORD SimulatedKsWorld::WaitForMultipleObjects(DWORD nCount, const HANDLE* pHandles, BOOL bWaitAll, DWORD dwMilliseconds)
+{
+    m_lWaits.fetch_add(1);
+    {
+        std::lock_guard<std::recursive_mutex> g(m_Lock);
+        if (m_hLastWoken)
+            ++m_Handled[m_hLastWoken];
+        m_hLastWoken = nullptr;
+    }
+    const DWORD dw = ::WaitForMultipleObjects(nCount, pHandles, bWaitAll, dwMilliseconds);
+    if (dw - WAIT_OBJECT_0 < nCount)
+    {
+        std::lock_guard<std::recursive_mutex> g(m_Lock);
+        m_hLastWoken = pHandles[dw - WAIT_OBJECT_0];
+    }
+    return dw;
+}
+
+long SimulatedKsWorld::Handled(HANDLE h)
+{
+    std::lock_guard<std::recursive_mutex> g(m_Lock);
+    const auto it = m_Handled.find(h);
+    return it == m_Handled.end() ? 0 : it->second;
 }
 
 void SimulatedKsWorld::Feed(const std::vector<short>& samples)

@@ -89,6 +89,11 @@ public:
     std::vector<short> Written() { return Locked(m_Written); }
     long Waits() const { return m_lWaits.load(); }
     long StreamRequests() const { return m_lRequests.load(); }
+    // How often a wait returned h and its caller came back to wait again: the
+    // times the event's wake-up has been dealt with.
+    long Handled(HANDLE h);
+    // Requests that failed, or never complete, because a stream fault was on.
+    long FaultsMet() const { return m_lFaultsMet.load(); }
 
     // IKsPlatform
     HDEVINFO GetClassDevs(const GUID* pClass, DWORD dwFlags) override;
@@ -113,11 +118,7 @@ public:
     BOOL SetEvent(HANDLE h) override { return ::SetEvent(h); }
     BOOL ResetEvent(HANDLE h) override { return ::ResetEvent(h); }
     DWORD WaitForSingleObject(HANDLE h, DWORD dwMilliseconds) override { return ::WaitForSingleObject(h, dwMilliseconds); }
-    DWORD WaitForMultipleObjects(DWORD nCount, const HANDLE* pHandles, BOOL bWaitAll, DWORD dwMilliseconds) override
-    {
-        m_lWaits.fetch_add(1);
-        return ::WaitForMultipleObjects(nCount, pHandles, bWaitAll, dwMilliseconds);
-    }
+    DWORD WaitForMultipleObjects(DWORD nCount, const HANDLE* pHandles, BOOL bWaitAll, DWORD dwMilliseconds) override;
 
     DWORD CreatePin(HANDLE hFilter, const KSPIN_CONNECT* pConnect, HANDLE* phPin);
 
@@ -167,6 +168,9 @@ private:
     size_t m_ReadPos = 0;
     int m_iUnserved = 0;  // reads completed and not yet queued again
     std::atomic<long> m_lWaits{0};
+    std::map<HANDLE, long> m_Handled;
+    HANDLE m_hLastWoken = nullptr;
+    std::atomic<long> m_lFaultsMet{0};
     std::atomic<long> m_lRequests{0};
     std::atomic<bool> m_bClock{false};
     std::thread m_Clock;
