@@ -348,16 +348,34 @@ INT_PTR CALLBACK AboutDlgProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM)
     }
 }
 
+namespace {
+
+// A click on the panel queued before a dialog disabled it (a quick double click)
+// reaches the panel from that dialog's message loop: it opens no second dialog
+// nested in the first, which would stay open after the player closed one.
+bool g_bPanelDialogOpen = false;
+
+void ShowPanelDialog(HWND hOwner, int iTemplate, DLGPROC pfnProc)
+{
+    if (g_bPanelDialogOpen)
+        return;
+    g_bPanelDialogOpen = true;
+    DialogBoxParamA(g_hInst, MAKEINTRESOURCEA(iTemplate), hOwner, pfnProc, 0);
+    g_bPanelDialogOpen = false;
+}
+
+} // namespace
+
 void ShowOptionsDialog(HWND hOwner)
 {
     INITCOMMONCONTROLSEX icc = {static_cast<DWORD>(sizeof(icc)), ICC_BAR_CLASSES};
     InitCommonControlsEx(&icc);
-    DialogBoxParamA(g_hInst, MAKEINTRESOURCEA(IDD_OPTIONS), hOwner, &OptionsDlgProc, 0);
+    ShowPanelDialog(hOwner, IDD_OPTIONS, &OptionsDlgProc);
 }
 
 void ShowAboutBox(HWND hOwner)
 {
-    DialogBoxParamA(g_hInst, MAKEINTRESOURCEA(IDD_ABOUT), hOwner, &AboutDlgProc, 0);
+    ShowPanelDialog(hOwner, IDD_ABOUT, &AboutDlgProc);
 }
 
 void OpenIntroHelpPage(HWND hOwner)

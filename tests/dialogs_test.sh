@@ -38,7 +38,7 @@ RUN=$(mktemp -d "$BUILD_DIR/dialogs-run.XXXXXX")
 PROGRAM_PID= DLL_WIN=
 cleanup() {
   trap - ERR  # the result is decided; cleaning up reports nothing
-  [ -n "$PROGRAM_PID" ] && kill "$PROGRAM_PID" 2>/dev/null || true
+  [ -n "$PROGRAM_PID" ] && stop_program "$PROGRAM_PID" || true
   "$WINE" reg delete "HKLM\\Software\\Tonquarry Multimedia Studios" /f /reg:32 >/dev/null 2>&1 || true
   "$WINE" "$REGISTER" --unregister "$DLL_WIN" >/dev/null 2>&1 || true
   "$WINE" reg delete "$X11_KEY" /v Managed /f >/dev/null 2>&1 || true
@@ -82,24 +82,24 @@ drive() {
 }
 expect() { [ "$2" = "$3" ] || fail "$1: '$2', expected '$3'"; }
 log_lines() { tr -d '\r' < "$RUN/Logfile.txt" | grep -c -E -- "$1" || true; }
+has_log_lines() { [ "$(log_lines "$1")" -ge "$2" ]; }
 wait_for_log() {
-  for _ in $(seq 1 300); do [ "$(log_lines "$1")" -ge "$2" ] && return 0; sleep 0.2; done
-  fail "no ${2}th log line matching '$1'"
+  wait_until 60 has_log_lines "$1" "$2" || fail "no ${2}th log line matching '$1' in 60 s"
 }
 # The note of the played recording on the panel, as in the program's test: the
 # software device's "A2" at the same place.
 # Unmanaged, the main window draws its own frame; the client area is its child.
+a2_shown() {
+  xwd -id "$1" -out "$2.xwd" 2>/dev/null &&
+    "$FRAME" compare "$2.xwd" "$GOLDEN/tune_up_a_string.png" --smooth --tolerance 32 --region 490,70,40,16 \
+      --max-share 2 >/dev/null
+}
 expect_a2() {
   local shot="$BUILD_DIR/dialogs-$1" client
   client=$(xwininfo -id "$MAIN" -children | awk '/ 583x212\+/ {print $1; exit}')
-  for _ in $(seq 1 200); do
-    xwd -id "${client:-$MAIN}" -out "$shot.xwd" 2>/dev/null &&
-      "$FRAME" compare "$shot.xwd" "$GOLDEN/tune_up_a_string.png" --smooth --tolerance 32 --region 490,70,40,16 \
-        --max-share 2 >/dev/null && return 0
-    sleep 0.1
-  done
+  wait_until 60 a2_shown "${client:-$MAIN}" "$shot" && return 0
   "$FRAME" convert "$shot.xwd" "$shot.png" >/dev/null
-  fail "no A2 on the panel $1 ($shot.png)"
+  fail "no A2 on the panel $1 in 60 s ($shot.png)"
 }
 
 OPTIONS="open 283 16 Options"
@@ -111,10 +111,15 @@ start_program
 wait_for_log 'g_iBlockSize = 256$' 1
 expect_a2 256
 
+# A second click queued behind the one that opens the Options (a quick double
+# click) must not open a second dialog inside the first: Cancel closes them all.
+SHOWN=$(drive click 283 16 click 283 16 dialog Options press 2 closed count Options)
+expect "Options dialogs left after a double click and Cancel" "$SHOWN" 0
+
 SHOWN=$(drive $OPTIONS items 1040 items 1041 items 1042 items 1043 items 1039 thumb 1000 text 1047)
 expect "Options at start" "$SHOWN" \
   "*Asio4All v2|*Mono|Stereo|*Set in Asio4All Control Panel|*Set in Asio4All Control Panel|12000|24000|*48000|96000|192000|16|256"
-xwd -id "$(window_of Options 10)" -out "$BUILD_DIR/dialogs-options.xwd" && "$FRAME" convert "$BUILD_DIR/dialogs-options.xwd" "$BUILD_DIR/dialogs-options.png" >/dev/null
+xwd -id "$(window_of Options 30)" -out "$BUILD_DIR/dialogs-options.xwd" && "$FRAME" convert "$BUILD_DIR/dialogs-options.xwd" "$BUILD_DIR/dialogs-options.png" >/dev/null
 # Only the channel mode: no restart. The thumb stays at 16, which requests 150.
 drive dialog Options select 1041 1 press 1 closed >/dev/null
 wait_for_log '^g_iRequestedBlockSize =  150$' 1
@@ -150,14 +155,15 @@ expect_a2 after-restarts
 SHOWN=$(drive open 469 16 "$ABOUT_TITLE" text 1046 text 1055 text 1056)
 [[ "$SHOWN" =~ ^Tonquarry\ Guitar\ Tuner\ -\ version\ 1\.3\|Sound\ device:\ [^|]*\|Video\ device:\ \ [^\ ][^|]*$ ]] ||
   fail "About shows '$SHOWN'"
-ABOUT_WINDOW=$(window_of "$ABOUT_TITLE" 10)
+ABOUT_WINDOW=$(window_of "$ABOUT_TITLE" 30)
 # The logo at client pixel 116, 215, in the unmanaged dialog's own frame 3 right and
 # 22 down; its upper part, above the buttons that Wine's font puts higher.
 SHOT="$BUILD_DIR/dialogs-about"
-sleep 0.5
-xwd -id "$ABOUT_WINDOW" -out "$SHOT.xwd"
+LOGO_AREA=(--tolerance 16 --region 119,237,78,30 --max-share 1)
+logo_shown() { xwd -id "$ABOUT_WINDOW" -out "$SHOT.xwd" 2>/dev/null && "$FRAME" compare "$SHOT.xwd" "$GOLDEN/about.png" "${LOGO_AREA[@]}" >/dev/null; }
+wait_until 30 logo_shown || true
 "$FRAME" convert "$SHOT.xwd" "$SHOT.png" >/dev/null
-"$FRAME" compare "$SHOT.xwd" "$GOLDEN/about.png" --tolerance 16 --region 119,237,78,30 --max-share 1 ||
+"$FRAME" compare "$SHOT.xwd" "$GOLDEN/about.png" "${LOGO_AREA[@]}" ||
   fail "no logo in the About box ($SHOT.png)"
 drive dialog "$ABOUT_TITLE" press 1 closed >/dev/null
 quit_program
@@ -186,7 +192,7 @@ SHOWN=$(drive $OPTIONS items 1040 items 1041 items 1042 items 1043 items 1039 se
 expect "Options without a driver" "$SHOWN" "*None available|Mono|*Stereo|*None available|*None available|*None available"
 # The restart finds no driver again and says so before the dialog closes.
 drive dialog Error press 1 closed >/dev/null
-for _ in $(seq 1 100); do xdotool search --onlyvisible --name '^Options$' >/dev/null 2>&1 || break; sleep 0.2; done
+wait_until 60 no_window Options || fail "the Options dialog did not close (visible: $(visible_windows))"
 quit_program
 expect "Settings.dat without a driver" "$(tr -d '\r' < "$RUN/Settings.dat" | tr '\n' ' ')" "96000 1200 2 0 0 1 0 "
 echo "dialogs test passed"

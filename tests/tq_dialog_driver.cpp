@@ -4,6 +4,8 @@
 //   open X Y TITLE   clicks the panel at X, Y and waits for the dialog TITLE
 //   dialog TITLE     waits for the dialog TITLE
 //   closed           waits until the dialog has closed
+//   click X Y        clicks the panel at X, Y once, whatever is open
+//   count TITLE      the number of dialogs TITLE, hidden ones included
 //   items ID         the entries of a drop-down list, the selected one marked "*"
 //   text ID          a control's text
 //   thumb ID         a trackbar's position
@@ -41,18 +43,29 @@ BOOL CALLBACK FindVisible(HWND h, LPARAM lParam)
     return TRUE;
 }
 
-// A visible dialog: one just closed may linger hidden until its modal loop ends.
-HWND WaitForDialog(const char* szTitle, int iTenths)
+// Polls done() every tenth of a second until it holds or dwSeconds have passed.
+template <class F>
+bool WaitFor(F done, DWORD dwSeconds)
 {
-    for (int i = 0; i < iTenths; ++i)
+    const DWORD dwStart = GetTickCount();
+    while (!done())
     {
-        Search search{szTitle, nullptr};
-        EnumWindows(&FindVisible, reinterpret_cast<LPARAM>(&search));
-        if (search.hFound)
-            return search.hFound;
+        if (GetTickCount() - dwStart >= dwSeconds * 1000)
+            return false;
         Sleep(100);
     }
-    return nullptr;
+    return true;
+}
+
+// A visible dialog: one just closed may linger hidden until its modal loop ends.
+HWND WaitForDialog(const char* szTitle, DWORD dwSeconds)
+{
+    Search search{szTitle, nullptr};
+    WaitFor([&] {
+        EnumWindows(&FindVisible, reinterpret_cast<LPARAM>(&search));
+        return search.hFound != nullptr;
+    }, dwSeconds);
+    return search.hFound;
 }
 
 // What is on the screen instead, for the report of a dialog that never came.
@@ -65,44 +78,56 @@ BOOL CALLBACK ReportVisible(HWND h, LPARAM)
     return TRUE;
 }
 
+// Dialogs with this title, hidden ones (on their way or closing) included.
+int CountDialogs(const char* szTitle)
+{
+    int iCount = 0;
+    HWND h = nullptr;
+    while ((h = FindWindowExA(nullptr, h, "#32770", szTitle)) != nullptr)
+        ++iCount;
+    return iCount;
+}
+
+void Click(HWND hMain, int x, int y)
+{
+    // The pointer itself goes there too: Wine reports its real position in mouse
+    // moves of its own, which would otherwise move the click.
+    POINT pt{x, y};
+    ClientToScreen(hMain, &pt);
+    SetCursorPos(pt.x, pt.y);
+    PostMessageA(hMain, WM_MOUSEMOVE, 0, MAKELPARAM(x, y));
+    PostMessageA(hMain, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+    PostMessageA(hMain, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+}
+
 bool Open(int x, int y, const char* szTitle)
 {
     // The panel takes clicks once its first frame is drawn: click until the dialog
-    // comes, but never while a dialog is on its way (the main window is disabled then).
-    for (int i = 0; i < 40; ++i)
+    // comes, but never while a dialog is on its way (the main window is disabled
+    // then, or the dialog exists still hidden).
+    const DWORD dwStart = GetTickCount();
+    while (GetTickCount() - dwStart < 120 * 1000)
     {
         const HWND hMain = FindWindowA(nullptr, "Tonquarry Guitar Tuner");
-        if (hMain && IsWindowEnabled(hMain))
-        {
-            // The pointer itself goes there too: Wine reports its real position
-            // in mouse moves of its own, which would otherwise move the click.
-            POINT pt{x, y};
-            ClientToScreen(hMain, &pt);
-            SetCursorPos(pt.x, pt.y);
-            PostMessageA(hMain, WM_MOUSEMOVE, 0, MAKELPARAM(x, y));
-            PostMessageA(hMain, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
-            PostMessageA(hMain, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
-        }
-        if ((g_hDlg = WaitForDialog(szTitle, 30)) != nullptr)
+        if (hMain && IsWindowEnabled(hMain) && CountDialogs(szTitle) == 0)
+            Click(hMain, x, y);
+        if ((g_hDlg = WaitForDialog(szTitle, 3)) != nullptr)
             return true;
     }
     EnumWindows(&ReportVisible, 0);
     return false;
 }
 
-// Closed and its modal loop over: the main window takes clicks again.
+// Closed and its modal loop over (the dialog is destroyed only then): the main
+// window takes clicks again.
 bool WaitClosed()
 {
-    for (int i = 0; i < 600; ++i)
-    {
-        const HWND hMain = FindWindowA(nullptr, "Tonquarry Guitar Tuner");
-        if ((!IsWindow(g_hDlg) || !IsWindowVisible(g_hDlg)) && (!hMain || IsWindowEnabled(hMain)))
-        {
-            Sleep(200);  // the dialog's modal loop returns to the panel
-            return true;
-        }
-        Sleep(50);
-    }
+    if (WaitFor([] {
+            const HWND hMain = FindWindowA(nullptr, "Tonquarry Guitar Tuner");
+            return !IsWindow(g_hDlg) && (!hMain || IsWindowEnabled(hMain));
+        }, 60))
+        return true;
+    EnumWindows(&ReportVisible, 0);
     return false;
 }
 
@@ -149,8 +174,11 @@ int main(int argc, char** argv)
         }
         if (!std::strcmp(szCommand, "dialog"))
         {
-            if ((g_hDlg = WaitForDialog(arg(1), 600)) == nullptr)
+            if ((g_hDlg = WaitForDialog(arg(1), 60)) == nullptr)
+            {
+                EnumWindows(&ReportVisible, 0);
                 return Fail("no dialog", arg(1));
+            }
             a += 2;
             continue;
         }
@@ -159,6 +187,21 @@ int main(int argc, char** argv)
             if (!WaitClosed())
                 return Fail("dialog still open", "");
             a += 1;
+            continue;
+        }
+        if (!std::strcmp(szCommand, "click"))
+        {
+            const HWND hMain = FindWindowA(nullptr, "Tonquarry Guitar Tuner");
+            if (!hMain)
+                return Fail("no window", "Tonquarry Guitar Tuner");
+            Click(hMain, std::atoi(arg(1)), std::atoi(arg(2)));
+            a += 3;
+            continue;
+        }
+        if (!std::strcmp(szCommand, "count"))
+        {
+            std::printf("%d\n", CountDialogs(arg(1)));
+            a += 2;
             continue;
         }
         if (!std::strcmp(szCommand, "restarts"))
