@@ -65,23 +65,84 @@ if [ ${#missing[@]} -gt 0 ]; then
   retry $SUDO apt-get install -y --no-install-recommends "${missing[@]}"
 fi
 
+# derived_source APT_DIR SUITE NEW_SUITE: an apt source for NEW_SUITE made from the
+# one this machine already has for SUITE, with its mirror, components and options,
+# in that source's format (one-line or deb822), and the file name it goes in;
+# nothing when no enabled source has SUITE. The project names no mirror itself.
+derived_source() {
+  local dir=$1 suite=$2 new=$3 f
+  for f in "$dir/sources.list" "$dir"/sources.list.d/*.list; do
+    [ -f "$f" ] || continue
+    awk -v suite="$suite" -v new="$new" '
+      $1 == "deb" {
+        i = 2; opts = ""
+        if ($2 ~ /^\[/) { while (i < NF && $i !~ /\]$/) opts = opts $(i++) " "; opts = opts $(i++) " " }
+        if ($(i + 1) != suite) next
+        line = "deb " opts $i " " new
+        for (k = i + 2; k <= NF; k++) line = line " " $k
+        print "tq-" new ".list"; print line; found = 1; exit
+      }
+      END { exit !found }' "$f" && return 0
+  done
+  for f in "$dir"/sources.list.d/*.sources; do
+    [ -f "$f" ] || continue
+    # Paragraphs of "Field: value" lines; a value goes on in lines that start with
+    # a blank. Types and Suites are rewritten, every other field is kept as it is.
+    awk -v suite="$suite" -v new="$new" '
+      BEGIN { RS = ""; FS = "\n" }
+      {
+        n = 0; delete key; delete val; delete raw
+        for (i = 1; i <= NF; i++) {
+          if ($i ~ /^#/) continue
+          if ($i ~ /^[ \t]/ && n > 0) { val[n] = val[n] " " $i; raw[n] = raw[n] "\n" $i; continue }
+          n++; key[n] = tolower(substr($i, 1, index($i, ":") - 1)); val[n] = substr($i, index($i, ":") + 1); raw[n] = $i
+        }
+        types = suites = enabled = ""
+        for (k = 1; k <= n; k++) {
+          if (key[k] == "types") types = " " val[k] " "
+          if (key[k] == "suites") suites = " " val[k] " "
+          if (key[k] == "enabled") enabled = val[k]
+        }
+        gsub(/[ \t]+/, " ", types); gsub(/[ \t]+/, " ", suites); gsub(/[ \t]/, "", enabled)
+        if (index(types, " deb ") == 0 || index(suites, " " suite " ") == 0 || tolower(enabled) == "no") next
+        print "tq-" new ".sources"
+        for (k = 1; k <= n; k++) {
+          if (key[k] == "types") print "Types: deb"
+          else if (key[k] == "suites") print "Suites: " new
+          else print raw[k]
+        }
+        found = 1; exit
+      }
+      END { exit !found }' "$f" && return 0
+  done
+  return 1
+}
+
 # Some kernels run 64-bit programs only (their IA-32 emulation is off), and then
 # the 32-bit half of Wine cannot start. There 32-bit programs run through QEMU's
 # user-mode emulator, registered with the kernel for 32-bit x86 programs. It must
 # be QEMU 8 or later: older ones ignore the no-replace mappings Wine reserves its
 # address space with, and each start of a program takes minutes instead of a second.
+# Debian 12 has it in its backports suite, taken from the machine's own mirror.
 if ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
   qemu_version=$(dpkg-query -W -f='${Version}' qemu-user-static 2>/dev/null || true)
   if [ -z "$qemu_version" ] || dpkg --compare-versions "$qemu_version" lt 1:8; then
-    backports=/etc/apt/sources.list.d/tq-bookworm-backports.list
-    if . /etc/os-release && [ "${VERSION_CODENAME:-}" = bookworm ] && [ ! -e "$backports" ]; then
-      echo "deb http://deb.debian.org/debian bookworm-backports main" | $SUDO tee "$backports" >/dev/null
-      retry $SUDO apt-get update
+    release=()
+    codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+    if [ "$codename" = bookworm ]; then
       release=(-t bookworm-backports)
-    elif [ "${VERSION_CODENAME:-}" = bookworm ]; then
-      release=(-t bookworm-backports)
-    else
-      release=()
+      if ! derived_source /etc/apt bookworm-backports bookworm-backports >/dev/null; then
+        if ! source_text=$(derived_source /etc/apt bookworm bookworm-backports); then
+          echo "setup: this kernel runs no 32-bit programs, and QEMU 8 comes from bookworm-backports;" \
+            "no apt source for bookworm was found to take its mirror from. Add bookworm-backports to" \
+            "apt's sources and run this again." >&2
+          exit 1
+        fi
+        file=/etc/apt/sources.list.d/$(head -n 1 <<<"$source_text")
+        echo "setup: adding the bookworm-backports suite of this machine's mirror ($file)"
+        tail -n +2 <<<"$source_text" | $SUDO tee "$file" >/dev/null
+        retry $SUDO apt-get update
+      fi
     fi
     echo "setup: this kernel runs no 32-bit programs; installing QEMU's user-mode emulator"
     retry $SUDO apt-get install -y --no-install-recommends "${release[@]}" qemu-user-static
