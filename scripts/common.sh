@@ -24,6 +24,20 @@ configure_and_build() {
   cmake --build "$dir" -j "$JOBS" ${TQ_TARGETS:+--target $TQ_TARGETS}
 }
 
+# The sanitizer builds trade some optimisation for compile time: -O1 keeps the
+# tests fast enough and -g1 still gives file and line in every report.
+SANITIZER_FLAGS=(-DCMAKE_BUILD_TYPE=RelWithDebInfo "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O1 -g1 -DNDEBUG"
+  "-DCMAKE_C_FLAGS_RELWITHDEBINFO=-O1 -g1 -DNDEBUG" -DTQ_WERROR=ON)
+# The ThreadSanitizer build holds only the programs with threaded tests.
+build_tsan() {
+  TQ_TARGETS="tq-thread-tests" configure_and_build "$BUILD/native-tsan" "${SANITIZER_FLAGS[@]}" -DTQ_SANITIZE=thread
+}
+# windows_build DIR ARCH: a Windows build (i686 or x86_64) whose tests run under Wine.
+windows_build() {
+  configure_and_build "$BUILD/$1" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchain-$2-w64-mingw32.cmake" \
+    -DCMAKE_BUILD_TYPE=Release -DTQ_WERROR=ON -DCMAKE_CROSSCOMPILING_EMULATOR="$(wine64_path)"
+}
+
 # kill_tree PID: ends a background job and everything it started.
 kill_tree() {
   local child
@@ -48,13 +62,8 @@ start_virtual_display() {
   Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
   XVFB_PID=$!
   trap stop_display_and_jobs EXIT
-  local i
-  for i in $(seq 1 50); do
-    [ -e "/tmp/.X11-unix/X$n" ] && break
-    sleep 0.1
-  done
-  if [ ! -e "/tmp/.X11-unix/X$n" ]; then
-    echo "Xvfb did not start on :$n" >&2
+  if ! wait_until 30 test -e "/tmp/.X11-unix/X$n"; then
+    echo "Xvfb did not start on :$n in 30 s" >&2
     return 1
   fi
   export DISPLAY=":$n"
@@ -116,18 +125,38 @@ report_unchecked_failures() {
     trap - ERR; fail "line $LINENO: $BASH_COMMAND (status $status)"' ERR
 }
 
-# Windows of Wine programs on the X display (xdotool).
-# window_of TITLE SECONDS: the id of the first visible window with exactly this
-# title, waiting up to SECONDS; fails when none appears.
-window_of() {
-  local w
-  for _ in $(seq 1 $(($2 * 5))); do
-    w=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -1 || true)
-    [ -n "$w" ] && { echo "$w"; return 0; }
+# wait_until SECONDS COMMAND...: runs COMMAND every fifth of a second until it
+# succeeds; fails once SECONDS have passed. Waits are deadlines, never counts of
+# tries, which last longer or shorter with the machine's speed.
+wait_until() {
+  local deadline=$((SECONDS + $1))
+  shift
+  until "$@"; do
+    [ "$SECONDS" -lt "$deadline" ] || return 1
     sleep 0.2
   done
+}
+
+# Windows of Wine programs on the X display (xdotool).
+# window_of TITLE SECONDS: the id of the first visible window with exactly this
+# title, waiting up to SECONDS; fails when none appears, naming the visible ones.
+window_of() {
+  local w deadline=$((SECONDS + $2))
+  while :; do
+    w=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -1 || true)
+    [ -n "$w" ] && { echo "$w"; return 0; }
+    [ "$SECONDS" -lt "$deadline" ] || break
+    sleep 0.2
+  done
+  echo "no window \"$1\" in $2 s; visible: $(visible_windows)" >&2
   return 1
 }
+# The titles of the visible windows, for reports.
+visible_windows() {
+  xdotool search --onlyvisible --name '.' getwindowname %@ 2>/dev/null | sed 's/.*/"&"/' | paste -sd' ' || true
+}
+# no_window TITLE: true while no visible window has exactly this title.
+no_window() { ! xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1; }
 # press WINDOW KEY...: focuses the window and presses the keys in it.
 press() {
   xdotool windowfocus --sync "$1" 2>/dev/null || xdotool windowfocus "$1"
@@ -136,9 +165,13 @@ press() {
 }
 # wait_for_exit PID SECONDS: waits for a background job to end; fails if it does not.
 wait_for_exit() {
-  for _ in $(seq 1 $(($2 * 5))); do
-    kill -0 "$1" 2>/dev/null || { wait "$1" 2>/dev/null || true; return 0; }
-    sleep 0.2
-  done
-  return 1
+  wait_until "$2" process_ended "$1" || return 1
+  wait "$1" 2>/dev/null || true
+}
+process_ended() { ! kill -0 "$1" 2>/dev/null; }
+# stop_program PID: ends a program the script started in the background and waits
+# until it has gone, so that no test leaves one behind.
+stop_program() {
+  kill "$1" 2>/dev/null || return 0
+  wait_for_exit "$1" 30 || { kill -KILL "$1" 2>/dev/null; wait "$1" 2>/dev/null || true; }
 }

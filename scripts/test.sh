@@ -49,18 +49,12 @@ run_ctest() {
   fi
 }
 
-# The sanitizer builds trade some optimisation for compile time: -O1 keeps the
-# tests fast enough and -g1 still gives file and line in every report.
-SANITIZER_FLAGS=(-DCMAKE_BUILD_TYPE=RelWithDebInfo "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O1 -g1 -DNDEBUG"
-  "-DCMAKE_C_FLAGS_RELWITHDEBINFO=-O1 -g1 -DNDEBUG" -DTQ_WERROR=ON)
-
 stage "native, ASan + UBSan"
 configure_and_build "$BUILD/native-asan" "${SANITIZER_FLAGS[@]}" -DTQ_SANITIZE=address,undefined
 ASAN_OPTIONS=detect_leaks=1 run_ctest native-asan --test-dir "$BUILD/native-asan" -j "$JOBS"
 
 stage "native, TSan (threaded tests)"
-# Only the programs that hold threaded tests are built here.
-TQ_TARGETS="tq-thread-tests" configure_and_build "$BUILD/native-tsan" "${SANITIZER_FLAGS[@]}" -DTQ_SANITIZE=thread
+build_tsan
 run_ctest native-tsan --test-dir "$BUILD/native-tsan" -L threads -j "$JOBS"
 
 stage "native release: tools"
@@ -93,10 +87,6 @@ done
 WINE64=$(wine64_path)
 start_virtual_display
 start_wine
-windows_build() {
-  configure_and_build "$BUILD/$1" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchain-$2-w64-mingw32.cmake" \
-    -DCMAKE_BUILD_TYPE=Release -DTQ_WERROR=ON -DCMAKE_CROSSCOMPILING_EMULATOR="$WINE64"
-}
 stage "Windows i686: build"
 windows_build win32 i686
 # The i686 tests under Wine leave a core idle most of the time (the window tests

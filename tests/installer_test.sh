@@ -28,6 +28,8 @@ LNK_WIN='C:\ProgramData\Microsoft\Windows\Start Menu\Programs\Tonquarry Guitar T
 fail() { echo "FAIL: $*" >&2; [ -f "${DIR:-}/Logfile.txt" ] && sed 's/^/  log: /' "$DIR/Logfile.txt" >&2; exit 1; }
 report_unchecked_failures
 key_exists() { "$WINE" reg query "$1" /reg:32 >/dev/null 2>&1; }
+program_gone() { ! pgrep -f 'Installer Test.Guitar Tuner.TonquarryTuner\.exe' >/dev/null; }
+uninstalled() { [ ! -e "$DIR/Uninstall.exe" ] && ! key_exists "$ARP_KEY"; }
 
 [ -n "${DISPLAY:-}" ] || start_virtual_display
 RUNNING= DLL_WIN= MARK_ADDED=
@@ -79,12 +81,13 @@ run_from_shortcut() {
   rm -f "$DIR/Logfile.txt"
   "$WINE" start "$LNK_WIN" >/dev/null 2>&1 || fail "the shortcut did not start"
   RUNNING=1
-  local main i
+  local main
   main=$(window_of "Tonquarry Guitar Tuner" 120) || fail "no main window from the shortcut"
-  for i in $(seq 1 150); do grep -q "^CAsio::Init() g_fSamplingFreq =" "$DIR/Logfile.txt" 2>/dev/null && break; sleep 0.2; done
+  wait_until 60 grep -q "^CAsio::Init() g_fSamplingFreq =" "$DIR/Logfile.txt" || fail "ASIO did not start"
   press "$main" q
-  for i in $(seq 1 600); do grep -q "^End of Tonquarry Logfile" "$DIR/Logfile.txt" && break; sleep 0.2; done
-  grep -q "^End of Tonquarry Logfile" "$DIR/Logfile.txt" || fail "'q' did not end the program"
+  wait_until 120 grep -q "^End of Tonquarry Logfile" "$DIR/Logfile.txt" || fail "'q' did not end the program"
+  # The log's last line comes just before the process ends.
+  wait_until 60 program_gone || fail "the program still runs after its log ended"
   RUNNING=
 }
 settings() { tr -d '\r' <"$DIR/Settings.dat" | tr '\n' ' '; }
@@ -106,10 +109,7 @@ run_from_shortcut
 # --- Silent uninstall. It runs from a copy of itself in the temporary folder and
 # returns at once, so wait for its work to show.
 "$WINE" "$DIR_WIN\\Uninstall.exe" /S || fail "the uninstaller failed"
-for _ in $(seq 1 300); do
-  [ ! -e "$DIR/Uninstall.exe" ] && ! key_exists "$ARP_KEY" && break
-  sleep 0.2
-done
+wait_until 120 uninstalled || true
 for f in TonquarryTuner.exe Uninstall.exe Textures help; do
   [ ! -e "$DIR/$f" ] || fail "left after uninstalling: $f"
 done

@@ -31,7 +31,7 @@ RUN=$(mktemp -d "$BUILD_DIR/program-run.XXXXXX")
 PROGRAM_PID= DLL_WIN=
 cleanup() {
   trap - ERR  # the result is decided; cleaning up reports nothing
-  [ -n "$PROGRAM_PID" ] && kill "$PROGRAM_PID" 2>/dev/null || true
+  [ -n "$PROGRAM_PID" ] && stop_program "$PROGRAM_PID" || true
   "$WINE" reg delete "HKLM\\Software\\Tonquarry Multimedia Studios" /f /reg:32 >/dev/null 2>&1 || true
   "$WINE" "$REGISTER" --unregister "$DLL_WIN" >/dev/null 2>&1 || true
   [ -n "${ORIG_VERSION:-}" ] && "$WINE" reg add "$NT_KEY" /v CurrentVersion /d "$ORIG_VERSION" /f $VIEW >/dev/null 2>&1 || true
@@ -61,6 +61,8 @@ start_program() {
   (cd "$RUN" && exec "$WINE" TonquarryTuner.exe 2>>"$RUN/wine-stderr.txt") &
   PROGRAM_PID=$!
 }
+# ended SECONDS: the program has ended within SECONDS.
+ended() { wait_for_exit "$PROGRAM_PID" "$1" && PROGRAM_PID=; }
 
 # Each pattern (a grep -E expression) matches a later line than the one before.
 expect_in_order() {
@@ -80,9 +82,20 @@ xdotool search --onlyvisible --name "^Tonquarry Guitar Tuner\$" >/dev/null 2>&1 
 # The first page against a picture of it taken under Wine: its headings bold, the
 # download line blue (the buttons' focus frame is left out).
 PAGE="$BUILD_DIR/program-first-run-page"
-snap_page() { sleep 1; xwd -id "$DIALOG" -out "$PAGE$1.xwd" || fail "no picture of the first-run page"; }
 PAGE_AREA=(--region 0,0,573,360)
-snap_page 1
+# snap_page N: a picture of the dialog as page N.
+snap_page() { xwd -id "$DIALOG" -out "$PAGE$1.xwd" 2>/dev/null; }
+# page_is N OTHER: the picture N is OTHER (a page's picture or a PNG file) to the pixel.
+page_is() { "$FRAME" compare "$PAGE$1.xwd" "$2" --tolerance 0 --max-share 0 "${PAGE_AREA[@]}" >/dev/null; }
+first_page_drawn() {
+  snap_page 1 && "$FRAME" compare "$PAGE"1.xwd "$GOLDEN/first_run_page1.png" --smooth --tolerance 32 --max-share 1 \
+    "${PAGE_AREA[@]}" >/dev/null
+}
+page_differs() { snap_page "$1" && ! page_is "$1" "$PAGE$2.xwd"; }
+page_same() { snap_page "$1" && page_is "$1" "$PAGE$2.xwd"; }
+# next_page N FROM: waits for a page N that differs from page FROM's picture.
+next_page() { wait_until 60 page_differs "$1" "$2"; }
+wait_until 60 first_page_drawn || true
 "$FRAME" convert "$PAGE"1.xwd "$PAGE"1.png >/dev/null
 "$FRAME" compare "$PAGE"1.xwd "$GOLDEN/first_run_page1.png" --smooth --tolerance 32 --max-share 1 "${PAGE_AREA[@]}" ||
   fail "the first first-run page ($PAGE""1.png) is not drawn as it should be"
@@ -90,23 +103,18 @@ snap_page 1
 # Back, shows the first page again; Tab moves on to Next, which keeps the focus for
 # the later pages.
 press "$DIALOG" Tab Tab Tab space
-snap_page 2
-"$FRAME" compare "$PAGE"2.xwd "$PAGE"1.xwd --tolerance 0 --max-share 0 "${PAGE_AREA[@]}" >/dev/null &&
-  fail "Next did not turn the page"
+next_page 2 1 || fail "Next did not turn the page"
 press "$DIALOG" shift+Tab space
-snap_page 3
-"$FRAME" compare "$PAGE"3.xwd "$PAGE"1.xwd --tolerance 0 --max-share 0 "${PAGE_AREA[@]}" >/dev/null ||
-  fail "Back did not show the first page again"
+wait_until 60 page_same 3 1 || fail "Back did not show the first page again"
 press "$DIALOG" Tab space
-for page in 2 3; do
-  sleep 1
-  xdotool search --onlyvisible --name "^Starting for the first time\$" >/dev/null || fail "pages closed before page $page"
-  press "$DIALOG" space
-done
+next_page 2 1 || fail "Next did not turn to the second page again (visible: $(visible_windows))"
+press "$DIALOG" space
+next_page 3 2 || fail "pages closed or did not turn before page 3 (visible: $(visible_windows))"
+press "$DIALOG" space
 MAIN=$(window_of "Tonquarry Guitar Tuner" 120) || fail "no main window after the first-run pages"
 "$WINE" reg query "$MARK_KEY" /v "First Run Done" >/dev/null 2>&1 || fail "no first-run mark"
 press "$MAIN" q
-wait_for_exit "$PROGRAM_PID" 120 || fail "'q' did not quit after the first run"
+ended 120 || fail "'q' did not quit after the first run"
 
 # --- A normal start: the log's start-up lines, the window, its first frame, 'q' and
 # the closing lines. The driver plays silence, so the panel stays in its start-up state.
@@ -119,15 +127,15 @@ xdotool search --onlyvisible --name "^Starting for the first time\$" >/dev/null 
 # antialias text edges apart (under 1 % of the pixels); the panel in another state
 # differs in over 2 %, a missing or moved picture in far more.
 SHOT="$BUILD_DIR/program-first-frame"
-for i in $(seq 1 300); do
+first_frame_drawn() {
   xwd -id "$MAIN" -out "$SHOT.xwd" 2>/dev/null &&
-    "$FRAME" compare "$SHOT.xwd" "$GOLDEN/startup.png" --smooth --tolerance 32 --max-share 50 >/dev/null && break
-  sleep 0.1
-done
+    "$FRAME" compare "$SHOT.xwd" "$GOLDEN/startup.png" --smooth --tolerance 32 --max-share 50 >/dev/null
+}
+wait_until 60 first_frame_drawn || true
 "$FRAME" convert "$SHOT.xwd" "$SHOT.png" >/dev/null
 "$FRAME" compare "$SHOT.xwd" "$GOLDEN/startup.png" --smooth --tolerance 32 --max-share 1.2 --diff "$SHOT-diff.png" ||
   fail "the first frame ($SHOT.png) is not the start-up panel (differences in $SHOT-diff.png)"
-for i in $(seq 1 150); do grep -q "^CAsio::Init() g_fSamplingFreq =" "$RUN/Logfile.txt" && break; sleep 0.2; done
+wait_until 60 grep -q "^CAsio::Init() g_fSamplingFreq =" "$RUN/Logfile.txt" || fail "ASIO did not start"
 # Looked up again: the X window behind the main window is Wine's and may be
 # replaced during start-up; a program that has ended fails here.
 MAIN=$(window_of "Tonquarry Guitar Tuner" 60) || fail "the main window went away after its first frame"
@@ -138,7 +146,7 @@ SIZE=$(xwininfo -id "$MAIN" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w
 WINDOW=$("$WINE" "$WINDOW_INFO" 2>/dev/null | tr -d '\r' | head -n 1)
 [[ "$WINDOW" =~ ^outer\ 589\ x\ [0-9]+,\ client\ 583\ x\ 212$ ]] || fail "window: $WINDOW"
 press "$MAIN" q
-wait_for_exit "$PROGRAM_PID" 120 || fail "'q' did not quit"
+ended 120 || fail "'q' did not quit"
 
 expect_in_order '^CPU test = [0-9]+ ms$' '^Program version =  1\.3$' '^PC name    : ' '^Windows NT version number :  [0-9]' '^CPU name : ' '^DX version : ' '^Total system memory     : [0-9]+ KB$' '^$' \
   '^Current Directory = ' '^Desktop dimensions : [0-9]+ x [0-9]+ x [0-9]+ bit color$' '^MsgProc\(\) WM_CREATE$' \
@@ -157,17 +165,17 @@ SETTINGS=$(tr -d '\r' < "$RUN/Settings.dat" | tr '\n' ' ')
 start_program
 MAIN=$(window_of "Tonquarry Guitar Tuner" 120) || fail "no main window for closing"
 SHOT="$BUILD_DIR/program-note"
-for i in $(seq 1 200); do
+note_shown() {
   xwd -id "$MAIN" -out "$SHOT.xwd" 2>/dev/null &&
     "$FRAME" compare "$SHOT.xwd" "$GOLDEN/tune_up_a_string.png" --smooth --tolerance 32 --region 490,70,40,16 \
-      --max-share 2 >/dev/null && break
-  sleep 0.1
-done
+      --max-share 2 >/dev/null
+}
+wait_until 60 note_shown || true
 "$FRAME" convert "$SHOT.xwd" "$SHOT.png" >/dev/null
 "$FRAME" compare "$SHOT.xwd" "$GOLDEN/tune_up_a_string.png" --smooth --tolerance 32 --region 490,70,40,16 \
   --max-share 2 || fail "no A2 on the panel ($SHOT.png)"
 press "$MAIN" alt+F4
-wait_for_exit "$PROGRAM_PID" 120 || fail "closing the window did not quit"
+ended 120 || fail "closing the window did not quit"
 expect_in_order '^MsgProc\(\) WM_CLOSE$' '^CAsio::Release\(\)$' '^g_dwMemCount      =  [0-9]+$' '^EXITING PROGRAM$' \
   '^End of Tonquarry Logfile$'
 
@@ -181,9 +189,9 @@ ERROR_BOX=$(window_of "Error" 120) || fail "no message box without a driver"
   fail "the message box without a driver does not ask for the driver"
 press "$ERROR_BOX" Return
 MAIN=$(window_of "Tonquarry Guitar Tuner" 60) || fail "no main window without a driver"
-sleep 2
+wait_until 60 grep -q "^CXEffects::Init()" "$RUN/Logfile.txt" || fail "no panel without a driver"
 press "$MAIN" q
-wait_for_exit "$PROGRAM_PID" 120 || fail "'q' did not quit without a driver"
+ended 120 || fail "'q' did not quit without a driver"
 expect_in_order '^InitAudio\(\) Asio.Init\(\) FAILED no audio drivers in use$' '^CXEffects::Init\(\)$' \
   '^EXITING PROGRAM$' '^End of Tonquarry Logfile$'
 SETTINGS=$(tr -d '\r' < "$RUN/Settings.dat" | tr '\n' ' ')
@@ -200,7 +208,7 @@ ERROR_BOX=$(window_of "Audio sampling failed" 120) || fail "no kernel-streaming 
   grep -qxF "text: WDM KS couldn't find a compatible recording filter." ||
   fail "the kernel-streaming message does not name the missing recording filter"
 press "$ERROR_BOX" Return
-wait_for_exit "$PROGRAM_PID" 120 || fail "the kernel-streaming failure did not quit on Windows XP"
+ended 120 || fail "the kernel-streaming failure did not quit on Windows XP"
 expect_in_order '^Windows NT version number :  5\.1$' \
   "^CaptureThreadProc\\(\\) FAILED WDM KS couldn't find a compatible recording filter\\.$" \
   '^MsgProc\(\) CM_EXIT_THREAD : FAILED E_FAIL$' '^InitAudio\(\) CreateCaptureThread\(\) FAILED$' \
