@@ -50,7 +50,7 @@ BACKGROUND_JOBS=()
 stop_display_and_jobs() {
   local job
   for job in "${BACKGROUND_JOBS[@]}"; do kill_tree "$job"; done
-  kill "$XVFB_PID" 2>/dev/null || true
+  [ -z "${XVFB_PID:-}" ] || kill "$XVFB_PID" 2>/dev/null || true
   stop_wine
 }
 

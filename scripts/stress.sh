@@ -31,6 +31,7 @@ done
 WINDOWS_TESTS='^(tq-(program|dialogs|installer)-run|tq-(thread|ks|asio)-tests)$'
 
 "$ROOT/scripts/setup.sh"
+mkdir -p "$BUILD"
 for b in "${BUILDS[@]}"; do
   echo "== building $b (log: $BUILD/stress-build-$b.log)"
   case $b in
