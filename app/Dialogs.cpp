@@ -7,16 +7,17 @@
 #include <vector>
 
 #include "app/AppGlobals.h"
-#include "app/Log.h"
 #include "app/OptionsChoice.h"
 #include "app/PageMarkup.h"
 #include "app/resource.h"
 #include "audio/AudioGlobals.h"
-#include "audio/CaptureThread.h"
+#include "audio/SoundDevices.h"
 #include "audio/StreamControl.h"
-#include "engine/StreamParams.h"
+#include "audio/ks/CaptureThread.h"
+#include "base/Log.h"
+#include "dsp/StreamParams.h"
+#include "panel/FrameTick.h"
 #include "render/d3d/Direct3D.h"
-#include "render/FrameTick.h"
 
 namespace {
 
@@ -304,7 +305,7 @@ INT_PTR CALLBACK AboutDlgProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM)
         SetDlgItemTextA(hDlg, IDC_PRODUCT_LINE, szLine);
         std::snprintf(szLine, sizeof(szLine), "Sound device: %s", g_szSoundDeviceName);
         SetDlgItemTextA(hDlg, IDC_SOUND_DEVICE, szLine);
-        std::snprintf(szLine, sizeof(szLine), "Video device:  %s", g_szVideoDeviceName);
+        std::snprintf(szLine, sizeof(szLine), "Video device:  %s", g_D3D.szVideoDeviceName);
         SetDlgItemTextA(hDlg, IDC_VIDEO_DEVICE, szLine);
         return TRUE;
     }

@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "app/Log.h"
-#include "app/SystemQuery.h"
+#include "base/Log.h"
+#include "base/SystemQuery.h"
 
 int GetInstallPath(char (&szPath)[kInstallPathSize])
 {

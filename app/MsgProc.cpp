@@ -6,15 +6,15 @@
 #include <shellapi.h>
 
 #include "app/AppGlobals.h"
-#include "app/Log.h"
-#include "audio/Asio.h"
 #include "audio/AudioGlobals.h"
 #include "audio/StreamControl.h"
-#include "render/Button.h"
-#include "render/d3d/Direct3D.h"
-#include "render/FrameTick.h"
+#include "audio/asio/Asio.h"
+#include "base/Log.h"
+#include "panel/Button.h"
+#include "panel/FrameTick.h"
+#include "panel/XEffects.h"
 #include "render/RedrawRequest.h"
-#include "render/XEffects.h"
+#include "render/d3d/Direct3D.h"
 
 int g_bQuitting = 0;
 int g_bMouseDown = 0;
@@ -97,9 +97,9 @@ LRESULT CALLBACK MsgProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
     {
         const int iLeft = static_cast<short>(LOWORD(lParam));
         const int iTop = static_cast<short>(HIWORD(lParam));
-        const LONG lWidth = g_rcScreen.right - g_rcScreen.left;
-        const LONG lHeight = g_rcScreen.bottom - g_rcScreen.top;
-        g_rcScreen = RECT{iLeft, iTop, iLeft + lWidth, iTop + lHeight};
+        const LONG lWidth = g_D3D.rcScreen.right - g_D3D.rcScreen.left;
+        const LONG lHeight = g_D3D.rcScreen.bottom - g_D3D.rcScreen.top;
+        g_D3D.rcScreen = RECT{iLeft, iTop, iLeft + lWidth, iTop + lHeight};
         break;
     }
     case WM_SIZE:

@@ -1,8 +1,8 @@
 #include "app/OptionsChoice.h"
 
-#include "app/Log.h"
 #include "audio/AudioGlobals.h"
 #include "audio/StreamControl.h"
+#include "base/Log.h"
 
 const int g_aiBlockSizes[kNumBlockSizes] = {25,  50,  100, 150, 200, 250,  300,  350,  400,  450, 500,
                                             600, 700, 800, 900, 1000, 1200, 1400, 1600, 1800, 2000};

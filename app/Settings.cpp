@@ -6,8 +6,8 @@
 
 #include "app/InstallPath.h"
 #include "audio/AudioGlobals.h"
-#include "engine/StreamParams.h"
-#include "render/XEffects.h"
+#include "dsp/StreamParams.h"
+#include "panel/XEffects.h"
 
 int g_bFirstRun = 0;
 

@@ -5,11 +5,11 @@
 
 #include "app/AppGlobals.h"
 #include "app/Dialogs.h"
-#include "app/Log.h"
-#include "audio/Asio.h"
 #include "audio/AudioGlobals.h"
 #include "audio/StreamControl.h"
-#include "render/FrameTick.h"
+#include "audio/asio/Asio.h"
+#include "base/Log.h"
+#include "panel/FrameTick.h"
 
 namespace {
 

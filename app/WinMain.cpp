@@ -11,23 +11,25 @@
 #include "app/AppGlobals.h"
 #include "app/Dialogs.h"
 #include "app/FirstRunMark.h"
-#include "app/Log.h"
 #include "app/Settings.h"
 #include "app/ShellPanelHost.h"
-#include "audio/Asio.h"
+#include "app/StreamControlWin.h"
+#include "app/Version.h"
 #include "audio/AudioGlobals.h"
-#include "audio/CaptureThread.h"
+#include "audio/SoundDevices.h"
 #include "audio/StreamControl.h"
-#include "audio/StreamControlWin.h"
-#include "engine/Alloc.h"
-#include "engine/StreamParams.h"
+#include "audio/asio/Asio.h"
+#include "audio/ks/CaptureThread.h"
+#include "base/Log.h"
+#include "dsp/Alloc.h"
+#include "dsp/StreamParams.h"
+#include "panel/FrameTick.h"
+#include "panel/XEffects.h"
+#include "render/RedrawRequest.h"
+#include "render/Renderer.h"
 #include "render/d3d/D3DTextures.h"
 #include "render/d3d/Direct3D.h"
 #include "render/d3d/GdiText.h"
-#include "render/FrameTick.h"
-#include "render/RedrawRequest.h"
-#include "render/Renderer.h"
-#include "render/XEffects.h"
 
 // Constructed in this order before WinMain runs; the log first, so every other
 // object can log, and its footer is the last line at exit.
@@ -35,7 +37,7 @@ CLog g_Log;
 CDspEngine g_DspEngine;
 CSettings g_Settings;
 
-const char g_szVersion[] = "1.3";
+const char g_szVersion[] = TQ_VERSION;
 HINSTANCE g_hInst = nullptr;
 HWND g_hWnd = nullptr;
 char g_szCurrentDirectory[MAX_PATH] = {};

@@ -3,8 +3,8 @@
 #include <cstring>
 #include <string>
 
-#include "app/Log.h"
 #include "audio/AudioGlobals.h"
+#include "base/Log.h"
 
 int g_aiSamplingFreqs[2][20];
 int g_aiNumSamplingFreqs[2];

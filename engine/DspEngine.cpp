@@ -3,13 +3,13 @@
 #include <cmath>
 #include <cstdio>
 
-#include "app/Clock.h"
-#include "app/Log.h"
-#include "engine/Alloc.h"
-#include "engine/BpFilter.h"
-#include "engine/DspMath.h"
-#include "engine/NoteTable.h"
-#include "engine/StreamParams.h"
+#include "base/Clock.h"
+#include "base/Log.h"
+#include "dsp/Alloc.h"
+#include "dsp/BpFilter.h"
+#include "dsp/DspMath.h"
+#include "dsp/NoteTable.h"
+#include "dsp/StreamParams.h"
 
 float* g_pLfoBuf[NUM_LFO_TABLES] = {};
 

@@ -4,12 +4,12 @@
 // (re)starts, and Process once per block on the audio thread.
 #include <atomic>
 
-#include "engine/Analyser.h"
-#include "engine/Empty.h"
-#include "engine/Level.h"
-#include "engine/Limiter.h"
-#include "engine/Mixer.h"
-#include "engine/SampleBuffer.h"
+#include "dsp/Analyser.h"
+#include "dsp/Empty.h"
+#include "dsp/Level.h"
+#include "dsp/Limiter.h"
+#include "dsp/Mixer.h"
+#include "dsp/SampleBuffer.h"
 #include "tuner/Tuner2.h"
 
 constexpr int NUM_LFO_TABLES = 8;

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "render/BmpFile.h"
+#include "base/BmpFile.h"
 
 inline void FuzzCheck(bool bHolds, const char* szWhat)
 {

@@ -1,4 +1,4 @@
 // The fuzz targets' log: silent, no file anywhere.
-#include "app/Log.h"
+#include "base/Log.h"
 
 CLog g_Log(nullptr);

@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "base/PngFile.h"
 #include "fuzz/FuzzCheck.h"
-#include "tools/PngFile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, size_t nSize)
 {

@@ -16,7 +16,7 @@
 #include "app/Settings.h"
 #include "audio/AudioGlobals.h"
 #include "fuzz/FuzzCheck.h"
-#include "render/XEffects.h"
+#include "panel/XEffects.h"
 
 namespace {
 

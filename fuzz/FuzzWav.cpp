@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "base/WavFile.h"
 #include "fuzz/FuzzCheck.h"
-#include "tools/WavFile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, size_t nSize)
 {

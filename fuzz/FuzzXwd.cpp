@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "base/XwdFile.h"
 #include "fuzz/FuzzCheck.h"
-#include "tools/XwdFile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, size_t nSize)
 {

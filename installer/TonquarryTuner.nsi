@@ -1,7 +1,7 @@
 ; The player's installer: the program, its textures and pages, an uninstaller, the
 ; install path the program finds its settings by, a Start-menu shortcut and an
 ; entry in the system's list of installed programs.
-;   makensis -DVERSION=1.3 -DBUILD_DIR=<build folder> -DOUT_FILE=<setup.exe> TonquarryTuner.nsi
+;   makensis -DVERSION=<the project's version> -DBUILD_DIR=<build folder> -DOUT_FILE=<setup.exe> TonquarryTuner.nsi
 ; The installer is a 32-bit program like the tuner: on 64-bit Windows its writes
 ; under HKLM\Software land in the 32-bit registry view, which is the one the
 ; program reads.

@@ -1,5 +1,6 @@
 #include "render/RedrawRequest.h"
 
+std::atomic<int> g_bPanelDrawn{0};
 std::atomic<int> g_iRedrawCommand{0};
 std::atomic<int> g_iRedrawIndex{0};
 std::atomic<int> g_iLastCommand{0};
@@ -33,4 +34,9 @@ int RequestRedrawIfIdle(int iCommand, int iIndex)
         return 0;
     g_iRedrawIndex.store(iIndex, kRelaxed);
     return 1;
+}
+
+void RequestFullRedraw()
+{
+    g_bPanelDrawn.store(0, kRelaxed);
 }

@@ -16,6 +16,7 @@ enum RedrawCommand : int
     CMD_TOP_BUTTON = 25,  // a title-bar button (for "Power" also the title)
 };
 
+extern std::atomic<int> g_bPanelDrawn;     // 0: the next frame is a full redraw
 extern std::atomic<int> g_iRedrawCommand;  // 0 = none pending
 extern std::atomic<int> g_iRedrawIndex;
 extern std::atomic<int> g_iLastCommand;    // last request made by RequestRedraw
@@ -25,3 +26,5 @@ extern std::atomic<int> g_iLastIndex;
 int RequestRedraw(int iCommand, int iIndex, int iLastCommand, int iLastIndex);
 // Sets the pending request only when none is pending; 1 when taken.
 int RequestRedrawIfIdle(int iCommand, int iIndex);
+// The next frame redraws the whole window.
+void RequestFullRedraw();

@@ -1,6 +1,6 @@
 #include "render/Renderer.h"
 
-#include "app/Log.h"
+#include "base/Log.h"
 
 CRenderDevice* g_pRenderDevice = nullptr;
 std::atomic<int> g_bRichRendering{1};

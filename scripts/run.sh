@@ -3,19 +3,19 @@
 # program with its installer into a private Wine prefix (build/run-prefix), has the
 # demo driver play a recording of the low E string tuned 30 cents flat as
 # "ASIO4ALL v2", and runs the installed program: in a window on $DISPLAY when set,
-# otherwise on a virtual display.
-#   run.sh [--seconds N] [--screenshot FILE.png] [--recording FILE.wav]
-# --seconds N       quit with the program's 'q' key N seconds after its first frame
-#                   (default: run until the window is closed); pages through the
-#                   first-run pages itself
-# --screenshot F    save the window as a PNG just before it quits
-# --recording F     play this WAV file instead (PCM or float, mono or stereo; it is
-#                   played at the stream's rate, 48000 Hz, whatever its own)
-# The offline analyser has its own command: scripts/analyze.sh.
+# otherwise on a virtual display. The options are in USAGE below.
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 
-usage() { sed -n '7,14p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2; }
+USAGE="usage: run.sh [--seconds N] [--screenshot FILE.png] [--recording FILE.wav]
+--seconds N       quit with the program's 'q' key N seconds after its first frame
+                  (default: run until the window is closed); pages through the
+                  first-run pages itself
+--screenshot F    save the window as a PNG just before it quits
+--recording F     play this WAV file instead (PCM or float, mono or stereo; it is
+                  played at the stream's rate, 48000 Hz, whatever its own)
+The offline analyser has its own command: scripts/analyze.sh."
+usage() { echo "$USAGE" >&2; exit 2; }
 die() { echo "run: $*" >&2; exit 1; }
 absolute() { (cd "$(dirname "$1")" && echo "$PWD/$(basename "$1")"); }
 

@@ -3,20 +3,21 @@
 # again while two busy loops hold both cores, and prints how often each passed. A
 # slow or busy machine may make these tests slower, never red. Run it after
 # changing such a test or the code it waits on, and before relying on a new wait.
-#   stress.sh [RUNS] [native] [win32] [win64] [-R REGEX]
-# RUNS      runs of each test (default 10)
-# native    the threaded tests, natively under ThreadSanitizer
-# win32     under Wine, the 32-bit (product) build: the program, dialogs and
-#           installer runs, and the test programs that run threads (threads,
-#           kernel streaming, ASIO)
-# win64     the same for the 64-bit build (it has no installer)
-#           (default: all three)
-# -R REGEX  only the tests whose names match
-# Builds what it runs first. The logs of failed runs stay in build/stress/.
+# The options are in USAGE below. Builds what it runs first. The logs of failed
+# runs stay in build/stress/.
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 
-usage() { sed -n '6,14p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2; }
+USAGE="usage: stress.sh [RUNS] [native] [win32] [win64] [-R REGEX]
+RUNS      runs of each test (default 10)
+native    the threaded tests, natively under ThreadSanitizer
+win32     under Wine, the 32-bit (product) build: the program, dialogs and
+          installer runs, and the test programs that run threads (threads,
+          kernel streaming, ASIO)
+win64     the same for the 64-bit build (it has no installer)
+          (default: all three)
+-R REGEX  only the tests whose names match"
+usage() { echo "$USAGE" >&2; exit 2; }
 RUNS=10 BUILDS=() FILTER=
 while [ $# -gt 0 ]; do
   case $1 in
@@ -65,7 +66,7 @@ for b in "${BUILDS[@]}"; do
   if [ "$b" = native ]; then
     args=(--test-dir "$BUILD/native-tsan" -L threads -j "$JOBS" -R "${FILTER:-.}")
   else
-    args=(--test-dir "$BUILD/$b" -R "${FILTER:-$WINDOWS_TESTS}")
+    args=(--test-dir "$BUILD/$b" -R "${FILTER:-$WINDOWS_TESTS}" -j "$JOBS")
   fi
   for run in $(seq 1 "$RUNS"); do
     log="$OUT/$b-$run.log"

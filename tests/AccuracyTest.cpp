@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "engine/StreamParams.h"
+#include "base/WavFile.h"
+#include "dsp/StreamParams.h"
 #include "tests/TestSupport.h"
 #include "tools/OfflineTuner.h"
 #include "tools/PluckedString.h"
-#include "tools/WavFile.h"
 #include "tuner/ReadOut.h"
 #include "tuner/Tuner2.h"
 

@@ -4,10 +4,10 @@
 #include <memory>
 #include <vector>
 
-#include "engine/Alloc.h"
+#include "dsp/Alloc.h"
+#include "dsp/NoteTable.h"
+#include "dsp/StreamParams.h"
 #include "engine/DspEngine.h"
-#include "engine/NoteTable.h"
-#include "engine/StreamParams.h"
 
 namespace {
 

@@ -4,9 +4,9 @@
 #include <cmath>
 #include <vector>
 
-#include "engine/Analyser.h"
-#include "engine/NoteTable.h"
-#include "engine/StreamParams.h"
+#include "dsp/Analyser.h"
+#include "dsp/NoteTable.h"
+#include "dsp/StreamParams.h"
 #include "tests/TestSupport.h"
 
 namespace {

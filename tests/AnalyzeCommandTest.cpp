@@ -11,11 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "app/SystemQuery.h"
+#include "base/SystemQuery.h"
+#include "base/WavFile.h"
 #include "tests/TestSupport.h"
 #include "tools/AnalyzeCommand.h"
 #include "tools/PluckedString.h"
-#include "tools/WavFile.h"
 
 namespace {
 

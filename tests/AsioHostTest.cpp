@@ -11,17 +11,17 @@
 #include <string>
 #include <vector>
 
-#include "app/Log.h"
-#include "audio/Asio.h"
-#include "audio/AsioDriverList.h"
-#include "audio/AsioSamples.h"
 #include "audio/AudioGlobals.h"
-#include "engine/Alloc.h"
+#include "audio/asio/Asio.h"
+#include "audio/asio/AsioDriverList.h"
+#include "audio/asio/AsioSamples.h"
+#include "base/Log.h"
+#include "base/WavFile.h"
+#include "dsp/Alloc.h"
+#include "dsp/StreamParams.h"
 #include "engine/DspEngine.h"
-#include "engine/StreamParams.h"
 #include "tests/TestSupport.h"
 #include "tools/OfflineTuner.h"
-#include "tools/WavFile.h"
 
 namespace {
 

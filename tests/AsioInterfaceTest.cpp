@@ -5,7 +5,7 @@
 // as plain functions taking `this` first on x86_64.
 #include <gtest/gtest.h>
 
-#include "audio/AsioInterface.h"
+#include "audio/asio/AsioInterface.h"
 
 extern "C" {
 void* g_pFakeThis = nullptr;

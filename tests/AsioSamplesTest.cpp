@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <limits>
 
-#include "audio/AsioCodes.h"
-#include "audio/AsioSamples.h"
+#include "audio/asio/AsioCodes.h"
+#include "audio/asio/AsioSamples.h"
 
 TEST(AsioSamples, InputAndOutputConversions)
 {

@@ -2,10 +2,10 @@
 
 #include <algorithm>
 
-#include "engine/Level.h"
-#include "engine/Limiter.h"
-#include "engine/Mixer.h"
-#include "engine/StreamParams.h"
+#include "dsp/Level.h"
+#include "dsp/Limiter.h"
+#include "dsp/Mixer.h"
+#include "dsp/StreamParams.h"
 #include "render/RedrawRequest.h"
 
 namespace {

@@ -13,12 +13,12 @@
 #include <string>
 #include <vector>
 
-#include "engine/BpFilter.h"
+#include "base/WavFile.h"
+#include "dsp/BpFilter.h"
+#include "dsp/StreamParams.h"
 #include "engine/DspEngine.h"
-#include "engine/StreamParams.h"
 #include "tests/TestSupport.h"
 #include "tools/OfflineTuner.h"
-#include "tools/WavFile.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <complex>
 #include <vector>
 
-#include "engine/BpFilter.h"
-#include "engine/StreamParams.h"
+#include "dsp/BpFilter.h"
+#include "dsp/StreamParams.h"
 #include "tests/TestSupport.h"
 
 namespace {

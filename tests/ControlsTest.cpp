@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 #include <cmath>
 
-#include "render/Button.h"
-#include "render/Knob.h"
+#include "panel/Button.h"
+#include "panel/Knob.h"
 #include "render/RecordingDevice.h"
 #include "render/Renderer.h"
 #include "render/TextQueue.h"

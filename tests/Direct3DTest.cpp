@@ -7,11 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "audio/SoundDevices.h"
+#include "render/RecordingDevice.h"
+#include "render/Renderer.h"
 #include "render/d3d/D3DTextures.h"
 #include "render/d3d/Direct3D.h"
 #include "render/d3d/GdiText.h"
-#include "render/RecordingDevice.h"
-#include "render/Renderer.h"
 #include "render/software/SoftwareDevice.h"
 #include "tests/TestSupport.h"
 #include "tools/PanelScene.h"
@@ -65,8 +66,8 @@ RgbImage ReadBackBuffer()
     RgbImage image;
     DDSURFACEDESC2 ddsd = {};
     ddsd.dwSize = sizeof(ddsd);
-    if (!g_pddsBackBuffer ||
-        FAILED(g_pddsBackBuffer->Lock(nullptr, &ddsd, DDLOCK_WAIT | DDLOCK_READONLY | DDLOCK_SURFACEMEMORYPTR, nullptr)))
+    if (!g_D3D.pBackBuffer ||
+        FAILED(g_D3D.pBackBuffer->Lock(nullptr, &ddsd, DDLOCK_WAIT | DDLOCK_READONLY | DDLOCK_SURFACEMEMORYPTR, nullptr)))
         return image;
     const DDPIXELFORMAT& pf = ddsd.ddpfPixelFormat;
     const int iBytes = static_cast<int>(pf.dwRGBBitCount / 8);
@@ -96,7 +97,7 @@ RgbImage ReadBackBuffer()
             p.b = static_cast<std::uint8_t>(channel(v, pf.dwBBitMask));
         }
     }
-    g_pddsBackBuffer->Unlock(nullptr);
+    g_D3D.pBackBuffer->Unlock(nullptr);
     return image;
 }
 
@@ -172,7 +173,7 @@ protected:
     {
         ASSERT_NE(s_hWnd, nullptr) << "no window";
         GetCurrentDirectoryA(MAX_PATH, m_szDirectory);
-        g_uD3DDeviceChoice = D3D_TRY_ALL;
+        g_D3D.uDeviceChoice = D3D_TRY_ALL;
         g_iTextureBpp = 32;
         g_bRichRendering = 1;
         m_Mark = LogLines().size();
@@ -214,13 +215,13 @@ TEST_F(Direct3DTest, InitLogsTheHardwareAndSetsUpAClientSizedTarget)
     GetClientRect(s_hWnd, &rc);
     POINT origin = {0, 0};
     ClientToScreen(s_hWnd, &origin);
-    EXPECT_EQ(g_rcScreen.left, origin.x);
-    EXPECT_EQ(g_rcScreen.top, origin.y);
-    EXPECT_EQ(g_rcScreen.right - g_rcScreen.left, rc.right);
-    EXPECT_EQ(g_rcScreen.bottom - g_rcScreen.top, rc.bottom);
+    EXPECT_EQ(g_D3D.rcScreen.left, origin.x);
+    EXPECT_EQ(g_D3D.rcScreen.top, origin.y);
+    EXPECT_EQ(g_D3D.rcScreen.right - g_D3D.rcScreen.left, rc.right);
+    EXPECT_EQ(g_D3D.rcScreen.bottom - g_D3D.rcScreen.top, rc.bottom);
     DDSURFACEDESC2 ddsd = {};
     ddsd.dwSize = sizeof(ddsd);
-    ASSERT_TRUE(SUCCEEDED(g_pddsBackBuffer->GetSurfaceDesc(&ddsd)));
+    ASSERT_TRUE(SUCCEEDED(g_D3D.pBackBuffer->GetSurfaceDesc(&ddsd)));
     EXPECT_EQ(static_cast<LONG>(ddsd.dwWidth), rc.right);
     EXPECT_EQ(static_cast<LONG>(ddsd.dwHeight), rc.bottom);
     ASSERT_NE(g_pRenderDevice, nullptr);
@@ -232,16 +233,16 @@ TEST_F(Direct3DTest, InitLogsTheHardwareAndSetsUpAClientSizedTarget)
     EXPECT_EQ(grey.pixels[0], (RgbPixel{0x80, 0x80, 0x80}));
     EXPECT_EQ(Present(), 0);
     ReleaseD3D();
-    EXPECT_EQ(g_pd3dDevice, nullptr);
-    EXPECT_EQ(g_pDD, nullptr);
-    EXPECT_EQ(g_pddsPrimary, nullptr);
+    EXPECT_EQ(g_D3D.pDevice, nullptr);
+    EXPECT_EQ(g_D3D.pDD, nullptr);
+    EXPECT_EQ(g_D3D.pPrimary, nullptr);
     EXPECT_EQ(g_pRenderDevice, nullptr);
     EXPECT_EQ(Present(), static_cast<std::int32_t>(E_FAIL));
 }
 
 TEST_F(Direct3DTest, SoftwareEmulationFallsBackToSixteenBitTexturesAndFlatFills)
 {
-    g_uD3DDeviceChoice = D3D_TRY_RGB;
+    g_D3D.uDeviceChoice = D3D_TRY_RGB;
     Start();
     const std::vector<std::string> log = Log();
     EXPECT_TRUE(HasLineStarting(log, "InitD3D() CreateDevice() Direct3d RGB software emulation"));
@@ -502,18 +503,18 @@ TEST(Direct3DCallbacks, CaptureDevicesAndAdaptersAreRecordedWithinTheirLimits)
 
     // The display adapters: the default one identifies itself, and the walk stops
     // at sixteen.
-    g_iNumVideoDevices = 0;
-    g_szVideoDeviceName[0] = '\0';
+    g_D3D.iNumVideoDevices = 0;
+    g_D3D.szVideoDeviceName[0] = '\0';
     mark = LogLines().size();
     EXPECT_TRUE(SUCCEEDED(DirectDrawEnumerateA(DDEnumCallbackEx, nullptr)));
-    EXPECT_GE(g_iNumVideoDevices, 1);
-    EXPECT_NE(g_szVideoDeviceName[0], '\0');
+    EXPECT_GE(g_D3D.iNumVideoDevices, 1);
+    EXPECT_NE(g_D3D.szVideoDeviceName[0], '\0');
     log = LogSince(mark);
     EXPECT_TRUE(HasLineStarting(log, "Video device name   = "));
     EXPECT_TRUE(HasLineStarting(log, "Video device driver = "));
-    g_iNumVideoDevices = 0;
+    g_D3D.iNumVideoDevices = 0;
     int nCalls = 0;
     while (DDEnumCallbackEx(nullptr, nullptr, nullptr, nullptr) && nCalls < 100)
         ++nCalls;
-    EXPECT_EQ(g_iNumVideoDevices, 16);
+    EXPECT_EQ(g_D3D.iNumVideoDevices, 16);
 }

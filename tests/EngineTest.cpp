@@ -7,11 +7,11 @@
 #include <tuple>
 #include <vector>
 
-#include "app/Clock.h"
-#include "engine/Alloc.h"
+#include "base/Clock.h"
+#include "dsp/Alloc.h"
+#include "dsp/NoteTable.h"
+#include "dsp/StreamParams.h"
 #include "engine/DspEngine.h"
-#include "engine/NoteTable.h"
-#include "engine/StreamParams.h"
 #include "render/RedrawRequest.h"
 #include "tests/TestSupport.h"
 #include "tools/PluckedString.h"

@@ -9,8 +9,8 @@
 #include <thread>
 #include <vector>
 
+#include "dsp/StreamParams.h"
 #include "engine/DspEngine.h"
-#include "engine/StreamParams.h"
 #include "render/RedrawRequest.h"
 #include "tests/TestSupport.h"
 #include "tools/PluckedString.h"

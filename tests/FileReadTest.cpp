@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/FileRead.h"
+#include "base/FileRead.h"
 #include "tests/TestSupport.h"
 
 namespace {

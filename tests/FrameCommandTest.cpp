@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "base/PngFile.h"
+#include "base/XwdFile.h"
 #include "tests/TestSupport.h"
 #include "tools/FrameCommand.h"
-#include "tools/PngFile.h"
-#include "tools/XwdFile.h"
 
 namespace {
 

@@ -13,13 +13,13 @@
 #include <ostream>
 #include <string>
 
+#include "base/PngFile.h"
 #include "render/Renderer.h"
 #include "render/software/FontRenderer.h"
 #include "render/software/SoftwareDevice.h"
 #include "tests/TestSupport.h"
 #include "tools/FrameCompare.h"
 #include "tools/PanelScene.h"
-#include "tools/PngFile.h"
 
 namespace {
 

@@ -9,9 +9,9 @@
 #include <string>
 #include <thread>
 
-#include "app/Clock.h"
-#include "app/Log.h"
-#include "app/SystemQuery.h"
+#include "base/Clock.h"
+#include "base/Log.h"
+#include "base/SystemQuery.h"
 #include "tests/TestSupport.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/Log.h"
+#include "base/Log.h"
 #include "tests/TestSupport.h"
 
 namespace {

@@ -7,10 +7,10 @@
 #include <utility>
 #include <vector>
 
-#include "app/Log.h"
 #include "app/OptionsChoice.h"
 #include "audio/AudioGlobals.h"
 #include "audio/StreamControl.h"
+#include "base/Log.h"
 #include "tests/TestSupport.h"
 
 namespace {

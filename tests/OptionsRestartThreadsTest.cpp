@@ -6,13 +6,13 @@
 
 #include <atomic>
 
-#include "app/Log.h"
 #include "app/OptionsChoice.h"
 #include "audio/AudioGlobals.h"
 #include "audio/StreamControl.h"
-#include "engine/Alloc.h"
+#include "base/Log.h"
+#include "dsp/Alloc.h"
+#include "dsp/StreamParams.h"
 #include "engine/DspEngine.h"
-#include "engine/StreamParams.h"
 #include "tests/TestSupport.h"
 
 namespace {

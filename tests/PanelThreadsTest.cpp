@@ -7,15 +7,15 @@
 #include <atomic>
 #include <thread>
 
+#include "dsp/StreamParams.h"
 #include "engine/DspEngine.h"
-#include "engine/StreamParams.h"
-#include "render/FrameTick.h"
-#include "render/PanelHost.h"
+#include "panel/FrameTick.h"
+#include "panel/PanelHost.h"
+#include "panel/XEffects.h"
 #include "render/RecordingDevice.h"
 #include "render/RedrawRequest.h"
 #include "render/Renderer.h"
 #include "render/TextQueue.h"
-#include "render/XEffects.h"
 #include "tests/TestSupport.h"
 
 namespace {

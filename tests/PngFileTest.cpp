@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "base/PngFile.h"
 #include "tests/TestSupport.h"
-#include "tools/PngFile.h"
 
 namespace {
 

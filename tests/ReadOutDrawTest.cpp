@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "engine/Level.h"
+#include "dsp/Level.h"
 #include "render/RecordingDevice.h"
 #include "render/Renderer.h"
 #include "render/TextQueue.h"

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "engine/NoteTable.h"
+#include "dsp/NoteTable.h"
 #include "tuner/ReadOut.h"
 
 namespace {

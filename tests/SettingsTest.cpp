@@ -12,8 +12,8 @@
 #include "app/InstallPath.h"
 #include "app/Settings.h"
 #include "audio/AudioGlobals.h"
-#include "engine/StreamParams.h"
-#include "render/XEffects.h"
+#include "dsp/StreamParams.h"
+#include "panel/XEffects.h"
 #include "tests/TestSupport.h"
 
 namespace {

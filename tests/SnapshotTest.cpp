@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "render/TextQueue.h"
 #include "render/software/FontRenderer.h"
 #include "render/software/SoftwareDevice.h"
-#include "render/TextQueue.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "app/Log.h"
 #include "audio/AudioGlobals.h"
 #include "audio/StreamControl.h"
+#include "base/Log.h"
 #include "tests/TestSupport.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <fstream>
 #include <random>
 
-#include "app/Log.h"
+#include "base/Log.h"
 
 #if !defined(_WIN32)
 #include <sys/stat.h>

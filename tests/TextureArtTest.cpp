@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "base/BmpFile.h"
 #include "tests/TestSupport.h"
-#include "render/BmpFile.h"
 #include "tools/TextureArt.h"
 
 namespace {

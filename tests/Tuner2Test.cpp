@@ -10,11 +10,11 @@
 #include <utility>
 #include <vector>
 
-#include "engine/Analyser.h"
+#include "dsp/Analyser.h"
+#include "dsp/NoteTable.h"
+#include "dsp/SampleBuffer.h"
+#include "dsp/StreamParams.h"
 #include "engine/DspEngine.h"
-#include "engine/NoteTable.h"
-#include "engine/SampleBuffer.h"
-#include "engine/StreamParams.h"
 #include "tests/TestSupport.h"
 #include "tools/OfflineTuner.h"
 #include "tuner/Tuner2.h"

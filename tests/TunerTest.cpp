@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/SampleBuffer.h"
-#include "engine/StreamParams.h"
+#include "dsp/SampleBuffer.h"
+#include "dsp/StreamParams.h"
 #include "tests/TestSupport.h"
 #include "tuner/Tuner.h"
 

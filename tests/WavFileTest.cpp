@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/WavFile.h"
+#include "base/WavFile.h"
 
 namespace {
 

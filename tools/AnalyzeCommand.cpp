@@ -14,12 +14,12 @@
 #include <utility>
 #include <vector>
 
-#include "app/SystemQuery.h"
+#include "base/EchoText.h"
+#include "base/SystemQuery.h"
+#include "base/WavFile.h"
 #include "engine/DspEngine.h"
-#include "tools/EchoText.h"
 #include "tools/NumberText.h"
 #include "tools/OfflineTuner.h"
-#include "tools/WavFile.h"
 #include "tuner/ReadOut.h"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "engine/StreamParams.h"
+#include "dsp/StreamParams.h"
 #include "tools/PluckedString.h"
 
 EngineBenchWork::~EngineBenchWork()

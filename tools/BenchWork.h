@@ -5,8 +5,8 @@
 #include <cstddef>
 #include <vector>
 
+#include "dsp/SampleBuffer.h"
 #include "engine/DspEngine.h"
-#include "engine/SampleBuffer.h"
 
 constexpr float kBenchRate = 48000.0f;
 constexpr int kBenchBlock = 1200;

@@ -6,12 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "app/FileRead.h"
-#include "tools/EchoText.h"
+#include "base/EchoText.h"
+#include "base/FileRead.h"
+#include "base/PngFile.h"
+#include "base/XwdFile.h"
 #include "tools/FrameCompare.h"
 #include "tools/NumberText.h"
-#include "tools/PngFile.h"
-#include "tools/XwdFile.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #pragma once
 // Two pictures of the panel compared pixel by pixel: how many pixels differ in a
 // channel by more than a tolerance, and by how much at worst.
-#include "render/BmpFile.h"
+#include "base/BmpFile.h"
 
 struct FrameComparison
 {

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include "dsp/SampleBuffer.h"
+#include "dsp/StreamParams.h"
 #include "engine/DspEngine.h"
-#include "engine/SampleBuffer.h"
-#include "engine/StreamParams.h"
 
 std::string ValidateOfflineTunerOptions(const OfflineTunerOptions& o)
 {

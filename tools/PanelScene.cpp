@@ -2,14 +2,14 @@
 
 #include <atomic>
 
+#include "dsp/StreamParams.h"
 #include "engine/DspEngine.h"
-#include "engine/StreamParams.h"
-#include "render/FrameTick.h"
-#include "render/PanelHost.h"
+#include "panel/FrameTick.h"
+#include "panel/PanelHost.h"
+#include "panel/XEffects.h"
 #include "render/RedrawRequest.h"
 #include "render/RenderDevice.h"
 #include "render/TextQueue.h"
-#include "render/XEffects.h"
 
 namespace {
 

@@ -4,14 +4,14 @@
 #include <new>
 #include <ostream>
 
+#include "base/EchoText.h"
+#include "base/PngFile.h"
 #include "render/Renderer.h"
 #include "render/software/FontRenderer.h"
 #include "render/software/SoftwareDevice.h"
-#include "tuner/Tuner2.h"
-#include "tools/EchoText.h"
 #include "tools/NumberText.h"
 #include "tools/PanelScene.h"
-#include "tools/PngFile.h"
+#include "tuner/Tuner2.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "render/BmpFile.h"
+#include "base/BmpFile.h"
 
 constexpr int kWoodSize = 256;      // tiled at one texel per pixel
 constexpr int kKnobSize = 64;       // knob body and notches, drawn 20 to 30 pixels wide

@@ -1,7 +1,7 @@
 // tq-analyze: the offline tuner on the command line.
 #include <iostream>
 
-#include "app/Log.h"
+#include "base/Log.h"
 #include "tools/AnalyzeCommand.h"
 
 // A silent log: a command-line tool must not leave a log file in the user's

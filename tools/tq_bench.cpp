@@ -5,16 +5,16 @@
 // so that their ratios come from one run on a shared, noisy machine.
 #include <benchmark/benchmark.h>
 
-#include "app/Log.h"
-#include "engine/Analyser.h"
+#include "base/Log.h"
+#include "dsp/Analyser.h"
+#include "dsp/StreamParams.h"
 #include "engine/DspEngine.h"
-#include "engine/StreamParams.h"
-#include "render/FrameTick.h"
-#include "render/PanelHost.h"
+#include "panel/FrameTick.h"
+#include "panel/PanelHost.h"
+#include "panel/XEffects.h"
 #include "render/RedrawRequest.h"
 #include "render/Renderer.h"
 #include "render/software/SoftwareDevice.h"
-#include "render/XEffects.h"
 #include "tools/BenchWork.h"
 
 CLog g_Log(nullptr);

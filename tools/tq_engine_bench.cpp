@@ -10,8 +10,8 @@
 #include <cstdlib>
 #include <vector>
 
-#include "app/Log.h"
-#include "engine/BpFilter.h"
+#include "base/Log.h"
+#include "dsp/BpFilter.h"
 #include "tools/BenchWork.h"
 
 CLog g_Log(nullptr);

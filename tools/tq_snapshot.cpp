@@ -2,7 +2,7 @@
 // given state, through the software device, written to a PNG file.
 #include <iostream>
 
-#include "app/Log.h"
+#include "base/Log.h"
 #include "tools/SnapshotCommand.h"
 
 // A silent log: no log file in the working directory.

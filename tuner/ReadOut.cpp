@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "engine/NoteTable.h"
+#include "dsp/NoteTable.h"
 #include "render/Renderer.h"
 #include "render/TextQueue.h"
 #include "tuner/Tuner2.h"

@@ -1,7 +1,7 @@
 #include "tuner/Tuner.h"
 
-#include "app/Log.h"
-#include "engine/StreamParams.h"
+#include "base/Log.h"
+#include "dsp/StreamParams.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 // 20 accepted frequencies. A published 0 means no pitch.
 #include <atomic>
 
-#include "engine/SampleBuffer.h"
+#include "dsp/SampleBuffer.h"
 
 class Tuner
 {

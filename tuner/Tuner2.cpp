@@ -6,9 +6,9 @@
 #include <cstring>
 #include <iterator>
 
-#include "engine/Analyser.h"
-#include "engine/NoteTable.h"
-#include "engine/StreamParams.h"
+#include "dsp/Analyser.h"
+#include "dsp/NoteTable.h"
+#include "dsp/StreamParams.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 // the table of tunings from which the target string's frequency comes.
 #include <atomic>
 
-#include "engine/BpFilter.h"
-#include "engine/SampleBuffer.h"
+#include "dsp/BpFilter.h"
+#include "dsp/SampleBuffer.h"
 #include "tuner/Tuner.h"
 
 class Analyser;

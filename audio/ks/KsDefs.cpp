@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "base/FaultCountdown.h"
+
 int g_iKsDebugLevel = 0;
 
 GUID KsWaveFormatGuid(WORD wTag)
@@ -36,19 +38,12 @@ void KsDebug(int iLevel, const char* szFormat, ...)
 }
 
 namespace {
-std::atomic<int> s_iAllocFailAt{0};
+CFaultCountdown s_Faults;
 }
 
-void KsSetAllocFailAt(int n) { s_iAllocFailAt.store(n, std::memory_order_relaxed); }
+void KsSetAllocFailAt(int n) { s_Faults.FailAt(n); }
 
-bool KsAllocMustFail()
-{
-    int n = s_iAllocFailAt.load(std::memory_order_relaxed);
-    if (n <= 0)
-        return false;
-    s_iAllocFailAt.store(n - 1, std::memory_order_relaxed);
-    return n == 1;
-}
+bool KsAllocMustFail() { return s_Faults.MustFail(); }
 
 namespace {
 std::atomic<int> s_iLive{0};

@@ -1,6 +1,6 @@
 #include "audio/ks/audfilter.h"
 
-#include "app/Log.h"
+#include "base/Log.h"
 
 HRESULT CKsAudFilter::BuildPinList()
 {

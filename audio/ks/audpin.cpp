@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "app/Log.h"
 #include "audio/ks/audfilter.h"
+#include "base/Log.h"
 
 namespace {
 

@@ -3,9 +3,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/Log.h"
 #include "audio/ks/KsPlatform.h"
 #include "audio/ks/audfilter.h"
+#include "base/Log.h"
 
 char g_szCaptureDeviceNames[kMaxKsDeviceNames][MAX_PATH];
 int g_iNumCaptureDeviceNames = 0;

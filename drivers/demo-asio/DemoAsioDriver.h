@@ -6,9 +6,9 @@
 #include <atomic>
 #include <vector>
 
-#include "audio/AsioInterface.h"
+#include "audio/asio/AsioInterface.h"
+#include "base/WavFile.h"
 #include "drivers/demo-asio/DemoAsioSettings.h"
-#include "tools/WavFile.h"
 
 // {7A3C52E1-4F0B-4C6E-9D21-5B8E0F6A9C34}
 extern const CLSID CLSID_TonquarryDemoAsio;

@@ -51,10 +51,10 @@ DWORD ToD3DArg(std::uint32_t arg)
 
 bool Draw(D3DPRIMITIVETYPE type, DWORD fvf, const void* pVertices, int nVertices)
 {
-    if (!g_pd3dDevice || nVertices <= 0)
+    if (!g_D3D.pDevice || nVertices <= 0)
         return false;
     // The device only reads the vertices.
-    return SUCCEEDED(g_pd3dDevice->DrawPrimitive(type, fvf, const_cast<void*>(pVertices),
+    return SUCCEEDED(g_D3D.pDevice->DrawPrimitive(type, fvf, const_cast<void*>(pVertices),
                                                  static_cast<DWORD>(nVertices), 0));
 }
 
@@ -62,85 +62,85 @@ bool Draw(D3DPRIMITIVETYPE type, DWORD fvf, const void* pVertices, int nVertices
 
 bool CD3DDevice::BeginScene()
 {
-    return g_pd3dDevice && SUCCEEDED(g_pd3dDevice->BeginScene());
+    return g_D3D.pDevice && SUCCEEDED(g_D3D.pDevice->BeginScene());
 }
 
 void CD3DDevice::EndScene()
 {
-    if (g_pd3dDevice)
-        g_pd3dDevice->EndScene();
+    if (g_D3D.pDevice)
+        g_D3D.pDevice->EndScene();
 }
 
 void CD3DDevice::Clear(std::uint32_t rgb)
 {
-    if (g_pd3dDevice)
-        g_pd3dDevice->Clear(0, nullptr, D3DCLEAR_TARGET, rgb, 0.0f, 0);
+    if (g_D3D.pDevice)
+        g_D3D.pDevice->Clear(0, nullptr, D3DCLEAR_TARGET, rgb, 0.0f, 0);
 }
 
 void CD3DDevice::SetRenderState(RenderState state, std::uint32_t value)
 {
-    if (!g_pd3dDevice)
+    if (!g_D3D.pDevice)
         return;
     switch (state)
     {
     case RenderState::AlphaBlendEnable:
-        g_pd3dDevice->SetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, value);
+        g_D3D.pDevice->SetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, value);
         break;
     case RenderState::SrcBlend:
-        g_pd3dDevice->SetRenderState(D3DRENDERSTATE_SRCBLEND, ToD3DBlend(value));
+        g_D3D.pDevice->SetRenderState(D3DRENDERSTATE_SRCBLEND, ToD3DBlend(value));
         break;
     case RenderState::DestBlend:
-        g_pd3dDevice->SetRenderState(D3DRENDERSTATE_DESTBLEND, ToD3DBlend(value));
+        g_D3D.pDevice->SetRenderState(D3DRENDERSTATE_DESTBLEND, ToD3DBlend(value));
         break;
     case RenderState::ColorKeyEnable:
-        g_pd3dDevice->SetRenderState(D3DRENDERSTATE_COLORKEYENABLE, value);
+        g_D3D.pDevice->SetRenderState(D3DRENDERSTATE_COLORKEYENABLE, value);
         break;
     case RenderState::DitherEnable:
-        g_pd3dDevice->SetRenderState(D3DRENDERSTATE_DITHERENABLE, value);
+        g_D3D.pDevice->SetRenderState(D3DRENDERSTATE_DITHERENABLE, value);
         break;
     case RenderState::Lighting:
-        g_pd3dDevice->SetRenderState(D3DRENDERSTATE_LIGHTING, value);
+        g_D3D.pDevice->SetRenderState(D3DRENDERSTATE_LIGHTING, value);
         break;
     case RenderState::CullNone:
-        g_pd3dDevice->SetRenderState(D3DRENDERSTATE_CULLMODE, value ? D3DCULL_NONE : D3DCULL_CCW);
+        g_D3D.pDevice->SetRenderState(D3DRENDERSTATE_CULLMODE, value ? D3DCULL_NONE : D3DCULL_CCW);
         break;
     }
 }
 
 void CD3DDevice::SetStageState(StageState state, std::uint32_t value)
 {
-    if (!g_pd3dDevice)
+    if (!g_D3D.pDevice)
         return;
     switch (state)
     {
     case StageState::ColorOp:
-        g_pd3dDevice->SetTextureStageState(0, D3DTSS_COLOROP, ToD3DOp(value));
+        g_D3D.pDevice->SetTextureStageState(0, D3DTSS_COLOROP, ToD3DOp(value));
         break;
     case StageState::ColorArg1:
-        g_pd3dDevice->SetTextureStageState(0, D3DTSS_COLORARG1, ToD3DArg(value));
+        g_D3D.pDevice->SetTextureStageState(0, D3DTSS_COLORARG1, ToD3DArg(value));
         break;
     case StageState::ColorArg2:
-        g_pd3dDevice->SetTextureStageState(0, D3DTSS_COLORARG2, ToD3DArg(value));
+        g_D3D.pDevice->SetTextureStageState(0, D3DTSS_COLORARG2, ToD3DArg(value));
         break;
     case StageState::AlphaOp:
-        g_pd3dDevice->SetTextureStageState(0, D3DTSS_ALPHAOP, ToD3DOp(value));
+        g_D3D.pDevice->SetTextureStageState(0, D3DTSS_ALPHAOP, ToD3DOp(value));
         break;
     case StageState::AlphaArg1:
-        g_pd3dDevice->SetTextureStageState(0, D3DTSS_ALPHAARG1, ToD3DArg(value));
+        g_D3D.pDevice->SetTextureStageState(0, D3DTSS_ALPHAARG1, ToD3DArg(value));
         break;
     case StageState::LinearFilter:
-        g_pd3dDevice->SetTextureStageState(0, D3DTSS_MINFILTER, value ? D3DTFN_LINEAR : D3DTFN_POINT);
-        g_pd3dDevice->SetTextureStageState(0, D3DTSS_MAGFILTER, value ? D3DTFG_LINEAR : D3DTFG_POINT);
+        g_D3D.pDevice->SetTextureStageState(0, D3DTSS_MINFILTER, value ? D3DTFN_LINEAR : D3DTFN_POINT);
+        g_D3D.pDevice->SetTextureStageState(0, D3DTSS_MAGFILTER, value ? D3DTFG_LINEAR : D3DTFG_POINT);
         break;
     }
 }
 
 void CD3DDevice::SetTexture(int iTexture)
 {
-    if (!g_pd3dDevice)
+    if (!g_D3D.pDevice)
         return;
     IDirectDrawSurface7* pTexture = iTexture >= 0 && iTexture < NUM_TEXTURE_SLOTS ? g_pTextures[iTexture] : nullptr;
-    g_pd3dDevice->SetTexture(0, pTexture);
+    g_D3D.pDevice->SetTexture(0, pTexture);
 }
 
 bool CD3DDevice::HasTexture(int iTexture) const
@@ -170,7 +170,7 @@ void CD3DDevice::DrawTextAt(int x, int y, std::uint32_t colour, const char* szTe
 
 std::int32_t CD3DDevice::Present()
 {
-    if (!g_pddsPrimary || !g_pddsBackBuffer)
+    if (!g_D3D.pPrimary || !g_D3D.pBackBuffer)
         return static_cast<std::int32_t>(E_FAIL);
-    return static_cast<std::int32_t>(g_pddsPrimary->Blt(&g_rcScreen, g_pddsBackBuffer, nullptr, DDBLT_WAIT, nullptr));
+    return static_cast<std::int32_t>(g_D3D.pPrimary->Blt(&g_D3D.rcScreen, g_D3D.pBackBuffer, nullptr, DDBLT_WAIT, nullptr));
 }

@@ -1,6 +1,6 @@
 #pragma once
 // The render-device seam on Direct3D 7: states, textures and primitives go to
-// g_pd3dDevice, text is drawn with GDI on the back buffer, and Present copies the
+// g_D3D.pDevice, text is drawn with GDI on the back buffer, and Present copies the
 // back buffer to the window. Windows only; InitD3D installs it.
 #include "render/RenderDevice.h"
 

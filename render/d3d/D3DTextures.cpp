@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "app/Log.h"
+#include "base/Log.h"
 #include "render/d3d/DeviceCaps.h"
 #include "render/d3d/Direct3D.h"
 
@@ -83,8 +83,8 @@ int LoadTextures()
     for (int i = 0; i < NUM_TEXTURE_SLOTS; ++i)
     {
         const std::string inFolder = std::string("Textures\\") + g_szTextureFiles[i];
-        if (!CreateTexture(g_pd3dDevice, i, inFolder.c_str(), 0))
-            CreateTexture(g_pd3dDevice, i, g_szTextureFiles[i], 0);
+        if (!CreateTexture(g_D3D.pDevice, i, inFolder.c_str(), 0))
+            CreateTexture(g_D3D.pDevice, i, g_szTextureFiles[i], 0);
     }
     g_Log.Print("");
     return 1;

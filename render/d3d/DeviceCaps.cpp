@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "app/Log.h"
+#include "base/Log.h"
 
 std::string CapsFlagLine(std::uint32_t caps, std::uint32_t flag, const char* szName)
 {

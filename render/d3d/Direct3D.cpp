@@ -3,27 +3,16 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/Log.h"
+#include "base/Log.h"
+#include "render/Renderer.h"
 #include "render/d3d/D3DDevice.h"
 #include "render/d3d/DeviceCaps.h"
-#include "render/Renderer.h"
 
-IDirectDraw7* g_pDD = nullptr;
-IDirect3D7* g_pD3D = nullptr;
-IDirect3DDevice7* g_pd3dDevice = nullptr;
-IDirectDrawSurface7* g_pddsPrimary = nullptr;
-IDirectDrawSurface7* g_pddsBackBuffer = nullptr;
-RECT g_rcScreen = {0, 0, 0, 0};
-char g_szVideoDeviceName[256] = "";
-char g_szSoundDeviceName[256] = "";
-int g_iNumVideoDevices = 0;
-int g_iNumSoundDevices = 0;
-unsigned g_uD3DDeviceChoice = D3D_TRY_ALL;
+Direct3DState g_D3D;
 
 namespace {
 
 constexpr int kMaxVideoDevices = 16;
-constexpr int kMaxSoundDevices = 20;
 
 CD3DDevice g_D3DDevice;
 
@@ -97,27 +86,27 @@ void LogPixelFormat(const char* szPrefix, const DDPIXELFORMAT& format)
 HRESULT CreateDevice()
 {
     HRESULT hr = E_FAIL;
-    if (g_uD3DDeviceChoice & D3D_TRY_TNL_HAL)
+    if (g_D3D.uDeviceChoice & D3D_TRY_TNL_HAL)
     {
-        hr = g_pD3D->CreateDevice(IID_IDirect3DTnLHalDevice, g_pddsBackBuffer, &g_pd3dDevice);
+        hr = g_D3D.pD3D->CreateDevice(IID_IDirect3DTnLHalDevice, g_D3D.pBackBuffer, &g_D3D.pDevice);
         if (SUCCEEDED(hr))
         {
             g_Log.Print("InitD3D() CreateDevice() Using Direct3d T&L harware acceleration");
             return hr;
         }
     }
-    if (g_uD3DDeviceChoice & D3D_TRY_HAL)
+    if (g_D3D.uDeviceChoice & D3D_TRY_HAL)
     {
-        hr = g_pD3D->CreateDevice(IID_IDirect3DHALDevice, g_pddsBackBuffer, &g_pd3dDevice);
+        hr = g_D3D.pD3D->CreateDevice(IID_IDirect3DHALDevice, g_D3D.pBackBuffer, &g_D3D.pDevice);
         if (SUCCEEDED(hr))
         {
             g_Log.Print("InitD3D() CreateDevice() Using Direct3d harware acceleration");
             return hr;
         }
     }
-    if (g_uD3DDeviceChoice & D3D_TRY_RGB)
+    if (g_D3D.uDeviceChoice & D3D_TRY_RGB)
     {
-        hr = g_pD3D->CreateDevice(IID_IDirect3DRGBDevice, g_pddsBackBuffer, &g_pd3dDevice);
+        hr = g_D3D.pD3D->CreateDevice(IID_IDirect3DRGBDevice, g_D3D.pBackBuffer, &g_D3D.pDevice);
         if (SUCCEEDED(hr))
         {
             g_Log.Print("InitD3D() CreateDevice() Direct3d RGB software emulation");
@@ -126,7 +115,7 @@ HRESULT CreateDevice()
             return hr;
         }
     }
-    g_pd3dDevice = nullptr;
+    g_D3D.pDevice = nullptr;
     return FAILED(hr) ? hr : E_FAIL;
 }
 
@@ -136,27 +125,27 @@ HRESULT InitD3D(HWND hWnd)
 {
     g_Log.Print("\nInitD3D()");
 
-    HRESULT hr = DirectDrawCreateEx(nullptr, reinterpret_cast<void**>(&g_pDD), IID_IDirectDraw7, nullptr);
+    HRESULT hr = DirectDrawCreateEx(nullptr, reinterpret_cast<void**>(&g_D3D.pDD), IID_IDirectDraw7, nullptr);
     if (FAILED(hr))
     {
-        g_pDD = nullptr;
+        g_D3D.pDD = nullptr;
         return Fail("InitD3D() DirectDrawCreateEx() FAILED", hr);
     }
 
     DDCAPS ddcaps;
     std::memset(&ddcaps, 0, sizeof(ddcaps));
     ddcaps.dwSize = sizeof(ddcaps);
-    g_pDD->GetCaps(&ddcaps, nullptr);
+    g_D3D.pDD->GetCaps(&ddcaps, nullptr);
     char szLine[128];
     // Unsigned: cards with 2 GB or more would otherwise log negative sizes.
     std::snprintf(szLine, sizeof(szLine), "Video memory : Total = %lu, Free = %lu",
                   static_cast<unsigned long>(ddcaps.dwVidMemTotal), static_cast<unsigned long>(ddcaps.dwVidMemFree));
     g_Log.Print(szLine);
 
-    if (FAILED(g_pDD->QueryInterface(IID_IDirect3D7, reinterpret_cast<void**>(&g_pD3D))))
-        g_pD3D = nullptr;
+    if (FAILED(g_D3D.pDD->QueryInterface(IID_IDirect3D7, reinterpret_cast<void**>(&g_D3D.pD3D))))
+        g_D3D.pD3D = nullptr;
 
-    hr = g_pDD->SetCooperativeLevel(hWnd, DDSCL_NORMAL);
+    hr = g_D3D.pDD->SetCooperativeLevel(hWnd, DDSCL_NORMAL);
     if (FAILED(hr))
         return Fail("InitD3D() SetCooperativeLevel() FAILED", hr);
 
@@ -165,29 +154,29 @@ HRESULT InitD3D(HWND hWnd)
     ddsd.dwSize = sizeof(ddsd);
     ddsd.dwFlags = DDSD_CAPS;
     ddsd.ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE;
-    hr = g_pDD->CreateSurface(&ddsd, &g_pddsPrimary, nullptr);
+    hr = g_D3D.pDD->CreateSurface(&ddsd, &g_D3D.pPrimary, nullptr);
     if (FAILED(hr))
     {
-        g_pddsPrimary = nullptr;
+        g_D3D.pPrimary = nullptr;
         return Fail("InitD3D() CreateSurface() Primary FAILED", hr);
     }
 
     IDirectDrawClipper* pClipper = nullptr;
-    hr = g_pDD->CreateClipper(0, &pClipper, nullptr);
+    hr = g_D3D.pDD->CreateClipper(0, &pClipper, nullptr);
     if (FAILED(hr))
         return Fail("InitD3D() CreateClipper() FAILED", hr);
     pClipper->SetHWnd(0, hWnd);
-    g_pddsPrimary->SetClipper(pClipper);
+    g_D3D.pPrimary->SetClipper(pClipper);
     pClipper->Release();
 
-    GetClientRect(hWnd, &g_rcScreen);
-    POINT topLeft = {g_rcScreen.left, g_rcScreen.top};
-    POINT bottomRight = {g_rcScreen.right, g_rcScreen.bottom};
+    GetClientRect(hWnd, &g_D3D.rcScreen);
+    POINT topLeft = {g_D3D.rcScreen.left, g_D3D.rcScreen.top};
+    POINT bottomRight = {g_D3D.rcScreen.right, g_D3D.rcScreen.bottom};
     ClientToScreen(hWnd, &topLeft);
     ClientToScreen(hWnd, &bottomRight);
-    SetRect(&g_rcScreen, topLeft.x, topLeft.y, bottomRight.x, bottomRight.y);
-    const LONG width = g_rcScreen.right - g_rcScreen.left;
-    const LONG height = g_rcScreen.bottom - g_rcScreen.top;
+    SetRect(&g_D3D.rcScreen, topLeft.x, topLeft.y, bottomRight.x, bottomRight.y);
+    const LONG width = g_D3D.rcScreen.right - g_D3D.rcScreen.left;
+    const LONG height = g_D3D.rcScreen.bottom - g_D3D.rcScreen.top;
 
     std::memset(&ddsd, 0, sizeof(ddsd));
     ddsd.dwSize = sizeof(ddsd);
@@ -195,21 +184,21 @@ HRESULT InitD3D(HWND hWnd)
     ddsd.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN | DDSCAPS_3DDEVICE;
     ddsd.dwWidth = static_cast<DWORD>(width);
     ddsd.dwHeight = static_cast<DWORD>(height);
-    hr = g_pDD->CreateSurface(&ddsd, &g_pddsBackBuffer, nullptr);
+    hr = g_D3D.pDD->CreateSurface(&ddsd, &g_D3D.pBackBuffer, nullptr);
     if (FAILED(hr))
     {
-        g_pddsBackBuffer = nullptr;
+        g_D3D.pBackBuffer = nullptr;
         return Fail("InitD3D() CreateSurface() backbuffer FAILED", hr);
     }
 
     DDSURFACEDESC2 mode;
     std::memset(&mode, 0, sizeof(mode));
     mode.dwSize = sizeof(mode);
-    g_pDD->GetDisplayMode(&mode);
+    g_D3D.pDD->GetDisplayMode(&mode);
     if (mode.ddpfPixelFormat.dwRGBBitCount <= 8)
         return Fail("InitD3D() GetDisplayMode() FAILED", DDERR_INVALIDMODE);
 
-    if (!g_pD3D)
+    if (!g_D3D.pD3D)
         return Fail("InitD3D() CreateDevice() FAILED", E_NOINTERFACE);
     hr = CreateDevice();
     if (FAILED(hr))
@@ -217,20 +206,20 @@ HRESULT InitD3D(HWND hWnd)
 
     D3DDEVICEDESC7 desc;
     std::memset(&desc, 0, sizeof(desc));
-    g_pd3dDevice->GetCaps(&desc);
+    g_D3D.pDevice->GetCaps(&desc);
     LogDeviceCaps(desc);
 
     LogPixelFormat("Backbuffer pixel format    ", mode.ddpfPixelFormat);
     g_Log.Print("");
 
     DDPIXELFORMAT lastFormat = mode.ddpfPixelFormat;
-    g_pd3dDevice->EnumTextureFormats(EnumPixelFormatsCallback, &lastFormat);
+    g_D3D.pDevice->EnumTextureFormats(EnumPixelFormatsCallback, &lastFormat);
     // A device without texture formats still draws the flat panel, so go on.
     if (lastFormat.dwRGBBitCount == 0)
         g_Log.Print("InitD3D() EnumTextureFormats() FAILED");
 
     D3DVIEWPORT7 viewport = {0, 0, static_cast<DWORD>(width), static_cast<DWORD>(height), 0.0f, 1.0f};
-    hr = g_pd3dDevice->SetViewport(&viewport);
+    hr = g_D3D.pDevice->SetViewport(&viewport);
     if (FAILED(hr))
         return Fail("InitD3D() SetViewport() FAILED", hr);
 
@@ -242,11 +231,11 @@ void ReleaseD3D()
 {
     if (g_pRenderDevice == &g_D3DDevice)
         g_pRenderDevice = nullptr;
-    SafeRelease(g_pd3dDevice);
-    SafeRelease(g_pD3D);
-    SafeRelease(g_pddsBackBuffer);
-    SafeRelease(g_pddsPrimary);
-    SafeRelease(g_pDD);
+    SafeRelease(g_D3D.pDevice);
+    SafeRelease(g_D3D.pD3D);
+    SafeRelease(g_D3D.pBackBuffer);
+    SafeRelease(g_D3D.pPrimary);
+    SafeRelease(g_D3D.pDD);
 }
 
 void GetChannelBits(const DDPIXELFORMAT& format, BYTE* pBits)
@@ -309,26 +298,12 @@ BOOL WINAPI DDEnumCallbackEx(GUID* pGuid, LPSTR /*szDescription*/, LPSTR /*szDri
         // The identifier's texts need not be terminated within their arrays.
         id.szDescription[MAX_DDDEVICEID_STRING - 1] = '\0';
         id.szDriver[MAX_DDDEVICEID_STRING - 1] = '\0';
-        CopyName(g_szVideoDeviceName, sizeof(g_szVideoDeviceName), id.szDescription);
+        CopyName(g_D3D.szVideoDeviceName, sizeof(g_D3D.szVideoDeviceName), id.szDescription);
         g_Log.Print("Video device name   = ", id.szDescription);
         g_Log.Print("Video device driver = ", id.szDriver);
     }
     pDD7->Release();
 
-    ++g_iNumVideoDevices;
-    return g_iNumVideoDevices < kMaxVideoDevices ? TRUE : FALSE;
-}
-
-BOOL CALLBACK CaptureDeviceEnumCallback(LPGUID pGuid, LPCSTR szDescription, LPCSTR szModule, LPVOID /*pContext*/)
-{
-    // The entry without a GUID is the primary device again under another name.
-    if (!pGuid || g_iNumSoundDevices >= kMaxSoundDevices)
-        return TRUE;
-    if (g_iNumSoundDevices == 0)
-        CopyName(g_szSoundDeviceName, sizeof(g_szSoundDeviceName), szDescription);
-    ++g_iNumSoundDevices;
-    g_Log.Print("Sound device name   = ", szDescription ? szDescription : "");
-    g_Log.Print("Sound device driver = ", szModule ? szModule : "");
-    g_Log.Print("");
-    return TRUE;
+    ++g_D3D.iNumVideoDevices;
+    return g_D3D.iNumVideoDevices < kMaxVideoDevices ? TRUE : FALSE;
 }

@@ -6,28 +6,6 @@
 #include <ddraw.h>
 #include <d3d.h>
 
-extern IDirectDraw7* g_pDD;
-extern IDirect3D7* g_pD3D;
-extern IDirect3DDevice7* g_pd3dDevice;
-extern IDirectDrawSurface7* g_pddsPrimary;
-extern IDirectDrawSurface7* g_pddsBackBuffer;
-// The client rectangle in screen coordinates; the window procedure moves it with
-// the window.
-extern RECT g_rcScreen;
-
-// Shown by the About box: the last display adapter and the first capture device.
-extern char g_szVideoDeviceName[256];
-extern char g_szSoundDeviceName[256];
-extern int g_iNumVideoDevices;   // at most 16
-extern int g_iNumSoundDevices;   // at most 20
-
-// Creates the surfaces and the device for the window, logs what the hardware can
-// do and makes the device the one every primitive draws with. Negative on failure
-// (what was created so far is released again).
-HRESULT InitD3D(HWND hWnd);
-// Releases the device, the surfaces and the DirectDraw objects.
-void ReleaseD3D();
-
 // Devices InitD3D may try, in this order; tests narrow the choice to reach the
 // software fallback on any machine.
 enum : unsigned
@@ -37,7 +15,31 @@ enum : unsigned
     D3D_TRY_RGB = 4,
     D3D_TRY_ALL = 7,
 };
-extern unsigned g_uD3DDeviceChoice;
+
+// The back end's whole state, in one place.
+struct Direct3DState
+{
+    IDirectDraw7* pDD = nullptr;
+    IDirect3D7* pD3D = nullptr;
+    IDirect3DDevice7* pDevice = nullptr;
+    IDirectDrawSurface7* pPrimary = nullptr;
+    IDirectDrawSurface7* pBackBuffer = nullptr;
+    // The client rectangle in screen coordinates; the window procedure moves it
+    // with the window.
+    RECT rcScreen = {0, 0, 0, 0};
+    // Shown by the About box: the last display adapter.
+    char szVideoDeviceName[256] = "";
+    int iNumVideoDevices = 0;  // at most 16
+    unsigned uDeviceChoice = D3D_TRY_ALL;
+};
+extern Direct3DState g_D3D;
+
+// Creates the surfaces and the device for the window, logs what the hardware can
+// do and makes the device the one every primitive draws with. Negative on failure
+// (what was created so far is released again).
+HRESULT InitD3D(HWND hWnd);
+// Releases the device, the surfaces and the DirectDraw objects.
+void ReleaseD3D();
 
 // Red, green and blue bit counts of a pixel format (bits[0..2]); zeros unless RGB.
 void GetChannelBits(const DDPIXELFORMAT& format, BYTE* pBits);
@@ -48,5 +50,3 @@ HRESULT CALLBACK EnumPixelFormatsCallback(DDPIXELFORMAT* pFormat, void* pContext
 // Display adapters (for DirectDrawEnumerateA): records and logs the description
 // and driver of each.
 BOOL WINAPI DDEnumCallbackEx(GUID* pGuid, LPSTR szDescription, LPSTR szDriverName, LPVOID pContext);
-// Sound capture devices: records the first description and logs each device.
-BOOL CALLBACK CaptureDeviceEnumCallback(LPGUID pGuid, LPCSTR szDescription, LPCSTR szModule, LPVOID pContext);

@@ -16,10 +16,10 @@ HFONT CreatePanelFont(HWND hWnd)
 
 void DrawTextItem(int x, int y, std::uint32_t colour, const char* szText, unsigned uAlignment)
 {
-    if (!g_pddsBackBuffer || !szText)
+    if (!g_D3D.pBackBuffer || !szText)
         return;
     HDC hdc = nullptr;
-    if (FAILED(g_pddsBackBuffer->GetDC(&hdc)) || !hdc)
+    if (FAILED(g_D3D.pBackBuffer->GetDC(&hdc)) || !hdc)
         return;
     SetTextAlign(hdc, uAlignment);
     HGDIOBJ hOldFont = g_hFont ? SelectObject(hdc, g_hFont) : nullptr;
@@ -28,5 +28,5 @@ void DrawTextItem(int x, int y, std::uint32_t colour, const char* szText, unsign
     ExtTextOutA(hdc, x, y, 0, nullptr, szText, static_cast<UINT>(lstrlenA(szText)), nullptr);
     if (hOldFont)
         SelectObject(hdc, hOldFont);
-    g_pddsBackBuffer->ReleaseDC(hdc);
+    g_D3D.pBackBuffer->ReleaseDC(hdc);
 }

@@ -1,6 +1,6 @@
 #include "render/software/FontRenderer.h"
 
-#include "app/FileRead.h"
+#include "base/FileRead.h"
 
 #include <ft2build.h>
 #include FT_FREETYPE_H

@@ -30,7 +30,7 @@
 #include <string>
 #include <vector>
 
-#include "render/BmpFile.h"
+#include "base/BmpFile.h"
 #include "render/RenderDevice.h"
 #include "render/software/TextRenderer.h"
 

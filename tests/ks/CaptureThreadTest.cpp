@@ -10,17 +10,17 @@
 #include <utility>
 #include <vector>
 
-#include "audio/CaptureThread.h"
 #include "audio/AudioGlobals.h"
-#include "audio/KsStream.h"
 #include "audio/StreamControl.h"
+#include "audio/ks/CaptureThread.h"
+#include "audio/ks/KsStream.h"
 #include "audio/ks/enum.h"
-#include "engine/Alloc.h"
+#include "base/WavFile.h"
+#include "dsp/Alloc.h"
+#include "dsp/StreamParams.h"
 #include "engine/DspEngine.h"
-#include "engine/StreamParams.h"
 #include "tests/TestSupport.h"
 #include "tests/ks/SimulatedKsWorld.h"
-#include "tools/WavFile.h"
 
 HWND g_hWnd = nullptr;  // the program's main window; here the test's hidden one
 
