@@ -137,13 +137,18 @@ wait_until() {
   done
 }
 
-# Windows of Wine programs on the X display (xdotool).
-# window_of TITLE SECONDS: the id of the first visible window with exactly this
-# title, waiting up to SECONDS; fails when none appears, naming the visible ones.
+# Windows of Wine programs on the X display (xdotool). Wine may replace the X
+# window behind a window while the program runs, so a window is looked up by its
+# title whenever it is used.
+# window_now TITLE: the id of a visible window with exactly this title; empty when
+# there is none.
+window_now() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -1 || true; }
+# window_of TITLE SECONDS: the same, waiting up to SECONDS; fails when none
+# appears, naming the visible ones.
 window_of() {
   local w deadline=$((SECONDS + $2))
   while :; do
-    w=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -1 || true)
+    w=$(window_now "$1")
     [ -n "$w" ] && { echo "$w"; return 0; }
     [ "$SECONDS" -lt "$deadline" ] || break
     sleep 0.2
@@ -157,11 +162,17 @@ visible_windows() {
 }
 # no_window TITLE: true while no visible window has exactly this title.
 no_window() { ! xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1; }
-# press WINDOW KEY...: focuses the window and presses the keys in it.
+# press TITLE KEY...: focuses the visible window with this title and presses the
+# keys in it; fails when no such window takes the focus within 30 s.
 press() {
-  xdotool windowfocus --sync "$1" 2>/dev/null || xdotool windowfocus "$1"
+  wait_until 30 focus_window "$1" || { echo "no window \"$1\" to press keys in; visible: $(visible_windows)" >&2; return 1; }
   sleep 0.3
   xdotool key --clearmodifiers "${@:2}"
+}
+focus_window() {
+  local w
+  w=$(window_now "$1")
+  [ -n "$w" ] && { xdotool windowfocus --sync "$w" 2>/dev/null || xdotool windowfocus "$w" 2>/dev/null; }
 }
 # wait_for_exit PID SECONDS: waits for a background job to end; fails if it does not.
 wait_for_exit() {

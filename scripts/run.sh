@@ -86,18 +86,18 @@ rm -f "$DIR/Logfile.txt"
 (cd "$DIR" && exec "$WINE" TonquarryTuner.exe >/dev/null 2>&1) &
 PROGRAM_PID=$!
 if [ -n "$FIRST_RUN" ]; then
-  PAGES=$(window_of "Starting for the first time" 180) || die "the first-run pages did not appear"
+  window_of "Starting for the first time" 180 >/dev/null || die "the first-run pages did not appear"
   if [ -n "$SECONDS_TO_RUN" ]; then
     # The focus starts on Help; three Tabs reach Next, which keeps it on later pages.
-    press "$PAGES" Tab Tab Tab space
-    sleep 1; press "$PAGES" space
-    sleep 1; press "$PAGES" space
+    press "Starting for the first time" Tab Tab Tab space
+    sleep 1; press "Starting for the first time" space
+    sleep 1; press "Starting for the first time" space
   else
     echo "First start in this prefix: read the pages and press Next to reach the tuner"
   fi
 fi
-MAIN=$(window_of "Tonquarry Guitar Tuner" 600) || die "the program's window did not appear (log: $DIR/Logfile.txt)"
-capture() { xwd -silent -id "$MAIN" >"$SHOT_XWD.new" 2>/dev/null && mv "$SHOT_XWD.new" "$SHOT_XWD"; }
+window_of "Tonquarry Guitar Tuner" 600 >/dev/null || die "the program's window did not appear (log: $DIR/Logfile.txt)"
+capture() { xwd -silent -id "$(window_now "Tonquarry Guitar Tuner")" >"$SHOT_XWD.new" 2>/dev/null && mv "$SHOT_XWD.new" "$SHOT_XWD"; }
 colours() { xwdtopnm "$SHOT_XWD" 2>/dev/null | ppmhist -noheader 2>/dev/null | wc -l; }
 # The seconds count from the first frame of the panel: until then the window is
 # one colour (emulated 32-bit Windows programs start slowly, the first frame most).
@@ -113,7 +113,7 @@ echo "The tuner runs${SECONDS_TO_RUN:+ for $SECONDS_TO_RUN seconds}; 'q' in its 
 if [ -n "$SECONDS_TO_RUN" ]; then
   sleep "$SECONDS_TO_RUN"
   capture || true
-  press "$MAIN" q
+  press "Tonquarry Guitar Tuner" q
   wait_for_exit "$PROGRAM_PID" 120 || die "'q' did not end the program"
 else
   # The window is captured every two seconds; the last picture is the one kept.

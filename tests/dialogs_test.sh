@@ -69,10 +69,10 @@ DRIVER_KEY="HKLM\\software\\asio\\ASIO4ALL v2"
 start_program() {
   (cd "$RUN" && exec "$WINE" TonquarryTuner.exe 2>>"$RUN/wine-stderr.txt") &
   PROGRAM_PID=$!
-  MAIN=$(window_of "Tonquarry Guitar Tuner" 120) || fail "no main window"
+  window_of "Tonquarry Guitar Tuner" 120 >/dev/null || fail "no main window"
 }
 quit_program() {
-  press "$MAIN" q
+  press "Tonquarry Guitar Tuner" q
   wait_for_exit "$PROGRAM_PID" 120 || fail "'q' did not quit"
   PROGRAM_PID=
 }
@@ -90,14 +90,17 @@ wait_for_log() {
 # software device's "A2" at the same place.
 # Unmanaged, the main window draws its own frame; the client area is its child.
 a2_shown() {
-  xwd -id "$1" -out "$2.xwd" 2>/dev/null &&
-    "$FRAME" compare "$2.xwd" "$GOLDEN/tune_up_a_string.png" --smooth --tolerance 32 --region 490,70,40,16 \
+  local main client
+  main=$(window_now "Tonquarry Guitar Tuner")
+  [ -n "$main" ] || return 1
+  client=$(xwininfo -id "$main" -children 2>/dev/null | awk '/ 583x212\+/ {print $1; exit}')
+  xwd -id "${client:-$main}" -out "$1.xwd" 2>/dev/null &&
+    "$FRAME" compare "$1.xwd" "$GOLDEN/tune_up_a_string.png" --smooth --tolerance 32 --region 490,70,40,16 \
       --max-share 2 >/dev/null
 }
 expect_a2() {
-  local shot="$BUILD_DIR/dialogs-$1" client
-  client=$(xwininfo -id "$MAIN" -children | awk '/ 583x212\+/ {print $1; exit}')
-  wait_until 60 a2_shown "${client:-$MAIN}" "$shot" && return 0
+  local shot="$BUILD_DIR/dialogs-$1"
+  wait_until 60 a2_shown "$shot" && return 0
   "$FRAME" convert "$shot.xwd" "$shot.png" >/dev/null
   fail "no A2 on the panel $1 in 60 s ($shot.png)"
 }
@@ -155,12 +158,11 @@ expect_a2 after-restarts
 SHOWN=$(drive open 469 16 "$ABOUT_TITLE" text 1046 text 1055 text 1056)
 [[ "$SHOWN" =~ ^Tonquarry\ Guitar\ Tuner\ -\ version\ 1\.3\|Sound\ device:\ [^|]*\|Video\ device:\ \ [^\ ][^|]*$ ]] ||
   fail "About shows '$SHOWN'"
-ABOUT_WINDOW=$(window_of "$ABOUT_TITLE" 30)
 # The logo at client pixel 116, 215, in the unmanaged dialog's own frame 3 right and
 # 22 down; its upper part, above the buttons that Wine's font puts higher.
 SHOT="$BUILD_DIR/dialogs-about"
 LOGO_AREA=(--tolerance 16 --region 119,237,78,30 --max-share 1)
-logo_shown() { xwd -id "$ABOUT_WINDOW" -out "$SHOT.xwd" 2>/dev/null && "$FRAME" compare "$SHOT.xwd" "$GOLDEN/about.png" "${LOGO_AREA[@]}" >/dev/null; }
+logo_shown() { xwd -id "$(window_now "$ABOUT_TITLE")" -out "$SHOT.xwd" 2>/dev/null && "$FRAME" compare "$SHOT.xwd" "$GOLDEN/about.png" "${LOGO_AREA[@]}" >/dev/null; }
 wait_until 30 logo_shown || true
 "$FRAME" convert "$SHOT.xwd" "$SHOT.png" >/dev/null
 "$FRAME" compare "$SHOT.xwd" "$GOLDEN/about.png" "${LOGO_AREA[@]}" ||

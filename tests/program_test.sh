@@ -77,14 +77,14 @@ expect_in_order() {
 # --- First run: the pages come before the main window; Next three times closes them.
 "$WINE" reg delete "$MARK_KEY" /f >/dev/null 2>&1 || true
 start_program
-DIALOG=$(window_of "Starting for the first time" 120) || fail "no first-run dialog"
+window_of "Starting for the first time" 120 >/dev/null || fail "no first-run dialog"
 xdotool search --onlyvisible --name "^Tonquarry Guitar Tuner\$" >/dev/null 2>&1 && fail "main window before the first-run pages"
 # The first page against a picture of it taken under Wine: its headings bold, the
 # download line blue (the buttons' focus frame is left out).
 PAGE="$BUILD_DIR/program-first-run-page"
 PAGE_AREA=(--region 0,0,573,360)
 # snap_page N: a picture of the dialog as page N.
-snap_page() { xwd -id "$DIALOG" -out "$PAGE$1.xwd" 2>/dev/null; }
+snap_page() { xwd -id "$(window_now "Starting for the first time")" -out "$PAGE$1.xwd" 2>/dev/null; }
 # page_is N OTHER: the picture N is OTHER (a page's picture or a PNG file) to the pixel.
 page_is() { "$FRAME" compare "$PAGE$1.xwd" "$2" --tolerance 0 --max-share 0 "${PAGE_AREA[@]}" >/dev/null; }
 first_page_drawn() {
@@ -102,25 +102,25 @@ wait_until 60 first_page_drawn || true
 # The focus starts on the first button (Help); three Tabs reach Next. Next, then
 # Back, shows the first page again; Tab moves on to Next, which keeps the focus for
 # the later pages.
-press "$DIALOG" Tab Tab Tab space
+press "Starting for the first time" Tab Tab Tab space
 next_page 2 1 || fail "Next did not turn the page"
-press "$DIALOG" shift+Tab space
+press "Starting for the first time" shift+Tab space
 wait_until 60 page_same 3 1 || fail "Back did not show the first page again"
-press "$DIALOG" Tab space
+press "Starting for the first time" Tab space
 next_page 2 1 || fail "Next did not turn to the second page again (visible: $(visible_windows))"
-press "$DIALOG" space
+press "Starting for the first time" space
 next_page 3 2 || fail "pages closed or did not turn before page 3 (visible: $(visible_windows))"
-press "$DIALOG" space
-MAIN=$(window_of "Tonquarry Guitar Tuner" 120) || fail "no main window after the first-run pages"
+press "Starting for the first time" space
+window_of "Tonquarry Guitar Tuner" 120 >/dev/null || fail "no main window after the first-run pages"
 "$WINE" reg query "$MARK_KEY" /v "First Run Done" >/dev/null 2>&1 || fail "no first-run mark"
-press "$MAIN" q
+press "Tonquarry Guitar Tuner" q
 ended 120 || fail "'q' did not quit after the first run"
 
 # --- A normal start: the log's start-up lines, the window, its first frame, 'q' and
 # the closing lines. The driver plays silence, so the panel stays in its start-up state.
 "$WINE" reg add "$DRIVER_KEY" /v InputGain /d 0 /f $VIEW >/dev/null
 start_program
-MAIN=$(window_of "Tonquarry Guitar Tuner" 120) || fail "no main window"
+window_of "Tonquarry Guitar Tuner" 120 >/dev/null || fail "no main window"
 xdotool search --onlyvisible --name "^Starting for the first time\$" >/dev/null 2>&1 && fail "first-run pages on the second start"
 # The first frame drawn (a black window before it) against the software device's
 # frame of the same state. Smoothed, the two differ only where GDI and FreeType
@@ -128,7 +128,7 @@ xdotool search --onlyvisible --name "^Starting for the first time\$" >/dev/null 
 # differs in over 2 %, a missing or moved picture in far more.
 SHOT="$BUILD_DIR/program-first-frame"
 first_frame_drawn() {
-  xwd -id "$MAIN" -out "$SHOT.xwd" 2>/dev/null &&
+  xwd -id "$(window_now "Tonquarry Guitar Tuner")" -out "$SHOT.xwd" 2>/dev/null &&
     "$FRAME" compare "$SHOT.xwd" "$GOLDEN/startup.png" --smooth --tolerance 32 --max-share 50 >/dev/null
 }
 wait_until 60 first_frame_drawn || true
@@ -145,7 +145,7 @@ SIZE=$(xwininfo -id "$MAIN" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w
 [ "$SIZE" = 583x212 ] || fail "client area $SIZE, not 583x212"
 WINDOW=$("$WINE" "$WINDOW_INFO" 2>/dev/null | tr -d '\r' | head -n 1)
 [[ "$WINDOW" =~ ^outer\ 589\ x\ [0-9]+,\ client\ 583\ x\ 212$ ]] || fail "window: $WINDOW"
-press "$MAIN" q
+press "Tonquarry Guitar Tuner" q
 ended 120 || fail "'q' did not quit"
 
 expect_in_order '^CPU test = [0-9]+ ms$' '^Program version =  1\.3$' '^PC name    : ' '^Windows NT version number :  [0-9]' '^CPU name : ' '^DX version : ' '^Total system memory     : [0-9]+ KB$' '^$' \
@@ -163,10 +163,10 @@ SETTINGS=$(tr -d '\r' < "$RUN/Settings.dat" | tr '\n' ' ')
 # differ in over 6 % of its pixels, "A2" in under 1 %.
 "$WINE" reg delete "$DRIVER_KEY" /v InputGain /f $VIEW >/dev/null
 start_program
-MAIN=$(window_of "Tonquarry Guitar Tuner" 120) || fail "no main window for closing"
+window_of "Tonquarry Guitar Tuner" 120 >/dev/null || fail "no main window for closing"
 SHOT="$BUILD_DIR/program-note"
 note_shown() {
-  xwd -id "$MAIN" -out "$SHOT.xwd" 2>/dev/null &&
+  xwd -id "$(window_now "Tonquarry Guitar Tuner")" -out "$SHOT.xwd" 2>/dev/null &&
     "$FRAME" compare "$SHOT.xwd" "$GOLDEN/tune_up_a_string.png" --smooth --tolerance 32 --region 490,70,40,16 \
       --max-share 2 >/dev/null
 }
@@ -174,7 +174,7 @@ wait_until 60 note_shown || true
 "$FRAME" convert "$SHOT.xwd" "$SHOT.png" >/dev/null
 "$FRAME" compare "$SHOT.xwd" "$GOLDEN/tune_up_a_string.png" --smooth --tolerance 32 --region 490,70,40,16 \
   --max-share 2 || fail "no A2 on the panel ($SHOT.png)"
-press "$MAIN" alt+F4
+press "Tonquarry Guitar Tuner" alt+F4
 ended 120 || fail "closing the window did not quit"
 expect_in_order '^MsgProc\(\) WM_CLOSE$' '^CAsio::Release\(\)$' '^g_dwMemCount      =  [0-9]+$' '^EXITING PROGRAM$' \
   '^End of Tonquarry Logfile$'
@@ -183,14 +183,14 @@ expect_in_order '^MsgProc\(\) WM_CLOSE$' '^CAsio::Release\(\)$' '^g_dwMemCount  
 # runs without sound until 'q'.
 "$WINE" "$REGISTER" --unregister "$DLL_WIN" >/dev/null || fail "unregistering the demo driver"
 start_program
-ERROR_BOX=$(window_of "Error" 120) || fail "no message box without a driver"
+window_of "Error" 120 >/dev/null || fail "no message box without a driver"
 "$WINE" "$WINDOW_INFO" Error 2>/dev/null | tr -d '\r' |
   grep -qxF "text: Audio failed to start. Please down the ASIO4ALL driver from http://www.asio4all.org/" ||
   fail "the message box without a driver does not ask for the driver"
-press "$ERROR_BOX" Return
-MAIN=$(window_of "Tonquarry Guitar Tuner" 60) || fail "no main window without a driver"
+press "Error" Return
+window_of "Tonquarry Guitar Tuner" 60 >/dev/null || fail "no main window without a driver"
 wait_until 60 grep -q "^CXEffects::Init()" "$RUN/Logfile.txt" || fail "no panel without a driver"
-press "$MAIN" q
+press "Tonquarry Guitar Tuner" q
 ended 120 || fail "'q' did not quit without a driver"
 expect_in_order '^InitAudio\(\) Asio.Init\(\) FAILED no audio drivers in use$' '^CXEffects::Init\(\)$' \
   '^EXITING PROGRAM$' '^End of Tonquarry Logfile$'
@@ -203,11 +203,11 @@ NT_KEY="HKLM\\Software\\Microsoft\\Windows NT\\CurrentVersion"
 ORIG_VERSION=$("$WINE" reg query "$NT_KEY" /v CurrentVersion $VIEW 2>/dev/null | tr -d '\r' | awk '$1 == "CurrentVersion" {print $3}')
 "$WINE" reg add "$NT_KEY" /v CurrentVersion /d 5.1 /f $VIEW >/dev/null
 start_program
-ERROR_BOX=$(window_of "Audio sampling failed" 120) || fail "no kernel-streaming message on Windows XP"
+window_of "Audio sampling failed" 120 >/dev/null || fail "no kernel-streaming message on Windows XP"
 "$WINE" "$WINDOW_INFO" "Audio sampling failed" 2>/dev/null | tr -d '\r' |
   grep -qxF "text: WDM KS couldn't find a compatible recording filter." ||
   fail "the kernel-streaming message does not name the missing recording filter"
-press "$ERROR_BOX" Return
+press "Audio sampling failed" Return
 ended 120 || fail "the kernel-streaming failure did not quit on Windows XP"
 expect_in_order '^Windows NT version number :  5\.1$' \
   "^CaptureThreadProc\\(\\) FAILED WDM KS couldn't find a compatible recording filter\\.$" \

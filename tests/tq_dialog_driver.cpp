@@ -88,6 +88,20 @@ int CountDialogs(const char* szTitle)
     return iCount;
 }
 
+// The report of a dialog that never came or never went: what is on the screen,
+// the hidden dialogs of that title, and whether the panel's thread still answers.
+void ReportState(const char* szTitle)
+{
+    EnumWindows(&ReportVisible, 0);
+    std::fprintf(stderr, "tq-dialog-driver: dialogs \"%s\", hidden ones included: %d\n", szTitle, CountDialogs(szTitle));
+    const HWND hMain = FindWindowA(nullptr, "Tonquarry Guitar Tuner");
+    DWORD_PTR dwResult = 0;
+    if (hMain)
+        std::fprintf(stderr, "tq-dialog-driver: the main window's thread %s\n",
+                     SendMessageTimeoutA(hMain, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &dwResult)
+                         ? "answers" : "does not answer in 5 s");
+}
+
 void Click(HWND hMain, int x, int y)
 {
     // The pointer itself goes there too: Wine reports its real position in mouse
@@ -114,7 +128,7 @@ bool Open(int x, int y, const char* szTitle)
         if ((g_hDlg = WaitForDialog(szTitle, 3)) != nullptr)
             return true;
     }
-    EnumWindows(&ReportVisible, 0);
+    ReportState(szTitle);
     return false;
 }
 
@@ -127,7 +141,9 @@ bool WaitClosed()
             return !IsWindow(g_hDlg) && (!hMain || IsWindowEnabled(hMain));
         }, 60))
         return true;
-    EnumWindows(&ReportVisible, 0);
+    char szTitle[128] = "";
+    GetWindowTextA(g_hDlg, szTitle, sizeof(szTitle));
+    ReportState(szTitle);
     return false;
 }
 
@@ -176,7 +192,7 @@ int main(int argc, char** argv)
         {
             if ((g_hDlg = WaitForDialog(arg(1), 60)) == nullptr)
             {
-                EnumWindows(&ReportVisible, 0);
+                ReportState(arg(1));
                 return Fail("no dialog", arg(1));
             }
             a += 2;
