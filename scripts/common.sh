@@ -11,6 +11,8 @@ wine64_path() {
 }
 
 # A private Wine prefix inside the build tree; no Mono or Gecko prompts.
+# The prefix a caller chose stays known to the Wine test scripts.
+CALLER_WINEPREFIX=${WINEPREFIX:-}
 export WINEPREFIX="$BUILD/wineprefix"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
@@ -114,7 +116,86 @@ stop_wine() {
   [ -n "${WINESERVER_STARTED:-}" ] && "$WINESERVER_STARTED" -k 2>/dev/null || true
 }
 
-# For the scripts that drive the program under Wine (set -e): a command that fails
+# ---------------------------------------------------------------------------
+# The scripts that drive the program under Wine (tests/*_test.sh).
+
+# wine_test_begin NAME... -- ARGS...: reads the script's named options from ARGS
+# and fails unless each variable NAME got a value:
+#   --program EXE            --installer SETUP         --build-dir BUILD_DIR
+#   --driver-dll DLL         --driver-register REGISTER  --wine WINE
+#   --recording WAV          --recording-96k WAV96      --bits BITS
+#   --frame-tool FRAME       --window-info WINDOW_INFO  --dialog-driver DIALOG_DRIVER
+#   --golden GOLDEN
+# Then: the prefix the caller set (or BUILD_DIR's own), failures reported through
+# fail(), a display, and wine_test_cleanup when the script exits. The script adds
+# what fail() shows with show_on_failure and its own clean-up as cleanup_more().
+wine_test_begin() {
+  local need=() name
+  while [ $# -gt 0 ] && [ "$1" != -- ]; do need+=("$1"); shift; done
+  shift || true
+  while [ $# -gt 0 ]; do
+    case $1 in
+      --program) EXE=$2 ;;
+      --installer) SETUP=$2 ;;
+      --build-dir) BUILD_DIR=$2 ;;
+      --driver-dll) DLL=$2 ;;
+      --driver-register) REGISTER=$2 ;;
+      --wine) WINE=$2 ;;
+      --recording) WAV=$2 ;;
+      --recording-96k) WAV96=$2 ;;
+      --bits) BITS=$2 ;;
+      --frame-tool) FRAME=$2 ;;
+      --window-info) WINDOW_INFO=$2 ;;
+      --dialog-driver) DIALOG_DRIVER=$2 ;;
+      --golden) GOLDEN=$2 ;;
+      *) echo "FAIL: unknown option '$1'" >&2; exit 2 ;;
+    esac
+    [ $# -ge 2 ] || { echo "FAIL: $1 needs a value" >&2; exit 2; }
+    shift 2
+  done
+  for name in "${need[@]}"; do
+    [ -n "${!name:-}" ] || { echo "FAIL: the option for $name is missing" >&2; exit 2; }
+  done
+  export WINEPREFIX=${CALLER_WINEPREFIX:-$BUILD_DIR/wineprefix}
+  report_unchecked_failures
+  [ -n "${DISPLAY:-}" ] || start_virtual_display
+  trap wine_test_cleanup EXIT
+}
+
+# show_on_failure LABEL FILE [LINES]: fail() shows FILE (its last LINES lines, or
+# all), each line after "LABEL: ".
+FAILURE_FILES=()
+show_on_failure() { FAILURE_FILES+=("$1|$2|${3:-}"); }
+# fail MESSAGE: reports a failed check with what the program left behind; ends
+# the script.
+fail() {
+  local entry label file lines
+  echo "FAIL: $*" >&2
+  if [ -n "${PROGRAM_PID:-}" ] && ! kill -0 "$PROGRAM_PID" 2>/dev/null; then echo "  (the program had ended)" >&2; fi
+  for entry in "${FAILURE_FILES[@]}"; do
+    IFS='|' read -r label file lines <<<"$entry"
+    [ -f "$file" ] || continue
+    if [ -n "$lines" ]; then tail -n "$lines" "$file"; else cat "$file"; fi | sed "s/^/  $label: /" >&2
+  done
+  exit 1
+}
+
+# The program the script started, in the background: PROGRAM_PID while it runs.
+PROGRAM_PID= DLL_WIN= RUN=
+# wine_test_cleanup: at exit, whatever the result: ends the program, runs the
+# script's cleanup_more, removes the company's registry key, the demo driver's
+# registration, the run folder and the display the script started.
+wine_test_cleanup() {
+  trap - ERR  # the result is decided; cleaning up reports nothing
+  [ -n "$PROGRAM_PID" ] && stop_program "$PROGRAM_PID" || true
+  if declare -F cleanup_more >/dev/null; then cleanup_more || true; fi
+  "$WINE" reg delete "HKLM\\Software\\Tonquarry Multimedia Studios" /f /reg:32 >/dev/null 2>&1 || true
+  [ -n "$DLL_WIN" ] && "$WINE" "$REGISTER" --unregister "$DLL_WIN" >/dev/null 2>&1 || true
+  [ -n "$RUN" ] && rm -rf "$RUN"
+  [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null || true
+}
+
+# A command that fails
 # outside the script's own checks ends the script too, so it is named and reported
 # through the script's fail(), with the program's output, rather than ending it
 # without a word. A failure inside $(...) is named there and then by its caller.

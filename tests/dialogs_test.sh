@@ -12,40 +12,20 @@
 #     are those of the run with the restarts; About without its logo;
 #  3. without a driver every list shows "None available" and OK keeps the driver
 #     and the frequency.
-#   dialogs_test.sh PROGRAM DEMO_DLL DEMO_REGISTER BUILD_DIR WINE RECORDING RECORDING_96K
-#                   BITS FRAME_TOOL DIALOG_DRIVER GOLDEN_DIR
+#   dialogs_test.sh --program EXE --driver-dll DLL --driver-register EXE --build-dir DIR
+#     --wine WINE --recording WAV --recording-96k WAV --bits 32|64 --frame-tool EXE
+#     --dialog-driver EXE --golden DIR
 set -euo pipefail
-
-EXE=$1 DLL=$2 REGISTER=$3 BUILD_DIR=$4 WINE=$5 WAV=$6 WAV96=$7 BITS=$8 FRAME=$9 DRIVER=${10} GOLDEN=${11}
-saved_prefix=${WINEPREFIX:-}
 # shellcheck source=../scripts/common.sh
 source "$(dirname "$0")/../scripts/common.sh"
-export WINEPREFIX=${saved_prefix:-$BUILD_DIR/wineprefix}
-
-fail() {
-  echo "FAIL: $*" >&2
-  if [ -n "${PROGRAM_PID:-}" ] && ! kill -0 "$PROGRAM_PID" 2>/dev/null; then echo "  (the program had ended)" >&2; fi
-  [ -f "${RUN:-}/driver-stderr.txt" ] && sed 's/^/  driver: /' "$RUN/driver-stderr.txt" >&2
-  [ -f "${RUN:-}/Logfile.txt" ] && sed 's/^/  log: /' "$RUN/Logfile.txt" >&2
-  [ -f "${RUN:-}/wine-stderr.txt" ] && tail -n 40 "$RUN/wine-stderr.txt" | sed 's/^/  wine: /' >&2
-  exit 1
-}
-report_unchecked_failures
+wine_test_begin EXE DLL REGISTER BUILD_DIR WINE WAV WAV96 BITS FRAME DIALOG_DRIVER GOLDEN -- "$@"
 
 VIEW=/reg:$BITS
-[ -n "${DISPLAY:-}" ] || start_virtual_display
 RUN=$(mktemp -d "$BUILD_DIR/dialogs-run.XXXXXX")
-PROGRAM_PID= DLL_WIN=
-cleanup() {
-  trap - ERR  # the result is decided; cleaning up reports nothing
-  [ -n "$PROGRAM_PID" ] && stop_program "$PROGRAM_PID" || true
-  "$WINE" reg delete "HKLM\\Software\\Tonquarry Multimedia Studios" /f /reg:32 >/dev/null 2>&1 || true
-  "$WINE" "$REGISTER" --unregister "$DLL_WIN" >/dev/null 2>&1 || true
-  "$WINE" reg delete "$X11_KEY" /v Managed /f >/dev/null 2>&1 || true
-  rm -rf "$RUN"
-  [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null || true
-}
-trap cleanup EXIT
+show_on_failure driver "$RUN/driver-stderr.txt"
+show_on_failure log "$RUN/Logfile.txt"
+show_on_failure wine "$RUN/wine-stderr.txt" 40
+cleanup_more() { "$WINE" reg delete "$X11_KEY" /v Managed /f >/dev/null 2>&1; }
 
 # Without a window manager Wine waits 2 s for one whenever a managed window (a
 # dialog) is hidden; unmanaged windows close at once.
@@ -78,7 +58,7 @@ quit_program() {
 }
 # drive COMMAND...: tq-dialog-driver's output, one line per value, '|' between.
 drive() {
-  "$WINE" "$DRIVER" "$@" 2>>"$RUN/driver-stderr.txt" | tr -d '\r' | paste -sd'|' || fail "tq-dialog-driver $*"
+  "$WINE" "$DIALOG_DRIVER" "$@" 2>>"$RUN/driver-stderr.txt" | tr -d '\r' | paste -sd'|' || fail "tq-dialog-driver $*"
 }
 expect() { [ "$2" = "$3" ] || fail "$1: '$2', expected '$3'"; }
 log_lines() { tr -d '\r' < "$RUN/Logfile.txt" | grep -c -E -- "$1" || true; }

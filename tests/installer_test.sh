@@ -8,14 +8,12 @@
 #   - a setting changed in the file between the runs is kept by the second run;
 #   - the uninstaller removes the program, its folders, the shortcuts and the keys
 #     and keeps only the player's Settings.dat and Logfile.txt.
-#   installer_test.sh INSTALLER DEMO_DLL DEMO_REGISTER BUILD_DIR WINE
+#   installer_test.sh --installer SETUP --driver-dll DLL --driver-register EXE
+#     --build-dir DIR --wine WINE
 set -euo pipefail
-
-SETUP=$1 DLL=$2 REGISTER=$3 BUILD_DIR=$4 WINE=$5
-saved_prefix=${WINEPREFIX:-}
 # shellcheck source=../scripts/common.sh
 source "$(dirname "$0")/../scripts/common.sh"
-export WINEPREFIX=${saved_prefix:-$BUILD_DIR/wineprefix}
+wine_test_begin SETUP DLL REGISTER BUILD_DIR WINE -- "$@"
 
 DIR_WIN='C:\Tonquarry Installer Test\Guitar Tuner'
 DIR="$WINEPREFIX/drive_c/Tonquarry Installer Test/Guitar Tuner"
@@ -25,25 +23,18 @@ MARK_KEY='HKCU\Software\Tonquarry Multimedia Studios\Tonquarry Guitar Tuner'
 MENU="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Tonquarry Guitar Tuner"
 LNK_WIN='C:\ProgramData\Microsoft\Windows\Start Menu\Programs\Tonquarry Guitar Tuner\Tonquarry Guitar Tuner.lnk'
 
-fail() { echo "FAIL: $*" >&2; [ -f "${DIR:-}/Logfile.txt" ] && sed 's/^/  log: /' "$DIR/Logfile.txt" >&2; exit 1; }
-report_unchecked_failures
+show_on_failure log "$DIR/Logfile.txt"
 key_exists() { "$WINE" reg query "$1" /reg:32 >/dev/null 2>&1; }
 program_gone() { ! pgrep -f 'Installer Test.Guitar Tuner.TonquarryTuner\.exe' >/dev/null; }
 uninstalled() { [ ! -e "$DIR/Uninstall.exe" ] && ! key_exists "$ARP_KEY"; }
 
-[ -n "${DISPLAY:-}" ] || start_virtual_display
-RUNNING= DLL_WIN= MARK_ADDED=
-cleanup() {
-  trap - ERR  # the result is decided; cleaning up reports nothing
-  [ -n "$RUNNING" ] && "$WINE" taskkill /f /im TonquarryTuner.exe >/dev/null 2>&1 || true
-  "$WINE" reg delete 'HKLM\Software\Tonquarry Multimedia Studios' /f /reg:32 >/dev/null 2>&1 || true
-  "$WINE" reg delete "$ARP_KEY" /f /reg:32 >/dev/null 2>&1 || true
-  [ -n "$MARK_ADDED" ] && "$WINE" reg delete "$MARK_KEY" /v "First Run Done" /f >/dev/null 2>&1 || true
-  [ -n "$DLL_WIN" ] && "$WINE" "$REGISTER" --unregister "$DLL_WIN" >/dev/null 2>&1 || true
+RUNNING= MARK_ADDED=
+cleanup_more() {
+  [ -n "$RUNNING" ] && "$WINE" taskkill /f /im TonquarryTuner.exe >/dev/null 2>&1
+  "$WINE" reg delete "$ARP_KEY" /f /reg:32 >/dev/null 2>&1
+  [ -n "$MARK_ADDED" ] && "$WINE" reg delete "$MARK_KEY" /v "First Run Done" /f >/dev/null 2>&1
   rm -rf "$(dirname "$DIR")" "$MENU"
-  [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null || true
 }
-trap cleanup EXIT
 
 "$WINE" wineboot --init >/dev/null 2>&1 || true
 rm -rf "$(dirname "$DIR")"

@@ -6,39 +6,21 @@
 # pages come before the main window and close with Next, Next, Next.
 # The window's first frame is compared with the software device's frame of the
 # start-up state, and the note of the played recording is looked for on the panel.
-#   program_test.sh PROGRAM DEMO_DLL DEMO_REGISTER BUILD_DIR WINE RECORDING BITS
-#                   FRAME_TOOL WINDOW_INFO_TOOL GOLDEN_DIR
+#   program_test.sh --program EXE --driver-dll DLL --driver-register EXE --build-dir DIR
+#     --wine WINE --recording WAV --bits 32|64 --frame-tool EXE --window-info EXE
+#     --golden DIR
 set -euo pipefail
-
-EXE=$1 DLL=$2 REGISTER=$3 BUILD_DIR=$4 WINE=$5 WAV=$6 BITS=$7 FRAME=$8 WINDOW_INFO=$9 GOLDEN=${10}
-saved_prefix=${WINEPREFIX:-}
 # shellcheck source=../scripts/common.sh
 source "$(dirname "$0")/../scripts/common.sh"
-export WINEPREFIX=${saved_prefix:-$BUILD_DIR/wineprefix}
-
-fail() {
-  echo "FAIL: $*" >&2
-  [ -f "${RUN:-}/Logfile.txt" ] && sed 's/^/  log: /' "$RUN/Logfile.txt" >&2
-  [ -f "${RUN:-}/wine-stderr.txt" ] && tail -n 40 "$RUN/wine-stderr.txt" | sed 's/^/  wine: /' >&2
-  exit 1
-}
-report_unchecked_failures
+wine_test_begin EXE DLL REGISTER BUILD_DIR WINE WAV BITS FRAME WINDOW_INFO GOLDEN -- "$@"
 
 VIEW=/reg:$BITS  # the registry view the program and its driver see
-# Before the trap below, which replaces the one that stops the display.
-[ -n "${DISPLAY:-}" ] || start_virtual_display
 RUN=$(mktemp -d "$BUILD_DIR/program-run.XXXXXX")
-PROGRAM_PID= DLL_WIN=
-cleanup() {
-  trap - ERR  # the result is decided; cleaning up reports nothing
-  [ -n "$PROGRAM_PID" ] && stop_program "$PROGRAM_PID" || true
-  "$WINE" reg delete "HKLM\\Software\\Tonquarry Multimedia Studios" /f /reg:32 >/dev/null 2>&1 || true
-  "$WINE" "$REGISTER" --unregister "$DLL_WIN" >/dev/null 2>&1 || true
-  [ -n "${ORIG_VERSION:-}" ] && "$WINE" reg add "$NT_KEY" /v CurrentVersion /d "$ORIG_VERSION" /f $VIEW >/dev/null 2>&1 || true
-  rm -rf "$RUN"
-  [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null || true
+show_on_failure log "$RUN/Logfile.txt"
+show_on_failure wine "$RUN/wine-stderr.txt" 40
+cleanup_more() {
+  [ -n "${ORIG_VERSION:-}" ] && "$WINE" reg add "$NT_KEY" /v CurrentVersion /d "$ORIG_VERSION" /f $VIEW >/dev/null 2>&1
 }
-trap cleanup EXIT
 
 "$WINE" wineboot --init >/dev/null 2>&1 || true
 
