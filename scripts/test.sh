@@ -49,6 +49,9 @@ run_ctest() {
   fi
 }
 
+stage "floors: no include runs up"
+"$ROOT/scripts/check-floors.sh"
+
 stage "native, ASan + UBSan"
 configure_and_build "$BUILD/native-asan" "${SANITIZER_FLAGS[@]}" -DTQ_SANITIZE=address,undefined
 ASAN_OPTIONS=detect_leaks=1 run_ctest native-asan --test-dir "$BUILD/native-asan" -j "$JOBS"
