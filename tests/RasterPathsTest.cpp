@@ -147,13 +147,14 @@ std::vector<std::uint32_t> Colours(Random& rnd, int nVertices)
 }
 
 // A texture coordinate: any, on the texel grid, zero of either sign, or now and
-// then out of the range the sampler takes.
+// then out of the range the sampler takes, or so far out (2^23 + 1 texels of the
+// 16-texel side) that the bilinear shares round.
 float TextureCoordinate(Random& rnd, int mode)
 {
     if (rnd.Chance(1))
     {
-        const float odd[3] = {1e9f, -3e8f, std::numeric_limits<float>::quiet_NaN()};
-        return odd[rnd.Int(0, 2)];
+        const float odd[4] = {1e9f, -3e8f, std::numeric_limits<float>::quiet_NaN(), 524288.0625f};
+        return odd[rnd.Int(0, 3)];
     }
     switch (mode)
     {

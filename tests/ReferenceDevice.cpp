@@ -266,7 +266,10 @@ bool CReferenceDevice::Sample(float u, float v, Colour* pOut) const
             sum += weight;
         }
     }
-    *pOut = {r / sum, g / sum, b / sum, 255.0f};
+    if (sum == 0.0f)  // far out, the nearest texel's share rounded to 0: it alone
+        *pOut = {float(nearest.r), float(nearest.g), float(nearest.b), 255.0f};
+    else
+        *pOut = {r / sum, g / sum, b / sum, 255.0f};
     return true;
 }
 

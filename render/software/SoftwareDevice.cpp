@@ -456,8 +456,14 @@ bool CSoftwareDevice::Pipeline::Sample(float u, float v, Colour* pOut) const
             sum += weight;
         }
     }
-    // The nearest texel is one of the four with a weight of at least a quarter.
-    *pOut = {r / sum, g / sum, b / sum, 255.0f};
+    // The nearest texel is one of the four, with a weight of at least a quarter;
+    // but past 2^23 texels the sample point rounds to a whole texel and the
+    // nearest one's weight may round to 0. Then, the others keyed out, it is
+    // taken alone (rather than 0 / 0).
+    if (sum == 0.0f)
+        *pOut = channels(nearest);
+    else
+        *pOut = {r / sum, g / sum, b / sum, 255.0f};
     return true;
 }
 
