@@ -5,6 +5,7 @@
 #include <cinttypes>
 #include <cmath>
 #include <cstdio>
+#include <initializer_list>
 #include <limits>
 #include <random>
 #include <string>
@@ -78,7 +79,7 @@ enum class Place
 {
     Anywhere,  // any float
     Grid,      // a multiple of 1/16, where the edge values are exact
-    Whole,
+    Whole,     // a whole number: on pixel centres
 };
 
 // A coordinate from lo to hi: off the image now and then, and sometimes far off
