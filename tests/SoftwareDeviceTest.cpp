@@ -148,6 +148,23 @@ TEST_F(SoftwareDeviceTest, ColourKeySkipsBlackTexelsAndKeepsThemOutOfTheMix)
     EXPECT_EQ(Count(kBack), 600 * 64 - 32);
 }
 
+TEST_F(SoftwareDeviceTest, ColourKeyKeepsTheNearestTexelWhenItsBilinearShareRoundsToNothing)
+{
+    // Past 2^23 texels the bilinear sample point (u - half a texel) rounds to a
+    // whole texel: the nearest texel's share is 0 and, the other texel keyed out,
+    // nothing is left to mix. The pixel takes the nearest texel.
+    RgbImage pair(2, 1);  // black, red
+    pair.At(1, 0) = RgbPixel{255, 0, 0};
+    ASSERT_TRUE(dev.LoadTexture(TEX_KNOB, pair));
+    dev.SetRenderState(RenderState::ColorKeyEnable, 1);
+    dev.SetTexture(TEX_KNOB);
+    const float u = 4194304.5f;  // 8388609 texels: the red one
+    const TexturedVertex quad[4] = {{0, 0, 0.5f, 1, u, 0.5f}, {4, 0, 0.5f, 1, u, 0.5f},
+                                    {0, 4, 0.5f, 1, u, 0.5f}, {4, 4, 0.5f, 1, u, 0.5f}};
+    ASSERT_TRUE(dev.DrawStrip(quad, 4));
+    EXPECT_TRUE(Covers(0xff0000, 0, 0, 3, 3));
+}
+
 TEST_F(SoftwareDeviceTest, BlendPairs)
 {
     RgbImage flat(4, 4);

@@ -83,6 +83,20 @@ bool ExactEdges(const CSoftwareDevice::Vertex& a, const CSoftwareDevice::Vertex&
     return true;
 }
 
+// Whether a centre k pixels right of one with edge value w passes the edge test,
+// the edge's value growing by d a pixel.
+bool PassesEdge(double w, double d, int k, bool bOwn)
+{
+    const double wk = w + k * d;
+    return wk > 0.0 || (wk == 0.0 && bOwn);
+}
+
+// The values interpolated over a triangle, r g b a u v, by number.
+constexpr float CSoftwareDevice::Vertex::*kValues[6] = {
+    &CSoftwareDevice::Vertex::r, &CSoftwareDevice::Vertex::g, &CSoftwareDevice::Vertex::b,
+    &CSoftwareDevice::Vertex::a, &CSoftwareDevice::Vertex::u, &CSoftwareDevice::Vertex::v};
+constexpr int kU = 4, kV = 5;
+
 float Factor(std::uint32_t factor, float srcAlpha)
 {
     switch (static_cast<BlendFactor>(factor))
@@ -133,6 +147,68 @@ void Store4(std::uint32_t* pRow, const int* pX, __m128i packed)
     _mm_store_si128(reinterpret_cast<__m128i*>(out), packed);
     for (int k = 0; k < 4; ++k)
         pRow[pX[k]] = out[k];
+}
+
+// Four pixels' values from a scratch row where they vary, else the constant.
+__m128 Lanes4(const std::vector<float>& row, bool bVary, float constant, int j)
+{
+    return bVary ? _mm_loadu_ps(&row[j]) : _mm_set1_ps(constant);
+}
+
+// Whether the scaled texture coordinates of all four lanes are in the sampler's
+// range (and so are numbers).
+bool InRange4(__m128 su, __m128 sv)
+{
+    const __m128 kAbs = _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF)), kLimit = _mm_set1_ps(1e9f);
+    const __m128 inRange =
+        _mm_and_ps(_mm_cmplt_ps(_mm_and_ps(su, kAbs), kLimit), _mm_cmplt_ps(_mm_and_ps(sv, kAbs), kLimit));
+    return _mm_movemask_ps(inRange) == 0xF;
+}
+
+// The bilinear texels of four pixels at the scaled texture coordinates su, sv
+// (in range), packed; modulated by a diffuse of 255 when bModulate. No colour key.
+__m128i BilinearTexels4(const std::uint32_t* pTexels, int w, int h, __m128 su, __m128 sv, bool bModulate)
+{
+    const __m128 k255 = _mm_set1_ps(255.0f), kHalf = _mm_set1_ps(0.5f), kOne = _mm_set1_ps(1.0f);
+    const __m128i kByte = _mm_set1_epi32(0xFF);
+    const __m128 fx = _mm_sub_ps(su, kHalf), fy = _mm_sub_ps(sv, kHalf);
+    const __m128i ix = Floor4(fx), iy = Floor4(fy);
+    const __m128 tx = _mm_sub_ps(fx, _mm_cvtepi32_ps(ix)), ty = _mm_sub_ps(fy, _mm_cvtepi32_ps(iy));
+    alignas(16) int ixs[4], iys[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(ixs), ix);
+    _mm_store_si128(reinterpret_cast<__m128i*>(iys), iy);
+    std::uint32_t t[4][4];  // texel 00 10 01 11 of each lane
+    for (int k = 0; k < 4; ++k)
+    {
+        const int xa = Wrap(ixs[k], w), xb = Wrap(ixs[k] + 1, w);
+        const std::uint32_t* pA = &pTexels[static_cast<size_t>(Wrap(iys[k], h)) * w];
+        const std::uint32_t* pB = &pTexels[static_cast<size_t>(Wrap(iys[k] + 1, h)) * w];
+        t[0][k] = pA[xa];
+        t[1][k] = pA[xb];
+        t[2][k] = pB[xa];
+        t[3][k] = pB[xb];
+    }
+    const __m128 ux = _mm_sub_ps(kOne, tx), uy = _mm_sub_ps(kOne, ty);
+    const __m128 shares[4] = {_mm_mul_ps(ux, uy), _mm_mul_ps(tx, uy), _mm_mul_ps(ux, ty), _mm_mul_ps(tx, ty)};
+    __m128 r = _mm_setzero_ps(), g = _mm_setzero_ps(), b = _mm_setzero_ps(), sum = _mm_setzero_ps();
+    for (int k = 0; k < 4; ++k)
+    {
+        const __m128i texel = _mm_set_epi32(int(t[k][3]), int(t[k][2]), int(t[k][1]), int(t[k][0]));
+        r = _mm_add_ps(r, _mm_mul_ps(shares[k], _mm_cvtepi32_ps(_mm_and_si128(_mm_srli_epi32(texel, 16), kByte))));
+        g = _mm_add_ps(g, _mm_mul_ps(shares[k], _mm_cvtepi32_ps(_mm_and_si128(_mm_srli_epi32(texel, 8), kByte))));
+        b = _mm_add_ps(b, _mm_mul_ps(shares[k], _mm_cvtepi32_ps(_mm_and_si128(texel, kByte))));
+        sum = _mm_add_ps(sum, shares[k]);
+    }
+    r = _mm_div_ps(r, sum);
+    g = _mm_div_ps(g, sum);
+    b = _mm_div_ps(b, sum);
+    if (bModulate)
+    {
+        r = _mm_div_ps(_mm_mul_ps(r, k255), k255);
+        g = _mm_div_ps(_mm_mul_ps(g, k255), k255);
+        b = _mm_div_ps(_mm_mul_ps(b, k255), k255);
+    }
+    return Pack4(Bytes4(r), Bytes4(g), Bytes4(b));
 }
 #endif
 
@@ -255,6 +331,16 @@ struct CSoftwareDevice::Pipeline
 
     bool Sample(float u, float v, Colour* pOut) const;
     bool Shade(const Vertex& at, Colour* pOut) const;
+    // The texel alone, or modulated by a diffuse of 255, written without blending.
+    void WriteTexel(std::uint32_t& dest, float u, float v, bool bModulate) const
+    {
+        Colour t;
+        if (!Sample(u, v, &t))
+            return;
+        if (bModulate)
+            t = {t.r * 255.0f / 255.0f, t.g * 255.0f / 255.0f, t.b * 255.0f / 255.0f, 0.0f};
+        dest = (ToByte(t.r) << 16) | (ToByte(t.g) << 8) | ToByte(t.b);
+    }
     void Write(std::uint32_t& dest, const Colour& c) const { Blend(dest, c, Factor(srcBlend, c.a), Factor(destBlend, c.a)); }
     // Write with the blend factors of c already worked out.
     void Blend(std::uint32_t& dest, const Colour& c, float fs, float fd) const
@@ -370,8 +456,14 @@ bool CSoftwareDevice::Pipeline::Sample(float u, float v, Colour* pOut) const
             sum += weight;
         }
     }
-    // The nearest texel is one of the four with a weight of at least a quarter.
-    *pOut = {r / sum, g / sum, b / sum, 255.0f};
+    // The nearest texel is one of the four, with a weight of at least a quarter;
+    // but past 2^23 texels the sample point rounds to a whole texel and the
+    // nearest one's weight may round to 0. Then, the others keyed out, it is
+    // taken alone (rather than 0 / 0).
+    if (sum == 0.0f)
+        *pOut = channels(nearest);
+    else
+        *pOut = {r / sum, g / sum, b / sum, 255.0f};
     return true;
 }
 
@@ -401,6 +493,28 @@ void CSoftwareDevice::DrawTextAt(int x, int y, std::uint32_t colour, const char*
         m_pTextRenderer->Draw(m_Pixels.data(), m_iWidth, m_iHeight, x, y, colour, szText, uAlignment);
 }
 
+// One triangle as the stages that draw it share it.
+struct CSoftwareDevice::Triangle
+{
+    Vertex a, b, c;  // oriented with a positive area
+    double area;
+    int x0, x1, y0, y1;  // the covered part of the image lies in these columns and rows
+    bool own[3];         // the top-left rule for the edges b -> c, c -> a and a -> b
+    bool bExact;         // see ExactEdges
+    // Steps of the edge functions from one pixel to the next on the right, and
+    // the edges' extents in x (0: a vertical edge).
+    double d[3], dx[3];
+    // The interpolated values r g b a u v: the ones the same at every pixel are
+    // set in at, the others needed are listed in varying.
+    Vertex at;
+    bool bVary[6];
+    int varying[6];
+    int nVarying;
+    // The corners whose weights the varying values read; of these, the ones
+    // divided out once per column and the ones divided from each row's edge values.
+    bool bWeight[3] = {}, bColumn[3] = {}, bRowW[3] = {};
+};
+
 // The pixels whose centres lie inside the triangle (with the top-left rule on the
 // edges), each shaded with the colours and texture coordinates at its centre.
 //
@@ -412,366 +526,355 @@ void CSoftwareDevice::DrawTextAt(int x, int y, std::uint32_t colour, const char*
 // are divided out once per row or column, a value the same at every corner is not
 // mixed, and the colour is worked out once when nothing varies, or taken from the
 // texel alone when the stage only passes it on.
-void CSoftwareDevice::DrawTriangle(const Pipeline& pipe, const Vertex& a, const Vertex& b0, const Vertex& c0)
+void CSoftwareDevice::DrawTriangle(const Pipeline& pipe, const Vertex& v0, const Vertex& v1, const Vertex& v2)
 {
-    double area = Edge(a, b0, c0.x, c0.y);
-    if (!(std::fabs(area) > 0.0))  // degenerate or not a number
+    Triangle t;
+    if (!SetUpTriangle(v0, v1, v2, &t))
         return;
+    ChooseValues(pipe, &t);
+    const size_t nColumns = static_cast<size_t>(t.x1 - t.x0 + 1);
+    m_RowX.resize(nColumns);
+    for (auto& w : m_RowW)
+        w.resize(nColumns);
+    if (t.nVarying == 0)
+    {
+        FillOneColour(pipe, t);
+        return;
+    }
+    SetUpWeights(&t);
+    const RowShading shading = ChooseShading(pipe, t);
+    for (int py = t.y0; py <= t.y1; ++py)
+    {
+        const int n = GatherRow(t, py);
+        if (n == 0)
+            continue;
+        MixRow(t, n);
+        std::uint32_t* pRow = &m_Pixels[static_cast<size_t>(py) * m_iWidth];
+        switch (shading)
+        {
+        case RowShading::TexelCopy: CopyTexelRow(pipe, t, pRow, n); break;
+        case RowShading::Texel: TexelRow(pipe, t, pRow, n); break;
+        case RowShading::VertexColour: VertexColourRow(t, pRow, n); break;
+        case RowShading::Full: ShadeRow(pipe, t, pRow, n); break;
+        }
+    }
+}
+
+// Orients the corners for a positive area and finds the rows and columns of the
+// image they may cover; false when there are none or the triangle has no area.
+bool CSoftwareDevice::SetUpTriangle(const Vertex& a, const Vertex& b0, const Vertex& c0, Triangle* pTri) const
+{
+    Triangle& t = *pTri;
+    const double area = Edge(a, b0, c0.x, c0.y);
+    if (!(std::fabs(area) > 0.0))  // degenerate or not a number
+        return false;
     const bool bFlip = area < 0.0;
-    const Vertex& b = bFlip ? c0 : b0;
-    const Vertex& c = bFlip ? b0 : c0;
-    area = std::fabs(area);
+    t.a = a;
+    t.b = bFlip ? c0 : b0;
+    t.c = bFlip ? b0 : c0;
+    t.area = std::fabs(area);
+    const Vertex& b = t.b;
+    const Vertex& c = t.c;
 
     const double minX = std::min({a.x, b.x, c.x}), maxX = std::max({a.x, b.x, c.x});
     const double minY = std::min({a.y, b.y, c.y}), maxY = std::max({a.y, b.y, c.y});
     // Off the image (or too far for an int): nothing to draw.
     if (!(maxX >= 0.0 && maxY >= 0.0 && minX <= m_iWidth - 1.0 && minY <= m_iHeight - 1.0))
-        return;
-    const int x0 = int(std::max(0.0, std::ceil(minX))), x1 = int(std::min(m_iWidth - 1.0, std::floor(maxX)));
-    const int y0 = int(std::max(0.0, std::ceil(minY))), y1 = int(std::min(m_iHeight - 1.0, std::floor(maxY)));
-    if (x1 < x0 || y1 < y0)
-        return;
-    const bool own0 = OwnsEdge(b, c), own1 = OwnsEdge(c, a), own2 = OwnsEdge(a, b);
-    const bool bExact = ExactEdges(a, b, c);
+        return false;
+    t.x0 = int(std::max(0.0, std::ceil(minX)));
+    t.x1 = int(std::min(m_iWidth - 1.0, std::floor(maxX)));
+    t.y0 = int(std::max(0.0, std::ceil(minY)));
+    t.y1 = int(std::min(m_iHeight - 1.0, std::floor(maxY)));
+    if (t.x1 < t.x0 || t.y1 < t.y0)
+        return false;
+    t.own[0] = OwnsEdge(b, c);
+    t.own[1] = OwnsEdge(c, a);
+    t.own[2] = OwnsEdge(a, b);
+    t.bExact = ExactEdges(a, b, c);
+    t.d[0] = double(b.y) - c.y;
+    t.d[1] = double(c.y) - a.y;
+    t.d[2] = double(a.y) - b.y;
+    t.dx[0] = double(c.x) - b.x;
+    t.dx[1] = double(a.x) - c.x;
+    t.dx[2] = double(b.x) - a.x;
+    return true;
+}
 
-    // The interpolated values r g b a u v: the ones the same at every pixel are
-    // set in at, the others needed are listed in varying.
-    float Vertex::*const kValues[6] = {&Vertex::r, &Vertex::g, &Vertex::b, &Vertex::a, &Vertex::u, &Vertex::v};
+// Which values vary over the triangle. With exact edge values a value that is
+// the same finite float at every corner mixes back to exactly that float, so it
+// is set once; of the others, only those the pipeline reads are interpolated.
+void CSoftwareDevice::ChooseValues(const Pipeline& pipe, Triangle* pTri)
+{
+    Triangle& t = *pTri;
     const bool bNeed[6] = {pipe.bNeedRgb, pipe.bNeedRgb, pipe.bNeedRgb, pipe.bNeedAlpha, pipe.bNeedUv, pipe.bNeedUv};
-    Vertex at{0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f};
-    bool bVary[6] = {};
-    int varying[6];
-    int nVarying = 0;
+    t.at = {0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f};
+    t.nVarying = 0;
     for (int k = 0; k < 6; ++k)
     {
         float Vertex::*m = kValues[k];
-        const float f = a.*m;
-        const bool bSame = bExact && std::isfinite(f) && !(f == 0.0f && std::signbit(f)) && b.*m == f && c.*m == f;
+        const float f = t.a.*m;
+        const bool bSame =
+            t.bExact && std::isfinite(f) && !(f == 0.0f && std::signbit(f)) && t.b.*m == f && t.c.*m == f;
+        t.bVary[k] = false;
         if (bSame)
-            at.*m = f;
+            t.at.*m = f;
         else if (bNeed[k])
         {
-            bVary[k] = true;
-            varying[nVarying++] = k;
+            t.bVary[k] = true;
+            t.varying[t.nVarying++] = k;
         }
     }
-    const bool bWhite = at.r == 255.0f && at.g == 255.0f && at.b == 255.0f;
+}
 
-    // Steps of the edge functions from one pixel to the next on the right.
-    const double d[3] = {double(b.y) - c.y, double(c.y) - a.y, double(a.y) - b.y};
-    const double dx[3] = {double(c.x) - b.x, double(a.x) - c.x, double(b.x) - a.x};
-    const Vertex* const corners[3] = {&a, &b, &c};
-    const Vertex* const edgeFrom[3] = {&b, &c, &a};
-    const Vertex* const edgeTo[3] = {&c, &a, &b};
-
-    // The covered pixels of row py: their columns, and the edge values the
-    // weights are divided from (bRowW), into the scratch rows; returns how many.
-    bool bRowW[3] = {false, false, false};
-    auto gatherRow = [&](int py) {
-        double w0 = Edge(b, c, x0, py), w1 = Edge(c, a, x0, py), w2 = Edge(a, b, x0, py);
-        if (bExact)
-        {
-            // Each edge's test holds on one side of a column, found from the edge
-            // values themselves, which are exact at every pixel of the row.
-            const double w[3] = {w0, w1, w2};
-            const bool own[3] = {own0, own1, own2};
-            auto pass = [&](int i, int k) {
-                const double wk = w[i] + k * d[i];
-                return wk > 0.0 || (wk == 0.0 && own[i]);
-            };
-            int lo = 0, hi = x1 - x0;
-            for (int i = 0; i < 3 && lo <= hi; ++i)
-            {
-                if (d[i] > 0.0)
-                {
-                    int k = int(std::max(double(lo), std::min(double(hi) + 1.0, std::ceil(-w[i] / d[i]))));
-                    while (k > lo && pass(i, k - 1))
-                        --k;
-                    while (k <= hi && !pass(i, k))
-                        ++k;
-                    lo = k;
-                }
-                else if (d[i] < 0.0)
-                {
-                    int k = int(std::min(double(hi), std::max(double(lo) - 1.0, std::floor(w[i] / -d[i]))));
-                    while (k < hi && pass(i, k + 1))
-                        ++k;
-                    while (k >= lo && !pass(i, k))
-                        --k;
-                    hi = k;
-                }
-                else if (!pass(i, 0))
-                    hi = lo - 1;
-            }
-            const int n = std::max(0, hi - lo + 1);
-            for (int j = 0; j < n; ++j)
-                m_RowX[j] = x0 + lo + j;
-            for (int i = 0; i < 3; ++i)
-            {
-                double* pW = m_RowW[i].data();
-                for (int j = 0; bRowW[i] && j < n; ++j)
-                    pW[j] = w[i] + (lo + j) * d[i];
-            }
-            return n;
-        }
-        const double d0 = d[0], d1 = d[1], d2 = d[2];
-        int n = 0;
-        for (int px = x0; px <= x1; ++px, w0 += d0, w1 += d1, w2 += d2)
-        {
-            if (w0 < 0.0 || w1 < 0.0 || w2 < 0.0 || (w0 == 0.0 && !own0) || (w1 == 0.0 && !own1) ||
-                (w2 == 0.0 && !own2))
-                continue;
-            m_RowX[n] = px;
-            m_RowW[0][n] = w0;
-            m_RowW[1][n] = w1;
-            m_RowW[2][n] = w2;
-            ++n;
-        }
-        return n;
-    };
-    const size_t nColumns = static_cast<size_t>(x1 - x0 + 1);
-    m_RowX.resize(nColumns);
-    for (auto& w : m_RowW)
-        w.resize(nColumns);
-
-    if (nVarying == 0)
+// Nothing the pipeline reads varies: the colour and its blend factors are
+// worked out once and given to every covered pixel.
+void CSoftwareDevice::FillOneColour(const Pipeline& pipe, const Triangle& t)
+{
+    Colour colour;
+    if (!pipe.Shade(t.at, &colour))
+        return;  // keyed out everywhere
+    std::uint32_t packed = 0;
+    pipe.Write(packed, colour);
+    const float fs = Factor(pipe.srcBlend, colour.a), fd = Factor(pipe.destBlend, colour.a);
+    for (int py = t.y0; py <= t.y1; ++py)
     {
-        Colour colour;
-        if (!pipe.Shade(at, &colour))
-            return;  // keyed out everywhere
-        std::uint32_t packed = 0;
-        pipe.Write(packed, colour);
-        const float fs = Factor(pipe.srcBlend, colour.a), fd = Factor(pipe.destBlend, colour.a);
-        for (int py = y0; py <= y1; ++py)
+        std::uint32_t* pRow = &m_Pixels[static_cast<size_t>(py) * m_iWidth];
+        const int n = GatherRow(t, py);
+        for (int j = 0; j < n; ++j)
         {
-            std::uint32_t* pRow = &m_Pixels[static_cast<size_t>(py) * m_iWidth];
-            const int n = gatherRow(py);
-            for (int j = 0; j < n; ++j)
-            {
-                if (pipe.bBlend)
-                    pipe.Blend(pRow[m_RowX[j]], colour, fs, fd);
-                else
-                    pRow[m_RowX[j]] = packed;
-            }
+            if (pipe.bBlend)
+                pipe.Blend(pRow[m_RowX[j]], colour, fs, fd);
+            else
+                pRow[m_RowX[j]] = packed;
         }
-        return;
     }
+}
 
-    // The weights the varying values read. A corner whose value is 0 adds only a
-    // zero, whose sign no later step can see, so its weight may be left at 0.
-    // With exact edge values a vertical edge has the same values in every row: its
-    // weights are divided out once per column.
-    bool bWeight[3] = {false, false, false};
-    for (int k = 0; k < nVarying; ++k)
+// The weights the varying values read. A corner whose value is 0 adds only a
+// zero, whose sign no later step can see, so its weight may be left at 0.
+// With exact edge values a vertical edge has the same values in every row: its
+// weights are divided out once per column.
+void CSoftwareDevice::SetUpWeights(Triangle* pTri)
+{
+    Triangle& t = *pTri;
+    const size_t nColumns = static_cast<size_t>(t.x1 - t.x0 + 1);
+    const Vertex* const corners[3] = {&t.a, &t.b, &t.c};
+    const Vertex* const edgeFrom[3] = {&t.b, &t.c, &t.a};
+    const Vertex* const edgeTo[3] = {&t.c, &t.a, &t.b};
+    for (int k = 0; k < t.nVarying; ++k)
         for (int i = 0; i < 3; ++i)
-            bWeight[i] = bWeight[i] || !bExact || corners[i]->*kValues[varying[k]] != 0.0f;
-    bool bColumn[3];
+            t.bWeight[i] = t.bWeight[i] || !t.bExact || corners[i]->*kValues[t.varying[k]] != 0.0f;
     for (int i = 0; i < 3; ++i)
     {
         m_RowL[i].assign(nColumns, 0.0);
-        bColumn[i] = bWeight[i] && bExact && dx[i] == 0.0;
-        bRowW[i] = bWeight[i] && !bColumn[i];
-        if (!bColumn[i])
+        t.bColumn[i] = t.bWeight[i] && t.bExact && t.dx[i] == 0.0;
+        t.bRowW[i] = t.bWeight[i] && !t.bColumn[i];
+        if (!t.bColumn[i])
             continue;
         m_ColumnL[i].resize(nColumns);
-        double w = Edge(*edgeFrom[i], *edgeTo[i], x0, y0);
-        for (size_t k = 0; k < nColumns; ++k, w += d[i])
-            m_ColumnL[i][k] = w / area;
+        double w = Edge(*edgeFrom[i], *edgeTo[i], t.x0, t.y0);
+        for (size_t k = 0; k < nColumns; ++k, w += t.d[i])
+            m_ColumnL[i][k] = w / t.area;
     }
-    for (int k = 0; k < nVarying; ++k)
-        m_RowValue[varying[k]].resize(nColumns);
+    for (int k = 0; k < t.nVarying; ++k)
+        m_RowValue[t.varying[k]].resize(nColumns);
+}
 
-    // Weights and varying values of the n pixels gathered.
-    auto mixRow = [&](int n) {
-        for (int i = 0; i < 3; ++i)
-        {
-            if (!bWeight[i])
-                continue;
-            double* pL = m_RowL[i].data();
-            const double* pW = m_RowW[i].data();
-            if (bColumn[i])
-            {
-                const double* pColumn = m_ColumnL[i].data();
-                for (int j = 0; j < n; ++j)
-                    pL[j] = pColumn[m_RowX[j] - x0];
-            }
-            else if (d[i] == 0.0)  // a horizontal edge: one value along the row
-                std::fill(pL, pL + n, pW[0] / area);
-            else
-                for (int j = 0; j < n; ++j)
-                    pL[j] = pW[j] / area;
-        }
-        const double* pL0 = m_RowL[0].data();
-        const double* pL1 = m_RowL[1].data();
-        const double* pL2 = m_RowL[2].data();
-        for (int k = 0; k < nVarying; ++k)
-        {
-            float Vertex::*m = kValues[varying[k]];
-            const float fa = a.*m, fb = b.*m, fc = c.*m;
-            float* pValue = m_RowValue[varying[k]].data();
-            for (int j = 0; j < n; ++j)
-                pValue[j] = float(pL0[j] * fa + pL1[j] * fb + pL2[j] * fc);
-        }
-    };
-    // The value k of pixel j of the row.
-    auto value = [&](int k, int j) { return bVary[k] ? m_RowValue[k][j] : at.*kValues[k]; };
-
-    // Calls row(pRow, n) for every row with n covered pixels, gathered and mixed.
-    auto forEachRow = [&](auto row) {
-        for (int py = y0; py <= y1; ++py)
-        {
-            const int n = gatherRow(py);
-            if (n == 0)
-                continue;
-            mixRow(n);
-            row(&m_Pixels[static_cast<size_t>(py) * m_iWidth], n);
-        }
-    };
-    // Calls pixel(dest, j) for every covered pixel, j its place in the row.
-    auto forEachPixel = [&](auto pixel) {
-        forEachRow([&](std::uint32_t* pRow, int n) {
-            for (int j = 0; j < n; ++j)
-                pixel(pRow[m_RowX[j]], j);
-        });
-    };
-
-#if defined(__SSE2__)
-    // Bilinear texels four pixels at a time, a lane each, when no colour key can
-    // skip a texel and every texture coordinate is in range; onePixel otherwise.
-    auto fourTexelPixels = [&](auto onePixel, bool bModulate) {
-        const Texture& tex = *pipe.pTexture;
-        const int w = tex.iWidth, h = tex.iHeight;
-        const bool bKey = pipe.bKey;
-        const __m128 k255 = _mm_set1_ps(255.0f);
-        const __m128 kW = _mm_set1_ps(float(w)), kH = _mm_set1_ps(float(h)), kHalf = _mm_set1_ps(0.5f);
-        const __m128 kOne = _mm_set1_ps(1.0f), kLimit = _mm_set1_ps(1e9f);
-        const __m128 kAbs = _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF));
-        const __m128i kByte = _mm_set1_epi32(0xFF);
-        auto fourPixels = [&](std::uint32_t* pRow, int j) {
-            const __m128 su = _mm_mul_ps(bVary[4] ? _mm_loadu_ps(&m_RowValue[4][j]) : _mm_set1_ps(at.u), kW);
-            const __m128 sv = _mm_mul_ps(bVary[5] ? _mm_loadu_ps(&m_RowValue[5][j]) : _mm_set1_ps(at.v), kH);
-            const __m128 inRange = _mm_and_ps(_mm_cmplt_ps(_mm_and_ps(su, kAbs), kLimit),
-                                              _mm_cmplt_ps(_mm_and_ps(sv, kAbs), kLimit));
-            if (bKey || _mm_movemask_ps(inRange) != 0xF)
-            {
-                for (int k = 0; k < 4; ++k)
-                    onePixel(pRow[m_RowX[j + k]], j + k);
-                return;
-            }
-            const __m128 fx = _mm_sub_ps(su, kHalf), fy = _mm_sub_ps(sv, kHalf);
-            const __m128i ix = Floor4(fx), iy = Floor4(fy);
-            const __m128 tx = _mm_sub_ps(fx, _mm_cvtepi32_ps(ix)), ty = _mm_sub_ps(fy, _mm_cvtepi32_ps(iy));
-            alignas(16) int ixs[4], iys[4];
-            _mm_store_si128(reinterpret_cast<__m128i*>(ixs), ix);
-            _mm_store_si128(reinterpret_cast<__m128i*>(iys), iy);
-            std::uint32_t t[4][4];  // texel 00 10 01 11 of each lane
-            for (int k = 0; k < 4; ++k)
-            {
-                const int xa = Wrap(ixs[k], w), xb = Wrap(ixs[k] + 1, w);
-                const std::uint32_t* pA = &tex.texels[static_cast<size_t>(Wrap(iys[k], h)) * w];
-                const std::uint32_t* pB = &tex.texels[static_cast<size_t>(Wrap(iys[k] + 1, h)) * w];
-                t[0][k] = pA[xa];
-                t[1][k] = pA[xb];
-                t[2][k] = pB[xa];
-                t[3][k] = pB[xb];
-            }
-            const __m128 ux = _mm_sub_ps(kOne, tx), uy = _mm_sub_ps(kOne, ty);
-            const __m128 shares[4] = {_mm_mul_ps(ux, uy), _mm_mul_ps(tx, uy), _mm_mul_ps(ux, ty), _mm_mul_ps(tx, ty)};
-            __m128 r = _mm_setzero_ps(), g = _mm_setzero_ps(), bl = _mm_setzero_ps(), sum = _mm_setzero_ps();
-            for (int k = 0; k < 4; ++k)
-            {
-                const __m128i texel = _mm_set_epi32(int(t[k][3]), int(t[k][2]), int(t[k][1]), int(t[k][0]));
-                r = _mm_add_ps(r, _mm_mul_ps(shares[k], _mm_cvtepi32_ps(_mm_and_si128(_mm_srli_epi32(texel, 16), kByte))));
-                g = _mm_add_ps(g, _mm_mul_ps(shares[k], _mm_cvtepi32_ps(_mm_and_si128(_mm_srli_epi32(texel, 8), kByte))));
-                bl = _mm_add_ps(bl, _mm_mul_ps(shares[k], _mm_cvtepi32_ps(_mm_and_si128(texel, kByte))));
-                sum = _mm_add_ps(sum, shares[k]);
-            }
-            r = _mm_div_ps(r, sum);
-            g = _mm_div_ps(g, sum);
-            bl = _mm_div_ps(bl, sum);
-            if (bModulate)  // by a diffuse of 255
-            {
-                r = _mm_div_ps(_mm_mul_ps(r, k255), k255);
-                g = _mm_div_ps(_mm_mul_ps(g, k255), k255);
-                bl = _mm_div_ps(_mm_mul_ps(bl, k255), k255);
-            }
-            Store4(pRow, &m_RowX[j], Pack4(Bytes4(r), Bytes4(g), Bytes4(bl)));
-        };
-        forEachRow([&](std::uint32_t* pRow, int n) {
-            int j = 0;
-            for (; j + 4 <= n; j += 4)
-                fourPixels(pRow, j);
-            for (; j < n; ++j)
-                onePixel(pRow[m_RowX[j]], j);
-        });
-    };
-#endif
-
+// The quickest way to shade the triangle's rows that gives every pixel the
+// colour of the full texture stage and blend.
+CSoftwareDevice::RowShading CSoftwareDevice::ChooseShading(const Pipeline& pipe, const Triangle& t)
+{
+    const bool bWhite = t.at.r == 255.0f && t.at.g == 255.0f && t.at.b == 255.0f;
     if (pipe.TexelOnly(bWhite))
-    {
-        // The texel passed on, or modulated by a diffuse of 255.
-        const bool bModulate = pipe.colorOp == U(TextureOp::Modulate);
-        auto onePixel = [&](std::uint32_t& dest, int j) {
-            Colour t;
-            if (!pipe.Sample(value(4, j), value(5, j), &t))
-                return;
-            if (bModulate)
-                t = {t.r * 255.0f / 255.0f, t.g * 255.0f / 255.0f, t.b * 255.0f / 255.0f, 0.0f};
-            dest = (ToByte(t.r) << 16) | (ToByte(t.g) << 8) | ToByte(t.b);
-        };
-        if (!pipe.bLinear)
-        {
-            // Point sampling: the colour is the texel's own bytes.
-            const Texture& tex = *pipe.pTexture;
-            const int w = tex.iWidth, h = tex.iHeight;
-            forEachPixel([&](std::uint32_t& dest, int j) {
-                const float su = value(4, j) * float(w), sv = value(5, j) * float(h);
-                if (!(std::fabs(su) < 1e9f && std::fabs(sv) < 1e9f))
-                    return;
-                const std::uint32_t texel =
-                    tex.texels[static_cast<size_t>(Wrap(Floor(sv), h)) * w + Wrap(Floor(su), w)];
-                if (!(pipe.bKey && texel == 0))
-                    dest = texel;
-            });
-            return;
-        }
-#if defined(__SSE2__)
-        fourTexelPixels(onePixel, bModulate);
-#else
-        forEachPixel(onePixel);
-#endif
-        return;
-    }
+        return pipe.bLinear ? RowShading::Texel : RowShading::TexelCopy;
     if (pipe.colorOp == U(TextureOp::Disable) && !pipe.bBlend)
-    {
-        // The vertex colour, written as it is.
-        auto onePixel = [&](std::uint32_t& dest, int j) {
-            dest = (ToByte(value(0, j)) << 16) | (ToByte(value(1, j)) << 8) | ToByte(value(2, j));
-        };
-#if defined(__SSE2__)
-        auto lanes = [&](int k, int j) {
-            return bVary[k] ? _mm_loadu_ps(&m_RowValue[k][j]) : _mm_set1_ps(at.*kValues[k]);
-        };
-        forEachRow([&](std::uint32_t* pRow, int n) {
-            int j = 0;
-            for (; j + 4 <= n; j += 4)
-                Store4(pRow, &m_RowX[j], Pack4(Bytes4(lanes(0, j)), Bytes4(lanes(1, j)), Bytes4(lanes(2, j))));
-            for (; j < n; ++j)
-                onePixel(pRow[m_RowX[j]], j);
-        });
-#else
-        forEachPixel(onePixel);
-#endif
-        return;
-    }
+        return RowShading::VertexColour;
+    return RowShading::Full;
+}
 
-    forEachPixel([&](std::uint32_t& dest, int j) {
-        for (int k = 0; k < nVarying; ++k)
-            at.*kValues[varying[k]] = m_RowValue[varying[k]][j];
+// The covered pixels of row py: their columns, and the edge values the weights
+// are divided from (bRowW), into the scratch rows; returns how many.
+int CSoftwareDevice::GatherRow(const Triangle& t, int py)
+{
+    double w0 = Edge(t.b, t.c, t.x0, py), w1 = Edge(t.c, t.a, t.x0, py), w2 = Edge(t.a, t.b, t.x0, py);
+    if (t.bExact)
+    {
+        const double w[3] = {w0, w1, w2};
+        return GatherExactRow(t, w);
+    }
+    const double d0 = t.d[0], d1 = t.d[1], d2 = t.d[2];
+    const bool own0 = t.own[0], own1 = t.own[1], own2 = t.own[2];
+    int* pX = m_RowX.data();
+    double* pW0 = m_RowW[0].data();
+    double* pW1 = m_RowW[1].data();
+    double* pW2 = m_RowW[2].data();
+    int n = 0;
+    for (int px = t.x0; px <= t.x1; ++px, w0 += d0, w1 += d1, w2 += d2)
+    {
+        if (w0 < 0.0 || w1 < 0.0 || w2 < 0.0 || (w0 == 0.0 && !own0) || (w1 == 0.0 && !own1) ||
+            (w2 == 0.0 && !own2))
+            continue;
+        pX[n] = px;
+        pW0[n] = w0;
+        pW1[n] = w1;
+        pW2[n] = w2;
+        ++n;
+    }
+    return n;
+}
+
+// GatherRow with exact edge values w at the row's first column: each edge's test
+// holds on one side of a column, found from the edge values themselves, which are
+// exact at every pixel of the row.
+int CSoftwareDevice::GatherExactRow(const Triangle& t, const double w[3])
+{
+    int lo = 0, hi = t.x1 - t.x0;
+    for (int i = 0; i < 3 && lo <= hi; ++i)
+    {
+        const double d = t.d[i];
+        const bool own = t.own[i];
+        if (d > 0.0)
+        {
+            int k = int(std::max(double(lo), std::min(double(hi) + 1.0, std::ceil(-w[i] / d))));
+            while (k > lo && PassesEdge(w[i], d, k - 1, own))
+                --k;
+            while (k <= hi && !PassesEdge(w[i], d, k, own))
+                ++k;
+            lo = k;
+        }
+        else if (d < 0.0)
+        {
+            int k = int(std::min(double(hi), std::max(double(lo) - 1.0, std::floor(w[i] / -d))));
+            while (k < hi && PassesEdge(w[i], d, k + 1, own))
+                ++k;
+            while (k >= lo && !PassesEdge(w[i], d, k, own))
+                --k;
+            hi = k;
+        }
+        else if (!PassesEdge(w[i], d, 0, own))
+            hi = lo - 1;
+    }
+    const int n = std::max(0, hi - lo + 1);
+    for (int j = 0; j < n; ++j)
+        m_RowX[j] = t.x0 + lo + j;
+    for (int i = 0; i < 3; ++i)
+    {
+        double* pW = m_RowW[i].data();
+        for (int j = 0; t.bRowW[i] && j < n; ++j)
+            pW[j] = w[i] + (lo + j) * t.d[i];
+    }
+    return n;
+}
+
+// The weights and varying values of the n pixels gathered.
+void CSoftwareDevice::MixRow(const Triangle& t, int n)
+{
+    for (int i = 0; i < 3; ++i)
+    {
+        if (!t.bWeight[i])
+            continue;
+        double* pL = m_RowL[i].data();
+        const double* pW = m_RowW[i].data();
+        if (t.bColumn[i])
+        {
+            const double* pColumn = m_ColumnL[i].data();
+            for (int j = 0; j < n; ++j)
+                pL[j] = pColumn[m_RowX[j] - t.x0];
+        }
+        else if (t.d[i] == 0.0)  // a horizontal edge: one value along the row
+            std::fill(pL, pL + n, pW[0] / t.area);
+        else
+            for (int j = 0; j < n; ++j)
+                pL[j] = pW[j] / t.area;
+    }
+    const double* pL0 = m_RowL[0].data();
+    const double* pL1 = m_RowL[1].data();
+    const double* pL2 = m_RowL[2].data();
+    for (int k = 0; k < t.nVarying; ++k)
+    {
+        float Vertex::*m = kValues[t.varying[k]];
+        const float fa = t.a.*m, fb = t.b.*m, fc = t.c.*m;
+        float* pValue = m_RowValue[t.varying[k]].data();
+        for (int j = 0; j < n; ++j)
+            pValue[j] = float(pL0[j] * fa + pL1[j] * fb + pL2[j] * fc);
+    }
+}
+
+// Value k (r g b a u v) of pixel j of the row.
+float CSoftwareDevice::Value(const Triangle& t, int k, int j) const
+{
+    return t.bVary[k] ? m_RowValue[k][j] : t.at.*kValues[k];
+}
+
+// Point sampling of the texel alone: the pixel is the texel's own bytes.
+void CSoftwareDevice::CopyTexelRow(const Pipeline& pipe, const Triangle& t, std::uint32_t* pRow, int n)
+{
+    const Texture& tex = *pipe.pTexture;
+    const int w = tex.iWidth, h = tex.iHeight;
+    for (int j = 0; j < n; ++j)
+    {
+        const float su = Value(t, kU, j) * float(w), sv = Value(t, kV, j) * float(h);
+        if (!(std::fabs(su) < 1e9f && std::fabs(sv) < 1e9f))
+            continue;
+        const std::uint32_t texel = tex.texels[static_cast<size_t>(Wrap(Floor(sv), h)) * w + Wrap(Floor(su), w)];
+        if (!(pipe.bKey && texel == 0))
+            pRow[m_RowX[j]] = texel;
+    }
+}
+
+// The bilinear texel alone, or modulated by a diffuse of 255: four pixels at a
+// time where no colour key can skip a texel and the coordinates are in range.
+void CSoftwareDevice::TexelRow(const Pipeline& pipe, const Triangle& t, std::uint32_t* pRow, int n)
+{
+    const bool bModulate = pipe.colorOp == U(TextureOp::Modulate);
+    int j = 0;
+#if defined(__SSE2__)
+    const Texture& tex = *pipe.pTexture;
+    const __m128 kW = _mm_set1_ps(float(tex.iWidth)), kH = _mm_set1_ps(float(tex.iHeight));
+    for (; !pipe.bKey && j + 4 <= n; j += 4)
+    {
+        const __m128 su = _mm_mul_ps(Lanes4(m_RowValue[kU], t.bVary[kU], t.at.u, j), kW);
+        const __m128 sv = _mm_mul_ps(Lanes4(m_RowValue[kV], t.bVary[kV], t.at.v, j), kH);
+        if (InRange4(su, sv))
+            Store4(pRow, &m_RowX[j], BilinearTexels4(tex.texels.data(), tex.iWidth, tex.iHeight, su, sv, bModulate));
+        else
+            for (int k = j; k < j + 4; ++k)
+                pipe.WriteTexel(pRow[m_RowX[k]], Value(t, kU, k), Value(t, kV, k), bModulate);
+    }
+#endif
+    for (; j < n; ++j)
+        pipe.WriteTexel(pRow[m_RowX[j]], Value(t, kU, j), Value(t, kV, j), bModulate);
+}
+
+// The vertex colour written as it is, unblended.
+void CSoftwareDevice::VertexColourRow(const Triangle& t, std::uint32_t* pRow, int n)
+{
+    int j = 0;
+#if defined(__SSE2__)
+    for (; j + 4 <= n; j += 4)
+    {
+        const __m128 r = Lanes4(m_RowValue[0], t.bVary[0], t.at.r, j);
+        const __m128 g = Lanes4(m_RowValue[1], t.bVary[1], t.at.g, j);
+        const __m128 b = Lanes4(m_RowValue[2], t.bVary[2], t.at.b, j);
+        Store4(pRow, &m_RowX[j], Pack4(Bytes4(r), Bytes4(g), Bytes4(b)));
+    }
+#endif
+    for (; j < n; ++j)
+        pRow[m_RowX[j]] = (ToByte(Value(t, 0, j)) << 16) | (ToByte(Value(t, 1, j)) << 8) | ToByte(Value(t, 2, j));
+}
+
+// The full texture stage and blend, a pixel at a time.
+void CSoftwareDevice::ShadeRow(const Pipeline& pipe, const Triangle& t, std::uint32_t* pRow, int n)
+{
+    Vertex at = t.at;
+    for (int j = 0; j < n; ++j)
+    {
+        for (int k = 0; k < t.nVarying; ++k)
+            at.*kValues[t.varying[k]] = m_RowValue[t.varying[k]][j];
         Colour colour;
         if (pipe.Shade(at, &colour))
-            pipe.Write(dest, colour);
-    });
+            pipe.Write(pRow[m_RowX[j]], colour);
+    }
 }
 
 // One pixel per step along the major axis, from the first vertex up to but not

@@ -88,9 +88,33 @@ private:
         std::vector<std::uint32_t> texels;
     };
     struct Pipeline;  // the states of one draw call, read once
+    struct Triangle;  // one triangle's set-up, shared by the stages that draw it
+    // How a triangle's rows are shaded: the texel's bytes, the bilinear texel
+    // alone, the vertex colour unblended, or the full stage and blend.
+    enum class RowShading
+    {
+        TexelCopy,
+        Texel,
+        VertexColour,
+        Full,
+    };
 
     Pipeline Resolve() const;
     void DrawTriangle(const Pipeline& pipe, const Vertex& v0, const Vertex& v1, const Vertex& v2);
+    // DrawTriangle's stages, in the order it runs them.
+    bool SetUpTriangle(const Vertex& v0, const Vertex& v1, const Vertex& v2, Triangle* pTri) const;
+    static void ChooseValues(const Pipeline& pipe, Triangle* pTri);
+    void FillOneColour(const Pipeline& pipe, const Triangle& tri);
+    void SetUpWeights(Triangle* pTri);
+    static RowShading ChooseShading(const Pipeline& pipe, const Triangle& tri);
+    int GatherRow(const Triangle& tri, int py);
+    int GatherExactRow(const Triangle& tri, const double w[3]);
+    void MixRow(const Triangle& tri, int n);
+    void CopyTexelRow(const Pipeline& pipe, const Triangle& tri, std::uint32_t* pRow, int n);
+    void TexelRow(const Pipeline& pipe, const Triangle& tri, std::uint32_t* pRow, int n);
+    void VertexColourRow(const Triangle& tri, std::uint32_t* pRow, int n);
+    void ShadeRow(const Pipeline& pipe, const Triangle& tri, std::uint32_t* pRow, int n);
+    float Value(const Triangle& tri, int k, int j) const;
     std::uint32_t Render(RenderState s) const { return m_RenderStates[static_cast<int>(s)]; }
     std::uint32_t Stage(StageState s) const { return m_StageStates[static_cast<int>(s)]; }
 
@@ -104,8 +128,9 @@ private:
     CTextRenderer* m_pTextRenderer = nullptr;
     std::uint32_t m_RenderStates[8] = {};
     std::uint32_t m_StageStates[8] = {};
-    // DrawTriangle's scratch rows: per covered pixel of a row its column, edge
-    // values, weights and interpolated values; per column the weights of an edge.
+    // The scratch rows of DrawTriangle's stages: per covered pixel of a row its
+    // column, edge values, weights and interpolated values; per column the
+    // weights of an edge.
     std::vector<int> m_RowX;
     std::vector<double> m_RowW[3], m_RowL[3], m_ColumnL[3];
     std::vector<float> m_RowValue[6];
