@@ -62,7 +62,7 @@ trap stop_display_and_jobs EXIT
 leftovers() {
   local pid
   for pid in $(pgrep -f '[A-Z]:\\.*(TonquarryTuner[^ ]*|tq-dialog-driver|Uninstall|Au_)\.exe' || true); do
-    tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" && echo "$pid"
+    if tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX"; then echo "$pid"; fi
   done
 }
 
