@@ -180,6 +180,16 @@ wait_for_exit() {
   wait "$1" 2>/dev/null || true
 }
 process_ended() { ! kill -0 "$1" 2>/dev/null; }
+# thread_states PID: one line per thread of a running program (its name, state,
+# kernel wait and system call), for the report of a program that stopped answering.
+thread_states() {
+  local task
+  for task in /proc/"$1"/task/*; do
+    [ -r "$task/stat" ] || continue
+    echo "thread ${task##*/} $(cat "$task/comm" 2>/dev/null) state $(awk '{print $3}' "$task/stat" 2>/dev/null)" \
+      "wchan $(cat "$task/wchan" 2>/dev/null) syscall $(cut -d' ' -f1 "$task/syscall" 2>/dev/null)"
+  done
+}
 # stop_program PID: ends a program the script started in the background and waits
 # until it has gone, so that no test leaves one behind.
 stop_program() {

@@ -56,8 +56,14 @@ for _ in 1 2; do
 done
 trap stop_display_and_jobs EXIT
 
-# Programs of a Windows test run left running when it ended.
-leftovers() { pgrep -f 'TonquarryTuner(Setup[^ ]*)?\.exe|tq-dialog-driver|Uninstall\.exe|Au_\.exe' || true; }
+# Windows programs of a test run (in this build's Wine prefix) still running when
+# it ended.
+leftovers() {
+  local pid
+  for pid in $(pgrep -f '[A-Z]:\\.*(TonquarryTuner[^ ]*|tq-dialog-driver|Uninstall|Au_)\.exe' || true); do
+    if tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX"; then echo "$pid"; fi
+  done
+}
 
 declare -A passed=() ran=() failed_logs=()
 names=()

@@ -25,6 +25,7 @@ export WINEPREFIX=${saved_prefix:-$BUILD_DIR/wineprefix}
 fail() {
   echo "FAIL: $*" >&2
   if [ -n "${PROGRAM_PID:-}" ] && ! kill -0 "$PROGRAM_PID" 2>/dev/null; then echo "  (the program had ended)" >&2; fi
+  [ -n "${PROGRAM_PID:-}" ] && thread_states "$PROGRAM_PID" | sed 's/^/  program: /' >&2
   [ -f "${RUN:-}/driver-stderr.txt" ] && sed 's/^/  driver: /' "$RUN/driver-stderr.txt" >&2
   [ -f "${RUN:-}/Logfile.txt" ] && sed 's/^/  log: /' "$RUN/Logfile.txt" >&2
   [ -f "${RUN:-}/wine-stderr.txt" ] && tail -n 40 "$RUN/wine-stderr.txt" | sed 's/^/  wine: /' >&2
