@@ -171,7 +171,10 @@ show_on_failure() { FAILURE_FILES+=("$1|$2|${3:-}"); }
 fail() {
   local entry label file lines
   echo "FAIL: $*" >&2
-  if [ -n "${PROGRAM_PID:-}" ] && ! kill -0 "$PROGRAM_PID" 2>/dev/null; then echo "  (the program had ended)" >&2; fi
+  if [ -n "${PROGRAM_PID:-}" ]; then
+    if kill -0 "$PROGRAM_PID" 2>/dev/null; then thread_states "$PROGRAM_PID" | sed 's/^/  program: /' >&2
+    else echo "  (the program had ended)" >&2; fi
+  fi
   for entry in "${FAILURE_FILES[@]}"; do
     IFS='|' read -r label file lines <<<"$entry"
     [ -f "$file" ] || continue
@@ -261,6 +264,16 @@ wait_for_exit() {
   wait "$1" 2>/dev/null || true
 }
 process_ended() { ! kill -0 "$1" 2>/dev/null; }
+# thread_states PID: one line per thread of a running program (its name, state,
+# kernel wait and system call), for the report of a program that stopped answering.
+thread_states() {
+  local task
+  for task in /proc/"$1"/task/*; do
+    [ -r "$task/stat" ] || continue
+    echo "thread ${task##*/} $(cat "$task/comm" 2>/dev/null) state $(awk '{print $3}' "$task/stat" 2>/dev/null)" \
+      "wchan $(cat "$task/wchan" 2>/dev/null) syscall $(cut -d' ' -f1 "$task/syscall" 2>/dev/null)"
+  done
+}
 # stop_program PID: ends a program the script started in the background and waits
 # until it has gone, so that no test leaves one behind.
 stop_program() {
