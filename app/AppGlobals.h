@@ -12,7 +12,6 @@ extern const char g_szVersion[];
 extern HINSTANCE g_hInst;
 extern HWND g_hWnd;
 extern char g_szCurrentDirectory[MAX_PATH];
-extern UINT g_uFrameTimer;
 extern CDspEngine g_DspEngine;
 
 // Set at WM_CLOSE and by the 'q' key: an ending audio thread then quits instead
@@ -22,5 +21,3 @@ extern int g_bMouseDown;
 extern int g_iMouseX, g_iMouseY;
 
 LRESULT CALLBACK MsgProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
-// Starts the 100 ms frame timer; its id is kept in g_uFrameTimer.
-void StartFrameTimer();

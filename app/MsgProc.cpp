@@ -6,6 +6,7 @@
 #include <shellapi.h>
 
 #include "app/AppGlobals.h"
+#include "app/FrameTimer.h"
 #include "audio/AudioGlobals.h"
 #include "audio/StreamControl.h"
 #include "audio/asio/Asio.h"

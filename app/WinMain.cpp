@@ -11,6 +11,7 @@
 #include "app/AppGlobals.h"
 #include "app/Dialogs.h"
 #include "app/FirstRunMark.h"
+#include "app/FrameTimer.h"
 #include "app/Settings.h"
 #include "app/ShellPanelHost.h"
 #include "app/StreamControlWin.h"
@@ -41,38 +42,13 @@ const char g_szVersion[] = TQ_VERSION;
 HINSTANCE g_hInst = nullptr;
 HWND g_hWnd = nullptr;
 char g_szCurrentDirectory[MAX_PATH] = {};
-UINT g_uFrameTimer = 0;
 
 namespace {
 
 constexpr int kWindowWidth = 589;
 constexpr int kWindowHeight = 240;
 constexpr int kTitleHeight = 28;
-
-// Ticks still inside FrameTick; shutdown waits for them before releasing what
-// they draw with.
-std::atomic<int> g_iTicksRunning{0};
-
-void CALLBACK FrameTimerProc(UINT uTimerId, UINT uMessage, DWORD_PTR user, DWORD_PTR r1, DWORD_PTR r2)
-{
-    g_iTicksRunning.fetch_add(1, std::memory_order_relaxed);
-    FrameTick(uTimerId, uMessage, user, r1, r2);
-    g_iTicksRunning.fetch_sub(1, std::memory_order_relaxed);
-}
-
-// Kills the frame timer and lets a tick in progress finish. A tick that copies
-// to the window may wait for this thread, so messages sent meanwhile are served.
-void StopFrameTimer()
-{
-    timeKillEvent(g_uFrameTimer);
-    g_uFrameTimer = 0;
-    for (int i = 0; i < 2000 && g_iTicksRunning.load(std::memory_order_relaxed) > 0; ++i)
-    {
-        MSG msg;
-        PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);
-        Sleep(1);
-    }
-}
+constexpr DWORD kFrameStopDeadlineMs = 10000;
 
 void LogStartOfRun()
 {
@@ -151,23 +127,27 @@ void Shutdown(HINSTANCE hInstance)
     if (g_iAudioDriver == AUDIO_DRIVER_ASIO)
         CAsio::Release();
     g_Settings.SaveSettings();
-    StopFrameTimer();
+    // A frame still drawing after the deadline keeps what it draws with: the
+    // process ends soon anyway, and releasing it under the frame would crash.
+    const bool bFramesStopped = StopFrameTimer(kFrameStopDeadlineMs);
     g_Log.Print("\ng_dwMemCount      = ", static_cast<int>(g_dwMemCount.load()));
     g_Log.Print("g_dwMemBlockCount = ", static_cast<int>(g_dwMemBlockCount.load()));
     g_Log.Print("");
     CoUninitialize();
-    ReleaseTextures();
-    ReleaseD3D();
+    if (bFramesStopped)
+    {
+        ReleaseTextures();
+        ReleaseD3D();
+    }
+    else
+    {
+        g_Log.Print("Shutdown() a frame is still drawing; textures and device not released");
+    }
     UnregisterClassA(g_szAppName, hInstance);
     g_Log.Print("EXITING PROGRAM");
 }
 
 } // namespace
-
-void StartFrameTimer()
-{
-    g_uFrameTimer = timeSetEvent(100, 0, &FrameTimerProc, 0, TIME_PERIODIC);
-}
 
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
 {

@@ -129,6 +129,7 @@ stop_wine() {
 # Then: the prefix the caller set (or BUILD_DIR's own), failures reported through
 # fail(), a display, and wine_test_cleanup when the script exits. The script adds
 # what fail() shows with show_on_failure and its own clean-up as cleanup_more().
+X11_KEY="HKCU\\Software\\Wine\\X11 Driver"
 wine_test_begin() {
   local need=() name
   while [ $# -gt 0 ] && [ "$1" != -- ]; do need+=("$1"); shift; done
@@ -158,6 +159,9 @@ wine_test_begin() {
   done
   export WINEPREFIX=${CALLER_WINEPREFIX:-$BUILD_DIR/wineprefix}
   report_unchecked_failures
+  # Wine manages windows unless a script says otherwise (the dialogs run); one
+  # killed before its clean-up would leave the next script's windows unmanaged.
+  "$WINE" reg delete "$X11_KEY" /v Managed /f >/dev/null 2>&1 || true
   [ -n "${DISPLAY:-}" ] || start_virtual_display
   trap wine_test_cleanup EXIT
 }

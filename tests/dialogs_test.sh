@@ -29,7 +29,6 @@ cleanup_more() { "$WINE" reg delete "$X11_KEY" /v Managed /f >/dev/null 2>&1; }
 
 # Without a window manager Wine waits 2 s for one whenever a managed window (a
 # dialog) is hidden; unmanaged windows close at once.
-X11_KEY="HKCU\\Software\\Wine\\X11 Driver"
 "$WINE" reg add "$X11_KEY" /v Managed /d N /f >/dev/null
 
 cp "$EXE" "$RUN/TonquarryTuner.exe"
