@@ -176,7 +176,12 @@ fail() {
   local entry label file lines
   echo "FAIL: $*" >&2
   if [ -n "${PROGRAM_PID:-}" ]; then
-    if kill -0 "$PROGRAM_PID" 2>/dev/null; then thread_states "$PROGRAM_PID" | sed 's/^/  program: /' >&2
+    if kill -0 "$PROGRAM_PID" 2>/dev/null; then
+      thread_states "$PROGRAM_PID" | sed 's/^/  program: /' >&2
+      if xlib_deadlock "$PROGRAM_PID"; then
+        echo "  the program's threads wait inside Xlib for each other (stacks above): Wine's deadlock, not the program's" >&2
+        exit "$XLIB_DEADLOCK_STATUS"
+      fi
     else echo "  (the program had ended)" >&2; fi
   fi
   for entry in "${FAILURE_FILES[@]}"; do
@@ -185,6 +190,36 @@ fail() {
     if [ -n "$lines" ]; then tail -n "$lines" "$file"; else cat "$file"; fi | sed "s/^/  $label: /" >&2
   done
   exit 1
+}
+
+# Wine 8 with libX11 1.8 can deadlock inside Xlib while a dialog is shown over a
+# frame being presented: the window's thread waits in XSync for a reply, while
+# Wine's Direct3D thread, in Xlib's error path for a drawable Wine has just
+# replaced, waits for the window's thread. Neither waits on the program's code.
+# xlib_deadlock PID: prints the threads' stacks and is true when they show exactly
+# that. It needs gdb and a native build: under QEMU gdb sees only the emulator.
+XLIB_DEADLOCK_STATUS=75
+xlib_deadlock() {
+  command -v gdb >/dev/null || return 1
+  local stacks
+  stacks=$(timeout 120 gdb -p "$1" -batch -ex "thread apply all bt 25" 2>/dev/null) || true
+  grep -E '^(Thread|#)' <<<"$stacks" | sed 's/^/  stack: /' >&2
+  grep -q ' in _XError ' <<<"$stacks" && grep -q ' in XSync ' <<<"$stacks"
+}
+# once_more_after_xlib_deadlock "$0" "$@": first thing in a script whose dialogs
+# meet that deadlock: runs the script, and once more when the run ended in it. A
+# second deadlock fails.
+once_more_after_xlib_deadlock() {
+  [ -z "${TQ_INNER_RUN:-}" ] || return 0
+  local status=0
+  TQ_INNER_RUN=1 bash "$@" || status=$?
+  if [ "$status" -eq "$XLIB_DEADLOCK_STATUS" ]; then
+    echo "NOTE: Wine deadlocked inside Xlib; the run goes once more" >&2
+    status=0
+    TQ_INNER_RUN=1 bash "$@" || status=$?
+    [ "$status" -ne "$XLIB_DEADLOCK_STATUS" ] || status=1
+  fi
+  exit "$status"
 }
 
 # The program the script started, in the background: PROGRAM_PID while it runs.

@@ -20,8 +20,9 @@ PACKAGES=(
   libgl1 libgl1-mesa-dri libxrender1 libxrandr2 libxcursor1 libxi6 libxinerama1
   libgl1:i386 libgl1-mesa-dri:i386 libxrender1:i386 libxrandr2:i386 libxcursor1:i386
   libxi6:i386 libxinerama1:i386
-  # The program's test presses keys in its windows.
-  xdotool
+  # The program's test presses keys in its windows; gdb names where a program
+  # that stopped answering waits.
+  xdotool gdb
   # The installer (makensis) and the run command's screenshot (xwd, then to PNG).
   nsis x11-apps netpbm
 )
