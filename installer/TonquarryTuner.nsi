@@ -41,10 +41,14 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "${COMPANY}"
 
 Section "Install"
   SetShellVarContext all
+  ; Each folder's own contents: "File /r DIR/NAME" would also take every folder
+  ; called NAME anywhere below DIR, such as a test run's copy left in the build.
+  SetOutPath "$INSTDIR\Textures"
+  File /r "${BUILD_DIR}/Textures/*.*"
+  SetOutPath "$INSTDIR\help"
+  File /r "${BUILD_DIR}/help/*.*"
   SetOutPath "$INSTDIR"
   File "${BUILD_DIR}/${EXE}"
-  File /r "${BUILD_DIR}/Textures"
-  File /r "${BUILD_DIR}/help"
   WriteUninstaller "$INSTDIR\Uninstall.exe"
 
   WriteRegStr HKLM "${PATH_KEY}" "Install Path" "$INSTDIR"
