@@ -43,8 +43,11 @@ start_program() {
   (cd "$RUN" && exec "$WINE" TonquarryTuner.exe 2>>"$RUN/wine-stderr.txt") &
   PROGRAM_PID=$!
 }
-# ended SECONDS: the program has ended within SECONDS.
-ended() { wait_for_exit "$PROGRAM_PID" "$1" && PROGRAM_PID=; }
+# ended SECONDS: the program has ended within SECONDS: Wine's launcher and the
+# program's own process, which can outlive it; the next start must not meet the
+# last one's window or have its log rewritten under the checks.
+program_process_gone() { ! pgrep -f "${RUN##*/}.TonquarryTuner\.exe" >/dev/null; }
+ended() { wait_for_exit "$PROGRAM_PID" "$1" && PROGRAM_PID= && wait_until "$1" program_process_gone; }
 
 # Each pattern (a grep -E expression) matches a later line than the one before.
 expect_in_order() {
