@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/AppGlobals.h"
+#include "app/DialogLayout.h"
 #include "app/OptionsChoice.h"
 #include "app/PageMarkup.h"
 #include "app/resource.h"
@@ -44,23 +45,43 @@ std::vector<char> ReadPageFile(int iPage)
     return data;
 }
 
+// The page lies inside the dialog's group box, which grows with the dialog's
+// font: the area cleared for it is in dialog units (15, 21, 558 and 393 pixels
+// with the usual font at 96 pixels per inch, 6 x 13 pixels for 4 x 8 units).
 void ClearPageArea(HWND hDlg)
 {
-    RECT rc;
-    GetClientRect(hDlg, &rc);
-    rc.left += 15;
-    rc.right -= 15;
-    rc.top += 21;
-    rc.bottom -= 46;
+    RECT rc = {10, 13, 372, 242};
+    MapDialogRect(hDlg, &rc);
     HDC hdc = GetDC(hDlg);
     FillRect(hdc, &rc, GetSysColorBrush(COLOR_BTNFACE));
     ReleaseDC(hDlg, hdc);
 }
 
-HFONT CreatePageFont(int iWeight)
+// The page's text has a font of its own, 16 pixels at 96 pixels per inch: it and
+// its places grow with the pixels per inch the dialog is drawn for, as the dialog
+// does (where Windows scales the program, the dialog sees 96).
+int PagePixels(int iPixelsAt96, int iPixelsPerInch)
 {
-    return CreateFontA(16, 0, 0, 0, iWeight, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0, ANTIALIASED_QUALITY,
-                       VARIABLE_PITCH, "Arial");
+    return MulDiv(iPixelsAt96, iPixelsPerInch, 96);
+}
+
+int DialogPixelsPerInch(HWND hDlg)
+{
+    HDC hdc = GetDC(hDlg);
+    const int iPixelsPerInch = hdc ? GetDeviceCaps(hdc, LOGPIXELSY) : 96;
+    if (hdc)
+        ReleaseDC(hDlg, hdc);
+    return iPixelsPerInch > 0 ? iPixelsPerInch : 96;
+}
+
+constexpr int kPageLeft = 20;
+constexpr int kPageTop = 30;
+constexpr int kPageLineStep = 20;
+
+HFONT CreatePageFont(int iWeight, int iPixelsPerInch)
+{
+    return CreateFontA(PagePixels(16, iPixelsPerInch), 0, 0, 0, iWeight, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0,
+                       ANTIALIASED_QUALITY, VARIABLE_PITCH, "Arial");
 }
 
 void DrawPage(HWND hDlg, int iPage)
@@ -70,15 +91,17 @@ void DrawPage(HWND hDlg, int iPage)
         return;
     const std::vector<PageLine> lines = ReadPageMarkup(data.data(), data.size());
     HDC hdc = GetDC(hDlg);
-    HFONT hNormal = CreatePageFont(FW_NORMAL);
-    HFONT hBold = CreatePageFont(FW_BOLD);
+    const int iPixelsPerInch = DialogPixelsPerInch(hDlg);
+    HFONT hNormal = CreatePageFont(FW_NORMAL, iPixelsPerInch);
+    HFONT hBold = CreatePageFont(FW_BOLD, iPixelsPerInch);
     SetBkMode(hdc, TRANSPARENT);
     HGDIOBJ hOld = SelectObject(hdc, hNormal);
     const COLORREF crDefault = GetTextColor(hdc);
-    int y = 30;
+    int iLine = 0;
     for (const PageLine& line : lines)
     {
-        int x = 20;
+        const int y = PagePixels(kPageTop + kPageLineStep * iLine++, iPixelsPerInch);
+        int x = PagePixels(kPageLeft, iPixelsPerInch);
         for (const PageRun& run : line)
         {
             SelectObject(hdc, run.bBold ? hBold : hNormal);
@@ -89,7 +112,6 @@ void DrawPage(HWND hDlg, int iPage)
             GetTextExtentPoint32A(hdc, run.sText.c_str(), iLength, &size);
             x += size.cx;
         }
-        y += 20;
     }
     SelectObject(hdc, hOld);
     SetBkMode(hdc, OPAQUE);
@@ -109,9 +131,40 @@ void RedrawPage(HWND hDlg)
 int g_bOptionsChanged = 0;
 int g_iShownBlockSizeIndex = 0;
 
-// The About box's logo and the device context it holds while open.
+// The About box's logo, where it goes, and the device context the box holds
+// while open.
 HBITMAP g_hAboutLogo = nullptr;
+POINT g_ptAboutLogo = {0, 0};
 HDC g_hAboutDC = nullptr;
+
+// The logo's place is in dialog units, below the text and above the buttons:
+// (116, 215) pixels with the usual font at 96 pixels per inch. Where the font
+// makes the dialog smaller, the logo moves up to stay clear of the buttons; a
+// dialog too small for it shows none (false).
+bool PlaceLogo(HWND hDlg, HBITMAP hLogo, POINT* pPlace)
+{
+    BITMAP bm;
+    if (!GetObjectA(hLogo, sizeof(bm), &bm))
+        return false;
+    RECT rcPlace = {77, 132, 77, 133};  // the bottom gives the room kept free: 1 unit
+    MapDialogRect(hDlg, &rcPlace);
+    auto clientRect = [hDlg](int iId) {
+        RECT rc = {0, 0, 0, 0};
+        const HWND hItem = GetDlgItem(hDlg, iId);
+        if (hItem && GetWindowRect(hItem, &rc))
+            MapWindowPoints(nullptr, hDlg, reinterpret_cast<POINT*>(&rc), 2);
+        return rc;
+    };
+    const RECT rcText = clientRect(IDC_VIDEO_DEVICE);
+    const RECT rcOk = clientRect(IDOK);
+    const RECT rcWebsite = clientRect(IDC_VISIT_WEBSITE);
+    const int iButtonsTop = rcOk.top < rcWebsite.top ? rcOk.top : rcWebsite.top;
+    int iTop = 0;
+    if (!PlaceAboutLogo(rcPlace.top, bm.bmHeight, rcText.bottom, iButtonsTop, rcPlace.bottom - rcPlace.top, &iTop))
+        return false;
+    *pPlace = POINT{rcPlace.left, iTop};
+    return true;
+}
 
 LRESULT Item(HWND hDlg, int iId, UINT uMsg, WPARAM wParam = 0, LPARAM lParam = 0)
 {
@@ -299,6 +352,11 @@ INT_PTR CALLBACK AboutDlgProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM)
             g_Log.Print("AboutDlgProc() LoadImage() FAILED to load ", "AsioLogo.bmp");
             return FALSE;
         }
+        if (!PlaceLogo(hDlg, g_hAboutLogo, &g_ptAboutLogo))
+        {
+            DeleteObject(g_hAboutLogo);
+            g_hAboutLogo = nullptr;
+        }
         g_hAboutDC = GetDC(hDlg);
         char szLine[320];
         std::snprintf(szLine, sizeof(szLine), "%s - version %s", g_szAppName, g_szVersion);
@@ -319,7 +377,7 @@ INT_PTR CALLBACK AboutDlgProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM)
             GetObjectA(g_hAboutLogo, sizeof(bm), &bm);
             HDC hMem = CreateCompatibleDC(hdc);
             HGDIOBJ hOld = SelectObject(hMem, g_hAboutLogo);
-            BitBlt(hdc, 116, 215, bm.bmWidth, bm.bmHeight, hMem, 0, 0, SRCCOPY);
+            BitBlt(hdc, g_ptAboutLogo.x, g_ptAboutLogo.y, bm.bmWidth, bm.bmHeight, hMem, 0, 0, SRCCOPY);
             SelectObject(hMem, hOld);
             DeleteDC(hMem);
         }
@@ -411,8 +469,10 @@ INT_PTR CALLBACK FirstRunDlgProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM lPa
     {
         const int x = static_cast<short>(LOWORD(lParam));
         const int y = static_cast<short>(HIWORD(lParam));
-        // The download address on the first page.
-        if (g_iFirstRunPage == 0 && x >= 20 && x < 162 && y >= 310 && y < 322)
+        // The download address on the first page, where the page draws it.
+        const int iPixelsPerInch = DialogPixelsPerInch(hDlg);
+        if (g_iFirstRunPage == 0 && x >= PagePixels(20, iPixelsPerInch) && x < PagePixels(162, iPixelsPerInch) &&
+            y >= PagePixels(310, iPixelsPerInch) && y < PagePixels(322, iPixelsPerInch))
             ShellExecuteA(hDlg, "open", kAsioDownloadAddress, nullptr, nullptr, SW_SHOWMAXIMIZED);
         return FALSE;
     }

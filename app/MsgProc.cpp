@@ -15,7 +15,6 @@
 #include "panel/FrameTick.h"
 #include "panel/XEffects.h"
 #include "render/RedrawRequest.h"
-#include "render/d3d/Direct3D.h"
 
 int g_bQuitting = 0;
 int g_bMouseDown = 0;
@@ -94,15 +93,6 @@ LRESULT CALLBACK MsgProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
         g_Log.Print("MsgProc() WM_DESTROY");
         PostQuitMessage(0);
         return 0;
-    case WM_MOVE:
-    {
-        const int iLeft = static_cast<short>(LOWORD(lParam));
-        const int iTop = static_cast<short>(HIWORD(lParam));
-        const LONG lWidth = g_D3D.rcScreen.right - g_D3D.rcScreen.left;
-        const LONG lHeight = g_D3D.rcScreen.bottom - g_D3D.rcScreen.top;
-        g_D3D.rcScreen = RECT{iLeft, iTop, iLeft + lWidth, iTop + lHeight};
-        break;
-    }
     case WM_SIZE:
         if (wParam == SIZE_RESTORED)
         {

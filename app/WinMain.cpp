@@ -16,6 +16,7 @@
 #include "app/ShellPanelHost.h"
 #include "app/StreamControlWin.h"
 #include "app/Version.h"
+#include "app/WindowFit.h"
 #include "audio/AudioGlobals.h"
 #include "audio/SoundDevices.h"
 #include "audio/StreamControl.h"
@@ -47,7 +48,9 @@ namespace {
 
 constexpr int kWindowWidth = 589;
 constexpr int kWindowHeight = 240;
-constexpr int kTitleHeight = 28;
+// The panel's pixels, one to one.
+constexpr int kClientWidth = 583;
+constexpr int kClientHeight = 212;
 constexpr DWORD kFrameStopDeadlineMs = 10000;
 
 void LogStartOfRun()
@@ -88,20 +91,27 @@ void LogDesktop(HWND hDesktop)
     ClientToScreen(hDesktop, reinterpret_cast<POINT*>(&rc.right));
     HDC hdc = GetDC(hDesktop);
     const int iBits = GetDeviceCaps(hdc, BITSPIXEL);
+    const int iPixelsPerInch = GetDeviceCaps(hdc, LOGPIXELSY);
     ReleaseDC(hDesktop, hdc);
     char szLine[96];
     std::snprintf(szLine, sizeof(szLine), "Desktop dimensions : %d x %d x %d bit color", static_cast<int>(rc.right - rc.left),
                   static_cast<int>(rc.bottom - rc.top), iBits);
     g_Log.Print(szLine);
-}
 
-// The client area is 212 rows whatever the frame's size.
-void FitWindow()
-{
-    RECT rc;
-    GetClientRect(g_hWnd, &rc);
-    const int iHeight = 2 * kWindowHeight - kTitleHeight - (rc.bottom - rc.top);
-    MoveWindow(g_hWnd, 0, 0, kWindowWidth, iHeight, TRUE);
+    // The pixels per inch the program sees: 96 where Windows scales its windows
+    // (Vista and later, for a program not aware of them), the screen's own
+    // otherwise, as on Windows XP. Whether Windows counts the program as aware is
+    // known from Vista on.
+    using IsAwareFn = BOOL(WINAPI*)();
+    const HMODULE hUser = GetModuleHandleA("user32.dll");
+    const IsAwareFn pfnIsAware =
+        hUser ? reinterpret_cast<IsAwareFn>(reinterpret_cast<void*>(GetProcAddress(hUser, "IsProcessDPIAware")))
+              : nullptr;
+    if (pfnIsAware)
+        std::snprintf(szLine, sizeof(szLine), "Desktop DPI : %d (DPI aware: %d)", iPixelsPerInch, pfnIsAware() ? 1 : 0);
+    else
+        std::snprintf(szLine, sizeof(szLine), "Desktop DPI : %d", iPixelsPerInch);
+    g_Log.Print(szLine);
 }
 
 void RunMessageLoop()
@@ -183,7 +193,9 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
 
     g_hWnd = CreateWindowExA(0, g_szAppName, g_szAppName, WS_VISIBLE | WS_SYSMENU | WS_MINIMIZEBOX, 0, 0, kWindowWidth,
                              kWindowHeight, hDesktop, nullptr, g_hInst, nullptr);
-    FitWindow();
+    // The panel is drawn in pixels of its own, one to one into the client area.
+    if (!FitClientArea(g_hWnd, kClientWidth, kClientHeight))
+        g_Log.Print("WinMain() FitClientArea() FAILED");
     SetCursor(LoadCursorA(nullptr, IDC_ARROW));
     ShowCursor(TRUE);
     ShowWindow(g_hWnd, SW_SHOWNORMAL);
@@ -199,7 +211,7 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
 
     g_iBlockSize = g_iRequestedBlockSize;
     g_iBytesPerBlock = 4 * g_iBlockSize;
-    g_hFont = CreatePanelFont(g_hWnd);
+    g_hFont = CreatePanelFont();
     if (!g_hFont)
         return static_cast<int>(E_FAIL);
     LoadTextures();

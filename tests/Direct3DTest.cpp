@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/WindowFit.h"
 #include "audio/SoundDevices.h"
 #include "render/RecordingDevice.h"
 #include "render/Renderer.h"
@@ -143,9 +144,7 @@ HWND CreatePanelWindow()
                                 0, 0, 589, 240, GetDesktopWindow(), nullptr, wc.hInstance, nullptr);
     if (!hWnd)
         return nullptr;
-    RECT rc;
-    GetClientRect(hWnd, &rc);
-    MoveWindow(hWnd, 0, 0, 589, 2 * 240 - 28 - (rc.bottom - rc.top), TRUE);
+    FitClientArea(hWnd, 583, 212);
     MSG msg;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
         DispatchMessageA(&msg);
@@ -158,7 +157,7 @@ protected:
     static void SetUpTestSuite()
     {
         s_hWnd = CreatePanelWindow();
-        g_hFont = CreatePanelFont(s_hWnd);
+        g_hFont = CreatePanelFont();
     }
     static void TearDownTestSuite()
     {
@@ -213,12 +212,10 @@ TEST_F(Direct3DTest, InitLogsTheHardwareAndSetsUpAClientSizedTarget)
 
     RECT rc;
     GetClientRect(s_hWnd, &rc);
-    POINT origin = {0, 0};
-    ClientToScreen(s_hWnd, &origin);
-    EXPECT_EQ(g_D3D.rcScreen.left, origin.x);
-    EXPECT_EQ(g_D3D.rcScreen.top, origin.y);
-    EXPECT_EQ(g_D3D.rcScreen.right - g_D3D.rcScreen.left, rc.right);
-    EXPECT_EQ(g_D3D.rcScreen.bottom - g_D3D.rcScreen.top, rc.bottom);
+    EXPECT_EQ(rc.right, 583);
+    EXPECT_EQ(rc.bottom, 212);
+    EXPECT_EQ(g_D3D.iWidth, rc.right);
+    EXPECT_EQ(g_D3D.iHeight, rc.bottom);
     DDSURFACEDESC2 ddsd = {};
     ddsd.dwSize = sizeof(ddsd);
     ASSERT_TRUE(SUCCEEDED(g_D3D.pBackBuffer->GetSurfaceDesc(&ddsd)));
@@ -226,12 +223,28 @@ TEST_F(Direct3DTest, InitLogsTheHardwareAndSetsUpAClientSizedTarget)
     EXPECT_EQ(static_cast<LONG>(ddsd.dwHeight), rc.bottom);
     ASSERT_NE(g_pRenderDevice, nullptr);
 
-    // A grey frame goes to the window; nothing is left behind on release.
+    // A grey frame goes into the window's client area, corner to corner, wherever
+    // the window is; nothing is left behind on release.
+    SetWindowPos(s_hWnd, nullptr, 37, 41, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
     ClearScreen();
     const RgbImage grey = ReadBackBuffer();
     ASSERT_FALSE(grey.pixels.empty());
     EXPECT_EQ(grey.pixels[0], (RgbPixel{0x80, 0x80, 0x80}));
     EXPECT_EQ(Present(), 0);
+    HDC hdc = GetDC(s_hWnd);
+    EXPECT_EQ(GetPixel(hdc, 0, 0), RGB(0x80, 0x80, 0x80));
+    EXPECT_EQ(GetPixel(hdc, rc.right - 1, rc.bottom - 1), RGB(0x80, 0x80, 0x80));
+    ReleaseDC(s_hWnd, hdc);
+    SetWindowPos(s_hWnd, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    // A window that has gone: every frame fails, the log says so once.
+    const HWND hGone = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+    DestroyWindow(hGone);
+    g_D3D.hWnd = hGone;
+    EXPECT_NE(Present(), 0);
+    EXPECT_NE(Present(), 0);
+    g_D3D.hWnd = s_hWnd;
+    EXPECT_EQ(Present(), 0);
+    EXPECT_EQ(CountLinesStarting(Log(), "Present() GetDCEx() FAILED"), 1);
     ReleaseD3D();
     EXPECT_EQ(g_D3D.pDevice, nullptr);
     EXPECT_EQ(g_D3D.pDD, nullptr);

@@ -1,5 +1,6 @@
 // Window dumps read as xwd writes them on either byte order, forged headers
-// refused, and tq-frame's comparison counting what differs where it is asked to.
+// refused, tq-frame's comparison counting what differs where it is asked to, and
+// its search finding a bitmap in a picture.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -7,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "base/BmpFile.h"
 #include "base/PngFile.h"
 #include "base/XwdFile.h"
 #include "tests/TestSupport.h"
@@ -89,9 +91,14 @@ TEST(FrameCommand, CountsDifferingPixelsInThePictureOrARegion)
     for (int y = 15; y < 20; ++y)
         for (int x = 30; x < 35; ++x)
             b.At(x, y) = RgbPixel{200, 0, 0};  // 25 of 800 pixels
+    RgbImage red(5, 5);
+    for (RgbPixel& p : red.pixels)
+        p = RgbPixel{190, 10, 0};
     std::string error;
-    ASSERT_TRUE(WritePngFile(dir + "/a.png", a, &error) && WritePngFile(dir + "/b.png", b, &error)) << error;
-    const std::string pa = dir + "/a.png", pb = dir + "/b.png";
+    ASSERT_TRUE(WritePngFile(dir + "/a.png", a, &error) && WritePngFile(dir + "/b.png", b, &error) &&
+                WriteBmpFile(dir + "/red.bmp", red, &error))
+        << error;
+    const std::string pa = dir + "/a.png", pb = dir + "/b.png", part = dir + "/red.bmp";
     // sOut: the start of the result line, or of the complaint.
     const struct { std::vector<std::string> args; int iStatus; std::string sOut; } cases[] = {
         {{"compare", pa, pa}, kFrameOk, "0 of 800 pixels"},
@@ -105,6 +112,11 @@ TEST(FrameCommand, CountsDifferingPixelsInThePictureOrARegion)
         {{"compare", pa, dir + "/none.png"}, kFrameBadInput, "tq-frame: "},
         {{"compare", pa}, kFrameBadInput, "tq-frame: compare needs two pictures"},
         {{"convert", pb, dir + "/c.png"}, kFrameOk, dir + "/c.png: 40 x 20"},
+        {{"find", pb, part, "--tolerance", "10"}, kFrameOk, "30 15 5 5"},
+        {{"find", pb, part}, kFrameDiffers, "not found"},
+        {{"find", pa, part, "--tolerance", "10"}, kFrameDiffers, "not found"},
+        {{"find", part, pb}, kFrameDiffers, "not found"},  // larger than the picture
+        {{"find", pb, part, "--tolerance", "x"}, kFrameBadInput, "tq-frame: bad value"},
         {{"rotate"}, kFrameBadInput, "tq-frame: expected"},
     };
     for (const auto& c : cases)

@@ -129,7 +129,9 @@ SIZE=$(xwininfo -id "$MAIN" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w
 # Windows itself reports the frame.
 [ "$SIZE" = 583x212 ] || fail "client area $SIZE, not 583x212"
 WINDOW=$("$WINE" "$WINDOW_INFO" 2>/dev/null | tr -d '\r' | head -n 1)
-[[ "$WINDOW" =~ ^outer\ 589\ x\ [0-9]+,\ client\ 583\ x\ 212$ ]] || fail "window: $WINDOW"
+# The frame around it is the system's: its width differs with the theme.
+[[ "$WINDOW" =~ ^outer\ ([0-9]+)\ x\ ([0-9]+),\ client\ 583\ x\ 212$ ]] &&
+  [ "${BASH_REMATCH[1]}" -ge 583 ] && [ "${BASH_REMATCH[2]}" -gt 212 ] || fail "window: $WINDOW"
 press "Tonquarry Guitar Tuner" q
 ended 120 || fail "'q' did not quit"
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "base/BmpFile.h"
 #include "base/EchoText.h"
 #include "base/FileRead.h"
 #include "base/PngFile.h"
@@ -16,13 +17,16 @@
 namespace {
 
 const char kUsage[] =
-    "usage: tq-frame convert IN.xwd|IN.png OUT.png\n"
+    "usage: tq-frame convert IN.xwd|IN.png|IN.bmp OUT.png\n"
     "       tq-frame compare ACTUAL EXPECTED [--tolerance LEVELS] [--max-share PERCENT]\n"
     "                        [--region X,Y,W,H] [--smooth] [--diff OUT.png]\n"
+    "       tq-frame find PICTURE PART [--tolerance LEVELS]\n"
     "compare counts the pixels whose colour differs in a channel by more than LEVELS\n"
     "(default 24) and fails when they are more than PERCENT (default 1) of the picture\n"
     "or region. --smooth compares 3 x 3 means, so text antialiased by another font\n"
-    "engine counts only where its glyphs differ.\n";
+    "engine counts only where its glyphs differ.\n"
+    "find prints where PART lies in PICTURE, as X Y WIDTH HEIGHT: the first place\n"
+    "where no channel of its pixels differs by more than LEVELS (default 0).\n";
 
 // A 16-Mpixel dump with its colour table, and more than any PNG of that size.
 constexpr std::uint64_t kMaxPictureBytes = 80u << 20;
@@ -34,8 +38,9 @@ bool ReadPicture(const std::string& path, RgbImage* pImage, std::string* pError)
         return false;
     static const std::uint8_t kPngSignature[] = {0x89, 'P', 'N', 'G'};
     const bool bPng = bytes.size() >= 4 && std::equal(kPngSignature, kPngSignature + 4, bytes.begin());
+    const bool bBmp = bytes.size() >= 2 && bytes[0] == 'B' && bytes[1] == 'M';
     std::string why;
-    if (bPng ? DecodePng(bytes, pImage, &why) : DecodeXwd(bytes, pImage, &why))
+    if (bPng ? DecodePng(bytes, pImage, &why) : bBmp ? DecodeBmp(bytes, pImage, &why) : DecodeXwd(bytes, pImage, &why))
         return true;
     *pError = Quoted(path) + ": " + why;
     return false;
@@ -141,6 +146,33 @@ int Compare(int argc, const char* const* argv, std::ostream& out, std::ostream& 
     return fShare <= fMaxShare ? kFrameOk : kFrameDiffers;
 }
 
+int Find(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
+{
+    if (argc < 4 || !argv[2] || !argv[3])
+        return Fail(err, "find needs a picture and a part");
+    int iTolerance = 0;
+    for (int i = 4; i < argc; i += 2)
+    {
+        const std::string name = argv[i] ? argv[i] : "";
+        if (name != "--tolerance")
+            return Fail(err, "unknown option " + Quoted(name));
+        if (i + 1 >= argc || !argv[i + 1] || !ParseInt(argv[i + 1], &iTolerance) || iTolerance < 0 || iTolerance > 255)
+            return Fail(err, "bad value for --tolerance");
+    }
+    RgbImage picture, part;
+    std::string error;
+    if (!ReadPicture(argv[2], &picture, &error) || !ReadPicture(argv[3], &part, &error))
+        return Fail(err, error);
+    int x = 0, y = 0;
+    if (!FindPart(picture, part, iTolerance, &x, &y))
+    {
+        out << "not found\n";
+        return kFrameDiffers;
+    }
+    out << x << " " << y << " " << part.iWidth << " " << part.iHeight << "\n";
+    return kFrameOk;
+}
+
 }  // namespace
 
 int RunFrameCommand(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
@@ -155,5 +187,7 @@ int RunFrameCommand(int argc, const char* const* argv, std::ostream& out, std::o
         return Convert(argv[2], argv[3], out, err);
     if (verb == "compare")
         return Compare(argc, argv, out, err);
-    return Fail(err, "expected 'convert IN OUT.png' or 'compare ACTUAL EXPECTED' (see --help)");
+    if (verb == "find")
+        return Find(argc, argv, out, err);
+    return Fail(err, "expected 'convert IN OUT.png', 'compare ACTUAL EXPECTED' or 'find PICTURE PART' (see --help)");
 }

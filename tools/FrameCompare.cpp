@@ -52,3 +52,36 @@ RgbImage SmoothFrame(const RgbImage& image)
         }
     return out;
 }
+
+namespace {
+
+bool Near(RgbPixel a, RgbPixel b, int iTolerance)
+{
+    return std::abs(a.r - b.r) <= iTolerance && std::abs(a.g - b.g) <= iTolerance && std::abs(a.b - b.b) <= iTolerance;
+}
+
+bool PartAt(const RgbImage& picture, const RgbImage& part, int iTolerance, int x, int y)
+{
+    for (int j = 0; j < part.iHeight; ++j)
+        for (int i = 0; i < part.iWidth; ++i)
+            if (!Near(picture.At(x + i, y + j), part.At(i, j), iTolerance))
+                return false;
+    return true;
+}
+
+}  // namespace
+
+bool FindPart(const RgbImage& picture, const RgbImage& part, int iTolerance, int* pX, int* pY)
+{
+    if (part.pixels.empty())
+        return false;
+    for (int y = 0; y + part.iHeight <= picture.iHeight; ++y)
+        for (int x = 0; x + part.iWidth <= picture.iWidth; ++x)
+            if (PartAt(picture, part, iTolerance, x, y))
+            {
+                *pX = x;
+                *pY = y;
+                return true;
+            }
+    return false;
+}

@@ -20,3 +20,7 @@ RgbImage SmoothFrame(const RgbImage& image);
 
 // The part of a picture inside the rectangle, clipped to the picture.
 RgbImage CropFrame(const RgbImage& image, int x, int y, int w, int h);
+
+// Where part lies in picture: the first place, row by row, where each of its
+// pixels is within iTolerance in every channel. False when there is none.
+bool FindPart(const RgbImage& picture, const RgbImage& part, int iTolerance, int* pX, int* pY);

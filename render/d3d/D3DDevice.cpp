@@ -1,5 +1,6 @@
 #include "render/d3d/D3DDevice.h"
 
+#include "base/Log.h"
 #include "render/d3d/D3DTextures.h"
 #include "render/d3d/Direct3D.h"
 #include "render/d3d/GdiText.h"
@@ -168,9 +169,36 @@ void CD3DDevice::DrawTextAt(int x, int y, std::uint32_t colour, const char* szTe
     DrawTextItem(x, y, colour, szText, uAlignment);
 }
 
+// GDI copies the frame in the window's own coordinates, which stay right where
+// Windows scales the window for the screen's pixels per inch or composes the
+// desktop. A blit to the primary surface needs the window's place on the screen in
+// the screen's pixels, which a program that Windows scales does not see.
 std::int32_t CD3DDevice::Present()
 {
     if (!g_D3D.pPrimary || !g_D3D.pBackBuffer)
         return static_cast<std::int32_t>(E_FAIL);
-    return static_cast<std::int32_t>(g_D3D.pPrimary->Blt(&g_D3D.rcScreen, g_D3D.pBackBuffer, nullptr, DDBLT_WAIT, nullptr));
+    HDC hdcFrame = nullptr;
+    HRESULT hr = g_D3D.pBackBuffer->GetDC(&hdcFrame);
+    const char* szFailed = "Present() GetDC() FAILED";
+    if (SUCCEEDED(hr))
+    {
+        // A DC of its own: the class DC is shared with the window's thread, and
+        // only one thread at a time can draw with it.
+        HDC hdcWindow = GetDCEx(g_D3D.hWnd, nullptr, DCX_CACHE);
+        szFailed = "Present() GetDCEx() FAILED";
+        hr = E_FAIL;
+        if (hdcWindow)
+        {
+            szFailed = "Present() BitBlt() FAILED";
+            if (BitBlt(hdcWindow, 0, 0, g_D3D.iWidth, g_D3D.iHeight, hdcFrame, 0, 0, SRCCOPY))
+                hr = S_OK;
+            ReleaseDC(g_D3D.hWnd, hdcWindow);
+        }
+        g_D3D.pBackBuffer->ReleaseDC(hdcFrame);
+    }
+    // Once per run of failures: frames come ten times a second.
+    if (FAILED(hr) && !m_bPresentFailing)
+        g_Log.Print(szFailed);
+    m_bPresentFailing = FAILED(hr);
+    return static_cast<std::int32_t>(hr);
 }

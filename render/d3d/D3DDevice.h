@@ -1,7 +1,7 @@
 #pragma once
 // The render-device seam on Direct3D 7: states, textures and primitives go to
 // g_D3D.pDevice, text is drawn with GDI on the back buffer, and Present copies the
-// back buffer to the window. Windows only; InitD3D installs it.
+// back buffer into the window's client area with GDI. Windows only; InitD3D installs it.
 #include "render/RenderDevice.h"
 
 class CD3DDevice : public CRenderDevice
@@ -19,4 +19,7 @@ public:
     bool DrawLineList(const ColouredVertex* pVertices, int nVertices) override;
     void DrawTextAt(int x, int y, std::uint32_t colour, const char* szText, unsigned uAlignment) override;
     std::int32_t Present() override;
+
+private:
+    bool m_bPresentFailing = false;  // the last Present failed (and was logged)
 };

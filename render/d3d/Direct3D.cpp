@@ -169,14 +169,13 @@ HRESULT InitD3D(HWND hWnd)
     g_D3D.pPrimary->SetClipper(pClipper);
     pClipper->Release();
 
-    GetClientRect(hWnd, &g_D3D.rcScreen);
-    POINT topLeft = {g_D3D.rcScreen.left, g_D3D.rcScreen.top};
-    POINT bottomRight = {g_D3D.rcScreen.right, g_D3D.rcScreen.bottom};
-    ClientToScreen(hWnd, &topLeft);
-    ClientToScreen(hWnd, &bottomRight);
-    SetRect(&g_D3D.rcScreen, topLeft.x, topLeft.y, bottomRight.x, bottomRight.y);
-    const LONG width = g_D3D.rcScreen.right - g_D3D.rcScreen.left;
-    const LONG height = g_D3D.rcScreen.bottom - g_D3D.rcScreen.top;
+    RECT rcClient = {0, 0, 0, 0};
+    GetClientRect(hWnd, &rcClient);
+    g_D3D.hWnd = hWnd;
+    g_D3D.iWidth = static_cast<int>(rcClient.right - rcClient.left);
+    g_D3D.iHeight = static_cast<int>(rcClient.bottom - rcClient.top);
+    const LONG width = g_D3D.iWidth;
+    const LONG height = g_D3D.iHeight;
 
     std::memset(&ddsd, 0, sizeof(ddsd));
     ddsd.dwSize = sizeof(ddsd);
@@ -236,6 +235,7 @@ void ReleaseD3D()
     SafeRelease(g_D3D.pBackBuffer);
     SafeRelease(g_D3D.pPrimary);
     SafeRelease(g_D3D.pDD);
+    g_D3D.hWnd = nullptr;
 }
 
 void GetChannelBits(const DDPIXELFORMAT& format, BYTE* pBits)

@@ -24,9 +24,11 @@ struct Direct3DState
     IDirect3DDevice7* pDevice = nullptr;
     IDirectDrawSurface7* pPrimary = nullptr;
     IDirectDrawSurface7* pBackBuffer = nullptr;
-    // The client rectangle in screen coordinates; the window procedure moves it
-    // with the window.
-    RECT rcScreen = {0, 0, 0, 0};
+    // The window the frames go to, and the size of its client area and of the
+    // back buffer, in the window's own pixels.
+    HWND hWnd = nullptr;
+    int iWidth = 0;
+    int iHeight = 0;
     // Shown by the About box: the last display adapter.
     char szVideoDeviceName[256] = "";
     int iNumVideoDevices = 0;  // at most 16

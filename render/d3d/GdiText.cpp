@@ -4,13 +4,13 @@
 
 HFONT g_hFont = nullptr;
 
-HFONT CreatePanelFont(HWND hWnd)
+HFONT CreatePanelFont()
 {
-    HDC hdc = GetDC(hWnd);
-    const int iPixelsPerInch = hdc ? GetDeviceCaps(hdc, LOGPIXELSY) : 96;
-    if (hdc)
-        ReleaseDC(hWnd, hdc);
-    return CreateFontA(-MulDiv(8, iPixelsPerInch, 72), 0, 0, 0, FW_DONTCARE, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+    // 8 points at 96 pixels per inch, whatever the screen's: the panel's places are
+    // pixels, and where Windows does not scale the window (Windows XP, or Vista and
+    // later without desktop composition or with the older way of scaling) text
+    // sized for the screen would overrun them.
+    return CreateFontA(-MulDiv(8, 96, 72), 0, 0, 0, FW_DONTCARE, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
                        OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY, VARIABLE_PITCH, "Arial");
 }
 

@@ -7,9 +7,9 @@
 // The panel's font: "Arial" at 8 points. Null until start-up creates it.
 extern HFONT g_hFont;
 
-// Creates the 8-point font for the vertical resolution of the window's device
-// context (the screen's when hWnd is null); null on failure.
-HFONT CreatePanelFont(HWND hWnd);
+// Creates the panel's font, 11 pixels high (8 points on the panel's own grid of
+// 96 pixels per inch); null on failure.
+HFONT CreatePanelFont();
 
 // One text item on the back buffer: colour is a COLORREF, alignment a set of GDI
 // text-alignment flags (0 left, 2 right, 6 centred; the top at y).
