@@ -48,9 +48,6 @@ namespace {
 
 constexpr int kWindowWidth = 589;
 constexpr int kWindowHeight = 240;
-// The panel's pixels, one to one.
-constexpr int kClientWidth = 583;
-constexpr int kClientHeight = 212;
 constexpr DWORD kFrameStopDeadlineMs = 10000;
 
 void LogStartOfRun()

@@ -14,8 +14,8 @@ extern int g_iTextureBpp;
 // Client size of the window, set by start-up; the light map spans it.
 extern int g_iWindowWidth;
 extern int g_iWindowHeight;
-// The client area start-up fits the window to: 212 rows, and 583 columns inside
-// the 3-pixel fixed frame of the 589-pixel-wide window. The panel fills exactly this.
+// The client area start-up fits the window to, whatever its frame: the panel
+// fills exactly this, one pixel of the panel to one of the window.
 constexpr int kClientWidth = 583;
 constexpr int kClientHeight = 212;
 

@@ -144,7 +144,7 @@ HWND CreatePanelWindow()
                                 0, 0, 589, 240, GetDesktopWindow(), nullptr, wc.hInstance, nullptr);
     if (!hWnd)
         return nullptr;
-    FitClientArea(hWnd, 583, 212);
+    FitClientArea(hWnd, kClientWidth, kClientHeight);
     MSG msg;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
         DispatchMessageA(&msg);
@@ -212,8 +212,8 @@ TEST_F(Direct3DTest, InitLogsTheHardwareAndSetsUpAClientSizedTarget)
 
     RECT rc;
     GetClientRect(s_hWnd, &rc);
-    EXPECT_EQ(rc.right, 583);
-    EXPECT_EQ(rc.bottom, 212);
+    EXPECT_EQ(rc.right, kClientWidth);
+    EXPECT_EQ(rc.bottom, kClientHeight);
     EXPECT_EQ(g_D3D.iWidth, rc.right);
     EXPECT_EQ(g_D3D.iHeight, rc.bottom);
     DDSURFACEDESC2 ddsd = {};
