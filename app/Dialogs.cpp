@@ -10,6 +10,7 @@
 #include "app/DialogLayout.h"
 #include "app/OptionsChoice.h"
 #include "app/PageMarkup.h"
+#include "app/RecordingMixer.h"
 #include "app/resource.h"
 #include "audio/AudioGlobals.h"
 #include "audio/SoundDevices.h"
@@ -442,11 +443,6 @@ void OpenIntroHelpPage(HWND hOwner)
     char szPath[MAX_PATH * 2];
     std::snprintf(szPath, sizeof(szPath), "%s\\help\\intro.htm", g_szCurrentDirectory);
     ShellExecuteA(hOwner, "open", szPath, nullptr, nullptr, SW_SHOWMAXIMIZED);
-}
-
-void OpenRecordingMixer(HWND hOwner)
-{
-    ShellExecuteA(hOwner, "open", "SNDVOL32.EXE", "-r", nullptr, SW_SHOWNORMAL);
 }
 
 INT_PTR CALLBACK FirstRunDlgProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM lParam)

@@ -22,6 +22,7 @@
 #include "audio/StreamControl.h"
 #include "audio/asio/Asio.h"
 #include "audio/ks/CaptureThread.h"
+#include "audio/ks/KsStream.h"
 #include "base/Log.h"
 #include "dsp/Alloc.h"
 #include "dsp/StreamParams.h"
@@ -49,6 +50,7 @@ namespace {
 constexpr int kWindowWidth = 589;
 constexpr int kWindowHeight = 240;
 constexpr DWORD kFrameStopDeadlineMs = 10000;
+constexpr DWORD kAudioThreadDeadlineMs = 5000;
 
 void LogStartOfRun()
 {
@@ -131,6 +133,10 @@ void RunMessageLoop()
 
 void Shutdown(HINSTANCE hInstance)
 {
+    // The kernel-streaming thread may still be logging after its end report, or
+    // waiting in it when the quit was forced: what it uses must outlive it.
+    if (!WaitForCaptureThreadEnd(kAudioThreadDeadlineMs))
+        g_Log.Print("Shutdown() the audio thread did not end in time");
     if (g_iAudioDriver == AUDIO_DRIVER_ASIO)
         CAsio::Release();
     g_Settings.SaveSettings();
