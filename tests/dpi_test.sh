@@ -23,7 +23,7 @@ show_on_failure about "$RUN/about.txt"
 show_on_failure driver "$RUN/driver-stderr.txt"
 # The user's setting, which Wine prefers to the machine's.
 DPI_KEY="HKCU\\Control Panel\\Desktop"
-ORIG_DPI=$("$WINE" reg query "$DPI_KEY" /v LogPixels 2>/dev/null | tr -d '\r' | awk '$1 == "LogPixels" {print $3}')
+ORIG_DPI=$({ "$WINE" reg query "$DPI_KEY" /v LogPixels 2>/dev/null || true; } | tr -d '\r' | awk '$1 == "LogPixels" {print $3}')
 cleanup_more() {
   if [ -n "$ORIG_DPI" ]; then "$WINE" reg add "$DPI_KEY" /v LogPixels /t REG_DWORD /d "$((ORIG_DPI))" /f >/dev/null 2>&1
   else "$WINE" reg delete "$DPI_KEY" /v LogPixels /f >/dev/null 2>&1; fi
@@ -62,7 +62,7 @@ logo_found() {
 # overlaps L T R B: true when the logo's rectangle meets this one.
 overlaps() { [ "$1" -lt "$LOGO_R" ] && [ "$LOGO_L" -lt "$3" ] && [ "$2" -lt "$LOGO_B" ] && [ "$LOGO_T" -lt "$4" ]; }
 
-for DPI in 120 144; do
+for DPI in 96 120 144; do
   "$WINE" reg add "$DPI_KEY" /v LogPixels /t REG_DWORD /d "$DPI" /f >/dev/null
   (cd "$RUN" && exec "$WINE" TonquarryTuner.exe 2>>"$RUN/wine-stderr.txt") &
   PROGRAM_PID=$!

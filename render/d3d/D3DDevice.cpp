@@ -169,36 +169,79 @@ void CD3DDevice::DrawTextAt(int x, int y, std::uint32_t colour, const char* szTe
     DrawTextItem(x, y, colour, szText, uAlignment);
 }
 
-// GDI copies the frame in the window's own coordinates, which stay right where
-// Windows scales the window for the screen's pixels per inch or composes the
-// desktop. A blit to the primary surface needs the window's place on the screen in
-// the screen's pixels, which a program that Windows scales does not see.
+namespace {
+
+// The frame's own bitmap, made once: a memory DC with a 32-bit bitmap of the
+// client's size. Null when it cannot be had.
+HDC PresentDC()
+{
+    if (g_D3D.hdcPresent)
+        return g_D3D.hdcPresent;
+    BITMAPINFO bmi;
+    ZeroMemory(&bmi, sizeof(bmi));
+    bmi.bmiHeader.biSize = sizeof(bmi.bmiHeader);
+    bmi.bmiHeader.biWidth = g_D3D.iWidth;
+    bmi.bmiHeader.biHeight = -g_D3D.iHeight;
+    bmi.bmiHeader.biPlanes = 1;
+    bmi.bmiHeader.biBitCount = 32;
+    bmi.bmiHeader.biCompression = BI_RGB;
+    void* pBits = nullptr;
+    HBITMAP hBitmap = CreateDIBSection(nullptr, &bmi, DIB_RGB_COLORS, &pBits, nullptr, 0);
+    HDC hdc = hBitmap ? CreateCompatibleDC(nullptr) : nullptr;
+    if (!hdc)
+    {
+        if (hBitmap)
+            DeleteObject(hBitmap);
+        return nullptr;
+    }
+    g_D3D.hOldPresentBitmap = SelectObject(hdc, hBitmap);
+    g_D3D.hPresentBitmap = hBitmap;
+    g_D3D.hdcPresent = hdc;
+    return hdc;
+}
+
+// Copies the back buffer into the window's client area; null when done, else the
+// failure's log line.
+//
+// GDI copies in the window's own coordinates, which stay right where Windows
+// scales the window for the screen's pixels per inch or composes the desktop; a
+// blit to the primary surface needs the window's place on the screen in the
+// screen's pixels, which a program that Windows scales does not see.
+// The frame passes through a bitmap of its own: from a surface's DC whose rows are
+// padded beyond the copy, Wine copies into a window Direct3D draws on with each
+// row shifted further than the last.
+const char* CopyFrameToWindow()
+{
+    HDC hdcFrame = PresentDC();
+    if (!hdcFrame)
+        return "Present() CreateDIBSection() FAILED";
+    HDC hdcBack = nullptr;
+    if (FAILED(g_D3D.pBackBuffer->GetDC(&hdcBack)) || !hdcBack)
+        return "Present() GetDC() FAILED";
+    const BOOL bCopied = BitBlt(hdcFrame, 0, 0, g_D3D.iWidth, g_D3D.iHeight, hdcBack, 0, 0, SRCCOPY);
+    g_D3D.pBackBuffer->ReleaseDC(hdcBack);
+    if (!bCopied)
+        return "Present() BitBlt() FAILED";
+    // A DC of its own: the class DC is shared with the window's thread, and only
+    // one thread at a time can draw with it.
+    HDC hdcWindow = GetDCEx(g_D3D.hWnd, nullptr, DCX_CACHE);
+    if (!hdcWindow)
+        return "Present() GetDCEx() FAILED";
+    const BOOL bShown = BitBlt(hdcWindow, 0, 0, g_D3D.iWidth, g_D3D.iHeight, hdcFrame, 0, 0, SRCCOPY);
+    ReleaseDC(g_D3D.hWnd, hdcWindow);
+    return bShown ? nullptr : "Present() BitBlt() FAILED";
+}
+
+} // namespace
+
 std::int32_t CD3DDevice::Present()
 {
     if (!g_D3D.pPrimary || !g_D3D.pBackBuffer)
         return static_cast<std::int32_t>(E_FAIL);
-    HDC hdcFrame = nullptr;
-    HRESULT hr = g_D3D.pBackBuffer->GetDC(&hdcFrame);
-    const char* szFailed = "Present() GetDC() FAILED";
-    if (SUCCEEDED(hr))
-    {
-        // A DC of its own: the class DC is shared with the window's thread, and
-        // only one thread at a time can draw with it.
-        HDC hdcWindow = GetDCEx(g_D3D.hWnd, nullptr, DCX_CACHE);
-        szFailed = "Present() GetDCEx() FAILED";
-        hr = E_FAIL;
-        if (hdcWindow)
-        {
-            szFailed = "Present() BitBlt() FAILED";
-            if (BitBlt(hdcWindow, 0, 0, g_D3D.iWidth, g_D3D.iHeight, hdcFrame, 0, 0, SRCCOPY))
-                hr = S_OK;
-            ReleaseDC(g_D3D.hWnd, hdcWindow);
-        }
-        g_D3D.pBackBuffer->ReleaseDC(hdcFrame);
-    }
+    const char* szFailed = CopyFrameToWindow();
     // Once per run of failures: frames come ten times a second.
-    if (FAILED(hr) && !m_bPresentFailing)
+    if (szFailed && !m_bPresentFailing)
         g_Log.Print(szFailed);
-    m_bPresentFailing = FAILED(hr);
-    return static_cast<std::int32_t>(hr);
+    m_bPresentFailing = szFailed != nullptr;
+    return static_cast<std::int32_t>(szFailed ? E_FAIL : S_OK);
 }

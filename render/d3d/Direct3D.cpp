@@ -235,6 +235,16 @@ void ReleaseD3D()
     SafeRelease(g_D3D.pBackBuffer);
     SafeRelease(g_D3D.pPrimary);
     SafeRelease(g_D3D.pDD);
+    if (g_D3D.hdcPresent)
+    {
+        SelectObject(g_D3D.hdcPresent, g_D3D.hOldPresentBitmap);
+        DeleteDC(g_D3D.hdcPresent);
+    }
+    if (g_D3D.hPresentBitmap)
+        DeleteObject(g_D3D.hPresentBitmap);
+    g_D3D.hdcPresent = nullptr;
+    g_D3D.hPresentBitmap = nullptr;
+    g_D3D.hOldPresentBitmap = nullptr;
     g_D3D.hWnd = nullptr;
 }
 

@@ -29,6 +29,11 @@ struct Direct3DState
     HWND hWnd = nullptr;
     int iWidth = 0;
     int iHeight = 0;
+    // A bitmap of the client's size that each frame passes through on its way to
+    // the window (made by the first Present).
+    HDC hdcPresent = nullptr;
+    HBITMAP hPresentBitmap = nullptr;
+    HGDIOBJ hOldPresentBitmap = nullptr;
     // Shown by the About box: the last display adapter.
     char szVideoDeviceName[256] = "";
     int iNumVideoDevices = 0;  // at most 16
