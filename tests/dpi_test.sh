@@ -62,7 +62,7 @@ logo_found() {
 # overlaps L T R B: true when the logo's rectangle meets this one.
 overlaps() { [ "$1" -lt "$LOGO_R" ] && [ "$LOGO_L" -lt "$3" ] && [ "$2" -lt "$LOGO_B" ] && [ "$LOGO_T" -lt "$4" ]; }
 
-for DPI in 96 120 144; do
+for DPI in 120 144; do
   "$WINE" reg add "$DPI_KEY" /v LogPixels /t REG_DWORD /d "$DPI" /f >/dev/null
   (cd "$RUN" && exec "$WINE" TonquarryTuner.exe 2>>"$RUN/wine-stderr.txt") &
   PROGRAM_PID=$!
