@@ -38,7 +38,11 @@ std::vector<char> ReadPageFile(int iPage)
     const std::string sPath = JoinPath(JoinPath(g_szCurrentDirectory, "help"), kPageFiles[iPage]);
     std::FILE* f = OpenFile(sPath.c_str(), "r");
     if (!f)
+    {
+        // The page stays empty; the log says which file was missing.
+        g_Log.Print("DrawPage() FAILED to open ", sPath.c_str());
         return data;
+    }
     char szChunk[4096];
     std::size_t n = 0;
     while ((n = std::fread(szChunk, 1, sizeof(szChunk), f)) > 0 && data.size() < (1u << 20))
@@ -385,6 +389,12 @@ void ShowAboutBox(HWND hOwner)
 void OpenIntroHelpPage(HWND hOwner)
 {
     const std::string sPath = JoinPath(JoinPath(g_szCurrentDirectory, "help"), "intro.htm");
+    // The shell reports a missing page only on the screen: the log names it too.
+    std::FILE* f = OpenFile(sPath.c_str(), "rb");
+    const bool bFound = f != nullptr;
+    if (f)
+        std::fclose(f);
+    g_Log.Print(bFound ? "OpenIntroHelpPage() opening" : "OpenIntroHelpPage() FAILED to find", sPath.c_str());
     ShellExecuteW(hOwner, L"open", Utf8ToWide(sPath).c_str(), nullptr, nullptr, SW_SHOWMAXIMIZED);
 }
 

@@ -136,14 +136,18 @@ int FakeKnownFolder(int iFolder, char* szOut, int iSize)
     return 1;
 }
 
+// The file's text with "\n" line ends, as the text-mode writer meant them.
 std::string FileText(const std::string& sFile)
 {
     std::string s;
     if (std::FILE* f = OpenFile(sFile.c_str(), "rb"))
     {
         char sz[256];
-        s.assign(sz, std::fread(sz, 1, sizeof(sz), f));
+        const size_t n = std::fread(sz, 1, sizeof(sz), f);
         std::fclose(f);
+        for (size_t i = 0; i < n; ++i)
+            if (sz[i] != '\r')
+                s.push_back(sz[i]);
     }
     return s;
 }
