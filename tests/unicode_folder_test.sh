@@ -39,8 +39,11 @@ cleanup_more() {
   "$WINE" reg delete "$ARP_KEY" /f /reg:32 >/dev/null 2>&1
   [ -n "$MARK_WAS" ] || "$WINE" reg delete "$MARK_KEY" /v "First Run Done" /f >/dev/null 2>&1
   # Every other program test would read the settings left in the user's folder.
-  [ -n "$USER_DIR" ] && rm -rf "$USER_DIR"
-  [ -n "$STORE_DIR" ] && rm -rf "$STORE_DIR"
+  if [ -n "$USER_DIR" ]; then rm -rf "$USER_DIR"; rmdir "$(dirname "$USER_DIR")" 2>/dev/null; fi
+  if [ -n "$STORE_DIR" ]; then
+    rm -rf "$STORE_DIR"
+    rmdir "$(dirname "$STORE_DIR")" "$(dirname "$(dirname "$STORE_DIR")")" 2>/dev/null
+  fi
   rm -rf "$DIR" "$MENU"
 }
 "$WINE" reg query "$MARK_KEY" /v "First Run Done" >/dev/null 2>&1 && MARK_WAS=1
