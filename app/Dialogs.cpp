@@ -10,6 +10,7 @@
 #include "app/AppGlobals.h"
 #include "app/OptionsChoice.h"
 #include "app/PageMarkup.h"
+#include "app/RecordingMixer.h"
 #include "app/resource.h"
 #include "audio/AudioGlobals.h"
 #include "audio/SoundDevices.h"
@@ -396,11 +397,6 @@ void OpenIntroHelpPage(HWND hOwner)
         std::fclose(f);
     g_Log.Print(bFound ? "OpenIntroHelpPage() opening" : "OpenIntroHelpPage() FAILED to find", sPath.c_str());
     ShellExecuteW(hOwner, L"open", Utf8ToWide(sPath).c_str(), nullptr, nullptr, SW_SHOWMAXIMIZED);
-}
-
-void OpenRecordingMixer(HWND hOwner)
-{
-    ShellExecuteA(hOwner, "open", "SNDVOL32.EXE", "-r", nullptr, SW_SHOWNORMAL);
 }
 
 INT_PTR CALLBACK FirstRunDlgProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM lParam)

@@ -13,7 +13,6 @@ void ShowAudioErrorDialog(HWND hOwner);
 void ReportAudioError(HWND hOwner, int iErrorKind, const char* szText);
 // The "help\intro.htm" page of the working directory at start-up.
 void OpenIntroHelpPage(HWND hOwner);
-void OpenRecordingMixer(HWND hOwner);
 // The audio Options; its OK restarts the audio with the new choice.
 void ShowOptionsDialog(HWND hOwner);
 void ShowAboutBox(HWND hOwner);

@@ -3,6 +3,8 @@
 #include <atomic>
 #include <mutex>
 
+#include "base/Lock.h"
+
 #include "panel/FrameTick.h"
 
 UINT g_uFrameTimer = 0;
@@ -13,13 +15,13 @@ namespace {
 // so a tick the timer had already dispatched when it was killed draws nothing.
 // Starting takes no lock: a restart runs on the window's thread, which a tick in
 // progress may be waiting for.
-std::mutex g_TickLock;
+CLock g_TickLock;
 std::atomic<bool> g_bStopped{false};
 std::atomic<LPTIMECALLBACK> g_pfnTick{nullptr};
 
 void CALLBACK GuardedTick(UINT uTimerId, UINT uMessage, DWORD_PTR user, DWORD_PTR r1, DWORD_PTR r2)
 {
-    std::lock_guard<std::mutex> lock(g_TickLock);
+    std::lock_guard<CLock> lock(g_TickLock);
     if (!g_bStopped.load(std::memory_order_relaxed))
         g_pfnTick.load(std::memory_order_relaxed)(uTimerId, uMessage, user, r1, r2);
 }

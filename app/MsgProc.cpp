@@ -7,6 +7,7 @@
 
 #include "app/AppGlobals.h"
 #include "app/FrameTimer.h"
+#include "app/RecordingMixer.h"
 #include "audio/AudioGlobals.h"
 #include "audio/StreamControl.h"
 #include "audio/asio/Asio.h"
@@ -39,6 +40,16 @@ void MouseToPanel(int iMessage)
         g_XEffects.Mouse(g_iMouseX, g_iMouseY, iMessage);
 }
 
+// Quitting while the kernel-streaming thread may run: it is told to end, and its
+// end report quits (g_bQuitting); the timer quits if it does not answer in time.
+// Quitting at once would destroy what the thread still uses.
+void QuitAfterAudioThread(HWND hWnd)
+{
+    g_bQuitting = 1;
+    SignalAudio(eAbort);
+    SetTimer(hWnd, kForceQuitTimer, 5000, nullptr);
+}
+
 // The audio thread ended; returns 1 when the message is fully handled.
 int OnExitThread(HWND hWnd, LPARAM lParam)
 {
@@ -62,6 +73,7 @@ int OnExitThread(HWND hWnd, LPARAM lParam)
         timeKillEvent(g_uFrameTimer);
         if (g_bQuitting)
         {
+            KillTimer(hWnd, kForceQuitTimer);  // answered in time
             g_Log.Print("MsgProc() CM_EXIT_THREAD E_ABORT Quitting Application");
             PostQuitMessage(0);
         }
@@ -127,8 +139,7 @@ LRESULT CALLBACK MsgProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
             PostQuitMessage(0);
             return 0;
         }
-        SignalAudio(eAbort);
-        SetTimer(g_hWnd, kForceQuitTimer, 5000, nullptr);
+        QuitAfterAudioThread(hWnd);
         return 0;
     case WM_SHOWWINDOW:
         g_Log.Print("MsgProc() WM_SHOWWINDOW");
@@ -139,10 +150,13 @@ LRESULT CALLBACK MsgProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
     case WM_CHAR:
         switch (static_cast<char>(wParam & 0xff))
         {
-        case 'm': ShellExecuteA(g_hWnd, "open", "SNDVOL32.EXE", "-r", nullptr, SW_SHOWNORMAL); break;
+        case 'm': OpenRecordingMixer(g_hWnd); break;
         case 'q':
-            // The audio thread answers the abort while the quit is on its way:
-            // as after WM_CLOSE, that answer must not start audio again.
+            if (g_iAudioDriver == AUDIO_DRIVER_KS)
+            {
+                QuitAfterAudioThread(hWnd);
+                break;
+            }
             g_bQuitting = 1;
             SignalAudio(eAbort);
             PostQuitMessage(0);

@@ -5,6 +5,7 @@
 
 #include "app/AppGlobals.h"
 #include "app/Dialogs.h"
+#include "app/RecordingMixer.h"
 #include "audio/AudioGlobals.h"
 #include "audio/StreamControl.h"
 #include "audio/asio/Asio.h"

@@ -21,6 +21,7 @@
 #include "audio/StreamControl.h"
 #include "audio/asio/Asio.h"
 #include "audio/ks/CaptureThread.h"
+#include "audio/ks/KsStream.h"
 #include "base/Log.h"
 #include "base/SystemQuery.h"
 #include "dsp/Alloc.h"
@@ -50,6 +51,7 @@ constexpr int kWindowWidth = 589;
 constexpr int kWindowHeight = 240;
 constexpr int kTitleHeight = 28;
 constexpr DWORD kFrameStopDeadlineMs = 10000;
+constexpr DWORD kAudioThreadDeadlineMs = 5000;
 
 void LogStartOfRun()
 {
@@ -125,6 +127,10 @@ void RunMessageLoop()
 
 void Shutdown(HINSTANCE hInstance)
 {
+    // The kernel-streaming thread may still be logging after its end report, or
+    // waiting in it when the quit was forced: what it uses must outlive it.
+    if (!WaitForCaptureThreadEnd(kAudioThreadDeadlineMs))
+        g_Log.Print("Shutdown() the audio thread did not end in time");
     if (g_iAudioDriver == AUDIO_DRIVER_ASIO)
         CAsio::Release();
     g_Settings.SaveSettings();

@@ -52,13 +52,18 @@ void InitSamplingFreqTables()
 void EnumAudioDrivers()
 {
     g_iNumAudioDrivers = 0;
+    const bool bAsio = g_AudioPlatform.IsAsioDriverPresent() != 0;
     if (g_iWindowsMajorVersion < 6)
     {
+        // Devices that cannot be listed end the program only when there is no ASIO
+        // driver to run on; with one, kernel streaming is simply not offered.
         ClearEntry(g_AudioDriverList[0], AUDIO_DRIVER_KS, "WDM KS");
-        g_AudioPlatform.EnumKsDeviceNames(&g_AudioDriverList[0]);
-        g_iNumAudioDrivers = 1;
+        if (g_AudioPlatform.EnumKsDeviceNames(&g_AudioDriverList[0], !bAsio) || !bAsio)
+            g_iNumAudioDrivers = 1;
+        else
+            g_Log.Print("EnumAudioDrivers() kernel streaming not offered: its devices could not be listed; using ASIO");
     }
-    if (g_AudioPlatform.IsAsioDriverPresent())
+    if (bAsio)
     {
         ClearEntry(g_AudioDriverList[g_iNumAudioDrivers], AUDIO_DRIVER_ASIO, "Asio4All v2");
         ++g_iNumAudioDrivers;
@@ -148,7 +153,7 @@ namespace {
 // Until a platform fills in its actions: no driver at all, nothing to show.
 int NoAsio() { return 0; }
 void* NoThread(void**) { return nullptr; }
-int NoKsNames(AudioDriverEntry*) { return 0; }
+int NoKsNames(AudioDriverEntry*, bool) { return 0; }
 void NoSignal(void*) {}
 void NoMessage(const char*, const char*) {}
 void NoRelease() {}

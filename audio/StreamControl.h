@@ -47,7 +47,8 @@ struct AudioPlatform
     int (*AsioInit)();             // 1 on success
     int (*AsioStart)();            // 1 when ASIOStart returned ASE_OK
     void* (*CreateCaptureThread)(void** phEvents);  // null on failure
-    int (*EnumKsDeviceNames)(AudioDriverEntry* pEntry);
+    // 1 when listed; bReportFailure: a failure is shown and quits the program.
+    int (*EnumKsDeviceNames)(AudioDriverEntry* pEntry, bool bReportFailure);
     void (*SignalEvent)(void* hEvent);
     void (*ShowError)(const char* szText, const char* szCaption);
     void (*AsioRelease)();         // stops the driver's callbacks, then unloads it

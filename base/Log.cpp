@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 
 #include "base/FileOpen.h"
 #include "base/SystemQuery.h"
@@ -37,11 +38,11 @@ std::size_t BoundedLength(const char* s, std::size_t limit)
 // Runs f with the lock held. A lock that cannot be taken drops the line: the log
 // must never throw into its callers, several of which are real-time threads.
 template <class F>
-void Locked(std::mutex& m, F&& f) noexcept
+void Locked(CLock& m, F&& f) noexcept
 {
     try
     {
-        std::lock_guard<std::mutex> guard(m);
+        std::lock_guard<CLock> guard(m);
         f();
     }
     catch (...)

@@ -1,7 +1,7 @@
 #pragma once
 // The diagnostic log: one line per Print call, appended to "Logfile.txt" by opening,
 // writing and closing the file, so a crash loses nothing already logged.
-#include <mutex>
+#include "base/Lock.h"
 
 #include "base/Types.h"
 
@@ -53,7 +53,7 @@ private:
     void PrintPair(const char* szText, const char* szText2, const char* szNullText, const char* szNullText2);
 
     bool m_bEnabled = true;
-    std::mutex m_Lock;  // one Print at a time: the line buffer is shared
+    CLock m_Lock;  // one Print at a time: the line buffer is shared
 };
 
 // The program's log, constructed before every other global object.

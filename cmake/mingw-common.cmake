@@ -1,7 +1,9 @@
-# Shared part of the MinGW-w64 toolchain files. The "-posix" compilers carry the
-# winpthreads threading model, which std::mutex and std::thread need.
-set(CMAKE_C_COMPILER ${TQ_MINGW_PREFIX}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${TQ_MINGW_PREFIX}-g++-posix)
+# Shared part of the MinGW-w64 toolchain files. The "-win32" compilers use Windows'
+# own threads and critical sections inside the runtime; the "-posix" ones bring a
+# thread library that imports functions Windows XP does not have. Our own locks are
+# CLock (base/Lock.h) for the same reason.
+set(CMAKE_C_COMPILER ${TQ_MINGW_PREFIX}-gcc-win32)
+set(CMAKE_CXX_COMPILER ${TQ_MINGW_PREFIX}-g++-win32)
 set(CMAKE_RC_COMPILER ${TQ_MINGW_PREFIX}-windres)
 set(CMAKE_FIND_ROOT_PATH /usr/${TQ_MINGW_PREFIX})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)

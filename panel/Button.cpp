@@ -3,6 +3,8 @@
 #include <cstring>
 #include <mutex>
 
+#include "base/Lock.h"
+
 #include "render/Renderer.h"
 #include "render/TextQueue.h"
 
@@ -19,19 +21,19 @@ namespace {
 constexpr auto kRelaxed = std::memory_order_relaxed;
 // One lock for every label: labels change only when the tuning does, and a frame
 // copies each one in a few nanoseconds.
-std::mutex g_LabelLock;
+CLock g_LabelLock;
 } // namespace
 
 void CButton::SetLabel(const char* szLabel)
 {
-    std::lock_guard<std::mutex> lock(g_LabelLock);
+    std::lock_guard<CLock> lock(g_LabelLock);
     std::strncpy(m_szLabel, szLabel ? szLabel : "", kLabelSize - 1);
     m_szLabel[kLabelSize - 1] = '\0';
 }
 
 void CButton::CopyLabel(char (&szOut)[kLabelSize]) const
 {
-    std::lock_guard<std::mutex> lock(g_LabelLock);
+    std::lock_guard<CLock> lock(g_LabelLock);
     std::memcpy(szOut, m_szLabel, kLabelSize);
 }
 

@@ -148,6 +148,7 @@ wine_test_begin() {
       --frame-tool) FRAME=$2 ;;
       --window-info) WINDOW_INFO=$2 ;;
       --dialog-driver) DIALOG_DRIVER=$2 ;;
+      --recorder) RECORDER=$2 ;;
       --golden) GOLDEN=$2 ;;
       *) echo "FAIL: unknown option '$1'" >&2; exit 2 ;;
     esac

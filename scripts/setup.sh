@@ -7,7 +7,7 @@ PACKAGES=(
   cmake ninja-build g++ pkg-config
   googletest libbenchmark-dev
   libfreetype-dev fonts-liberation zlib1g-dev
-  g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
+  g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32
   # The fuzz targets: clang and its libFuzzer runtime.
   clang libclang-rt-14-dev
   # Wine for both Windows widths: wine64 runs 64-bit programs and starts 32-bit

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <shlwapi.h>
 
 #include <algorithm>
 #include <cmath>
@@ -474,9 +475,9 @@ protected:
     void TearDown() override
     {
         for (const char* key : {"aa-dup", "bb-missing", "cc-broken", "dd-long"})
-            RegDeleteTreeA(HKEY_LOCAL_MACHINE, (std::string("software\\asio\\") + key).c_str());
+            SHDeleteKeyA(HKEY_LOCAL_MACHINE, (std::string("software\\asio\\") + key).c_str());
         for (const char* clsid : {kMissingClsid, kBrokenClsid})
-            RegDeleteTreeA(HKEY_CLASSES_ROOT, (std::string("CLSID\\") + clsid).c_str());
+            SHDeleteKeyA(HKEY_CLASSES_ROOT, (std::string("CLSID\\") + clsid).c_str());
     }
     static void AddEntry(const char* key, const char* description, const std::string& clsid)
     {

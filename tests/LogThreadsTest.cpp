@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <filesystem>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "base/Log.h"
@@ -22,11 +21,11 @@ TEST(LogThreads, ConcurrentPrintsKeepEveryLineWhole)
     std::filesystem::create_directories(dir);
     {
         CLog log(dir.string().c_str());
-        std::vector<std::thread> threads;
+        TestThreads threads;
         for (int t = 0; t < kThreads; ++t)
         {
             // The forms alternate, so the number conversions run concurrently too.
-            threads.emplace_back([&log, &sPayload, t] {
+            threads.Start([&log, &sPayload, t] {
                 for (int i = 0; i < kLines; ++i)
                 {
                     const std::string sId = "T" + std::to_string(t) + " L" + std::to_string(i);
@@ -41,8 +40,7 @@ TEST(LogThreads, ConcurrentPrintsKeepEveryLineWhole)
                 }
             });
         }
-        for (std::thread& th : threads)
-            th.join();
+        threads.StopAndJoin();
     }
 
     std::vector<std::string> want;

@@ -28,7 +28,7 @@ int Present() { return 1; }
 int Init() { return Record("asio-init"); }
 int Start() { return Record("asio-start"); }
 void* Thread(void**) { return Record("thread") ? &g_Calls : nullptr; }
-int KsNames(AudioDriverEntry*) { return 1; }
+int KsNames(AudioDriverEntry*, bool) { return 1; }
 void Signal(void* hEvent) { Record(hEvent == &g_aiEvents[eAbort] ? "abort" : "other event"); }
 void Message(const char*, const char*) { Record("message"); }
 void Release() { Record("asio-release"); }

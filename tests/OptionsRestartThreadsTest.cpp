@@ -57,7 +57,7 @@ int Start()
 }
 void Release() { g_pDriver->callbacks.StopAndJoin(); }
 void* NoThread(void**) { return nullptr; }
-int NoNames(AudioDriverEntry*) { return 1; }
+int NoNames(AudioDriverEntry*, bool) { return 1; }
 void NoSignal(void*) {}
 void NoMessage(const char*, const char*) {}
 

@@ -18,6 +18,7 @@ struct Platform
     bool bAsioInitOk = true;
     bool bAsioStartOk = true;
     bool bThreadOk = true;
+    bool bKsNamesOk = true;
     std::vector<std::string> calls;
 } g_P;
 
@@ -34,10 +35,10 @@ void* FakeThread(void** phEvents)
 {
     return Record(phEvents == g_hAudioEvents ? "thread" : "thread with wrong events", g_P.bThreadOk) ? &g_P : nullptr;
 }
-int FakeKsNames(AudioDriverEntry* pEntry)
+int FakeKsNames(AudioDriverEntry* pEntry, bool bReportFailure)
 {
     pEntry->iNumCaptureNames = 1;
-    return Record("ks-names", true);
+    return Record(bReportFailure ? "ks-names, failure quits" : "ks-names", g_P.bKsNamesOk);
 }
 void FakeSignal(void* hEvent) { Record(hEvent == g_hAudioEvents[eRun] ? "run" : "other event", true); }
 void FakeMessage(const char* szText, const char* szCaption)
@@ -154,21 +155,37 @@ TEST_F(StreamControl, StartAudioByDriver)
 
 TEST_F(StreamControl, DriverListByVersionAndPresence)
 {
-    const struct { int iMajor; bool bPresent; std::vector<std::string> names; } cases[] = {
-        {5, true, {"0 WDM KS", "1 Asio4All v2"}}, {5, false, {"0 WDM KS"}}, {6, true, {"1 Asio4All v2"}}, {6, false, {}},
+    // A kernel-streaming listing that fails ends the program only without ASIO;
+    // with ASIO it leaves kernel streaming out of the list.
+    const struct
+    {
+        int iMajor;
+        bool bPresent;
+        bool bKsOk;
+        std::vector<std::string> names;
+        std::vector<std::string> calls;
+    } cases[] = {
+        {5, true, true, {"0 WDM KS", "1 Asio4All v2"}, {"ks-names"}},
+        {5, true, false, {"1 Asio4All v2"}, {"ks-names"}},
+        {5, false, true, {"0 WDM KS"}, {"ks-names, failure quits"}},
+        {5, false, false, {"0 WDM KS"}, {"ks-names, failure quits"}},
+        {6, true, false, {"1 Asio4All v2"}, {}},
+        {6, false, true, {}, {}},
     };
     for (const auto& c : cases)
     {
         SetUp();
         g_iWindowsMajorVersion = c.iMajor;
         g_P.bAsioPresent = c.bPresent;
+        g_P.bKsNamesOk = c.bKsOk;
         EnumAudioDrivers();
         std::vector<std::string> names;
         for (int i = 0; i < g_iNumAudioDrivers; ++i)
             names.push_back(std::to_string(g_AudioDriverList[i].iType) + " " + g_AudioDriverList[i].szName);
-        EXPECT_EQ(names, c.names);
-        EXPECT_EQ(g_P.calls.size(), c.iMajor < 6 ? 1u : 0u);
+        EXPECT_EQ(names, c.names) << c.iMajor << c.bPresent << c.bKsOk;
+        EXPECT_EQ(g_P.calls, c.calls) << c.iMajor << c.bPresent << c.bKsOk;
     }
+    EXPECT_GE(CountLogLines("EnumAudioDrivers() kernel streaming not offered: its devices could not be listed; using ASIO"), 1);
 }
 
 } // namespace

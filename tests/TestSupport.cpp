@@ -8,7 +8,13 @@
 
 #include "base/Log.h"
 
-#if !defined(_WIN32)
+#include <memory>
+#include <stdexcept>
+#include <thread>
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
 #include <sys/stat.h>
 #endif
 
@@ -24,6 +30,41 @@ bool WaitUntil(const std::function<bool()>& done, double dSeconds)
     return true;
 }
 
+#if defined(_WIN32)
+namespace {
+DWORD WINAPI RunBody(void* p)
+{
+    std::unique_ptr<std::function<void()>> body(static_cast<std::function<void()>*>(p));
+    (*body)();
+    return 0;
+}
+} // namespace
+
+void TestThreads::StartThread(std::function<void()> body)
+{
+    auto* p = new std::function<void()>(std::move(body));
+    HANDLE h = CreateThread(nullptr, 0, RunBody, p, 0, nullptr);
+    if (!h)
+    {
+        delete p;
+        throw std::runtime_error("CreateThread failed");
+    }
+    m_Threads.push_back(h);
+}
+
+void TestThreads::StopAndJoin()
+{
+    m_bRunning.store(false, std::memory_order_relaxed);
+    for (void* h : m_Threads)
+    {
+        WaitForSingleObject(h, INFINITE);
+        CloseHandle(h);
+    }
+    m_Threads.clear();
+}
+#else
+void TestThreads::StartThread(std::function<void()> body) { m_Threads.emplace_back(std::move(body)); }
+
 void TestThreads::StopAndJoin()
 {
     m_bRunning.store(false, std::memory_order_relaxed);
@@ -32,6 +73,7 @@ void TestThreads::StopAndJoin()
             t.join();
     m_Threads.clear();
 }
+#endif
 
 std::string TestDataPath(const std::string& name)
 {

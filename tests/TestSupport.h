@@ -3,7 +3,9 @@
 #include <atomic>
 #include <functional>
 #include <string>
+#if !defined(_WIN32)
 #include <thread>
+#endif
 #include <utility>
 #include <vector>
 
@@ -37,6 +39,8 @@ bool WaitUntil(const std::function<bool()>& done, double dSeconds = kWaitSeconds
 // The threads a test starts, stopped and joined on every way out of the test, a
 // failed assertion included: a joinable std::thread left behind would end the
 // whole test program. Declare it after what the threads use, so it goes first.
+// The Windows builds have no std::thread (their runtime keeps to what Windows XP
+// has) and use the system's threads.
 class TestThreads
 {
 public:
@@ -50,14 +54,20 @@ public:
     void Start(F&& body)
     {
         m_bRunning.store(true, std::memory_order_relaxed);
-        m_Threads.emplace_back(std::forward<F>(body));
+        StartThread(std::function<void()>(std::forward<F>(body)));
     }
     bool Running() const { return m_bRunning.load(std::memory_order_relaxed); }
     void StopAndJoin();
 
 private:
+    void StartThread(std::function<void()> body);
+
     std::atomic<bool> m_bRunning{false};
+#if defined(_WIN32)
+    std::vector<void*> m_Threads;  // thread handles
+#else
     std::vector<std::thread> m_Threads;
+#endif
 };
 
 constexpr double kPi = 3.14159265358979323846;

@@ -2,6 +2,7 @@
 // the audio thread that streams through the chosen devices.
 #include "audio/ks/KsStream.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "audio/StreamControl.h"
@@ -11,8 +12,8 @@
 
 namespace {
 
-// Set once the device names could not be enumerated: the user has been told and
-// the program is quitting, so no audio thread repeats the same failure.
+// Set while the latest listing of the device names failed: no audio thread then
+// tries the same devices again (without another driver, the program is quitting).
 bool s_bDevicesFailed = false;
 
 static_assert(MAX_PATH == kKsDeviceNameSize, "the layer's names fit the list's");
@@ -25,7 +26,7 @@ void CopyNames(int iCount, const char (*aszFrom)[MAX_PATH], int* piTo, char (*as
 
 }  // namespace
 
-int EnumKsDeviceNames(AudioDriverEntry* pEntry)
+int EnumKsDeviceNames(AudioDriverEntry* pEntry, bool bReportFailure)
 {
     CKsEnumFilters* pCapture = nullptr;
     CKsEnumFilters* pRender = nullptr;
@@ -45,11 +46,44 @@ int EnumKsDeviceNames(AudioDriverEntry* pEntry)
     // the audio thread opens them without sharing.
     delete pCapture;
     delete pRender;
+    s_bDevicesFailed = szFailure != nullptr;
     if (!szFailure)
         return 1;
-    s_bDevicesFailed = true;
-    ReportKsFailure(szFailure, hrLast);
+    if (bReportFailure)
+    {
+        ReportKsFailure(szFailure, hrLast);
+        return 0;
+    }
+    // Only the text's first line: the rest asks for the driver that is running.
+    const char* szEnd = std::strchr(szFailure, '\n');
+    const int iLength = szEnd ? static_cast<int>(szEnd - szFailure) : static_cast<int>(std::strlen(szFailure));
+    char szLine[300];
+    std::snprintf(szLine, sizeof(szLine), "EnumKsDeviceNames() %.*s  hr = 0x%08x FAILED", iLength, szFailure,
+                  static_cast<unsigned>(hrLast));
+    g_Log.Print(szLine);
     return 0;
+}
+
+bool WaitForCaptureThreadEnd(unsigned long dwDeadlineMs)
+{
+    HANDLE hThread = g_hCaptureThread;
+    if (!hThread)
+        return true;
+    const DWORD dwStart = GetTickCount();
+    for (;;)
+    {
+        const DWORD dwElapsed = GetTickCount() - dwStart;
+        if (dwElapsed >= dwDeadlineMs)
+            return WaitForSingleObject(hThread, 0) == WAIT_OBJECT_0;
+        const DWORD dwWait = MsgWaitForMultipleObjects(1, &hThread, FALSE, dwDeadlineMs - dwElapsed, QS_SENDMESSAGE);
+        if (dwWait == WAIT_OBJECT_0)
+            return true;
+        if (dwWait != WAIT_OBJECT_0 + 1 && dwWait != WAIT_TIMEOUT)
+            return false;
+        // Delivers the sent messages; posted ones stay queued.
+        MSG msg;
+        PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
 }
 
 void* CreateCaptureThread(void** phEvents)

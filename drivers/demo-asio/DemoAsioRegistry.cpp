@@ -1,6 +1,7 @@
 #include "drivers/demo-asio/DemoAsioRegistry.h"
 
 #include <olectl.h>
+#include <shlwapi.h>
 
 #include <cstring>
 #include <string>
@@ -62,9 +63,9 @@ HRESULT UnregisterDemoAsio()
             RegCloseKey(hSub);
         }
         for (const std::string& s : ours)
-            RegDeleteTreeA(hAsio, s.c_str());
+            SHDeleteKeyA(hAsio, s.c_str());
         RegCloseKey(hAsio);
     }
-    RegDeleteTreeA(HKEY_CLASSES_ROOT, (std::string("CLSID\\") + kDemoAsioClsid).c_str());
+    SHDeleteKeyA(HKEY_CLASSES_ROOT, (std::string("CLSID\\") + kDemoAsioClsid).c_str());
     return S_OK;
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <thread>
 
 namespace {
 
@@ -64,7 +65,7 @@ SimFilter SimulatedKsWorld::RenderDevice(const std::string& name, ULONG lo, ULON
 
 HANDLE SimulatedKsWorld::NewHandle(const Object& o)
 {
-    std::lock_guard<std::recursive_mutex> g(m_Lock);
+    std::lock_guard<CLock> g(m_Lock);
     m_NextHandle += 0x10;
     m_Objects[m_NextHandle] = o;
     return reinterpret_cast<HANDLE>(m_NextHandle);
@@ -72,7 +73,7 @@ HANDLE SimulatedKsWorld::NewHandle(const Object& o)
 
 bool SimulatedKsWorld::Lookup(HANDLE h, Object* pObj)
 {
-    std::lock_guard<std::recursive_mutex> g(m_Lock);
+    std::lock_guard<CLock> g(m_Lock);
     auto it = m_Objects.find(reinterpret_cast<ULONG_PTR>(h));
     if (it == m_Objects.end())
         return false;
@@ -88,7 +89,7 @@ BOOL SimulatedKsWorld::Fail(DWORD dwError)
 
 int SimulatedKsWorld::OpenHandles()
 {
-    std::lock_guard<std::recursive_mutex> g(m_Lock);
+    std::lock_guard<CLock> g(m_Lock);
     return static_cast<int>(m_Objects.size() + m_Events.size());
 }
 
@@ -210,7 +211,7 @@ BOOL SimulatedKsWorld::Property(HANDLE h, const Object& o, const KSPROPERTY* pPr
             m_lFaultsMet.fetch_add(1);
             return Fail(ERROR_GEN_FAILURE);
         }
-        std::lock_guard<std::recursive_mutex> g(m_Lock);
+        std::lock_guard<CLock> g(m_Lock);
         PinStream& ps = m_Streams[reinterpret_cast<ULONG_PTR>(h)];
         ps.state = *static_cast<KSSTATE*>(pOut);
         m_States.push_back(ps.state);
@@ -320,7 +321,7 @@ BOOL SimulatedKsWorld::DeviceIoControl(HANDLE h, DWORD dwCode, void* pIn, DWORD 
     m_lRequests.fetch_add(1);
     // As Windows does when it queues an overlapped request.
     ::ResetEvent(hEvent);
-    std::lock_guard<std::recursive_mutex> g(m_Lock);
+    std::lock_guard<CLock> g(m_Lock);
     if (faults.bPendForever)
         m_lFaultsMet.fetch_add(1);
     else
@@ -361,7 +362,7 @@ DWORD SimulatedKsWorld::CreatePin(HANDLE hFilter, const KSPIN_CONNECT* pConnect,
     const SimPin& p = f.pins[pConnect->PinId];
     const auto* pFormat = reinterpret_cast<const KSDATAFORMAT_WAVEFORMATEX*>(pConnect + 1);
     {
-        std::lock_guard<std::recursive_mutex> g(m_Lock);
+        std::lock_guard<CLock> g(m_Lock);
         const auto* b = reinterpret_cast<const BYTE*>(pConnect);
         m_Connects.emplace_back(b, b + sizeof(KSPIN_CONNECT) + pFormat->DataFormat.FormatSize);
     }
@@ -381,7 +382,7 @@ DWORD SimulatedKsWorld::CreatePin(HANDLE hFilter, const KSPIN_CONNECT* pConnect,
 
 BOOL SimulatedKsWorld::CloseHandle(HANDLE h)
 {
-    std::lock_guard<std::recursive_mutex> g(m_Lock);
+    std::lock_guard<CLock> g(m_Lock);
     const ULONG_PTR key = reinterpret_cast<ULONG_PTR>(h);
     auto it = m_Objects.find(key);
     if (it != m_Objects.end())
@@ -406,7 +407,7 @@ BOOL SimulatedKsWorld::CloseHandle(HANDLE h)
 
 HANDLE SimulatedKsWorld::CreateEventA(BOOL bManualReset, BOOL bInitialState)
 {
-    std::lock_guard<std::recursive_mutex> g(m_Lock);
+    std::lock_guard<CLock> g(m_Lock);
     if ((faults.iEventFailAt > 0 && --faults.iEventFailAt == 0) || (bManualReset && faults.bManualEventFails))
         return nullptr;
     HANDLE h = ::CreateEventA(nullptr, bManualReset, bInitialState, nullptr);
@@ -429,7 +430,7 @@ void SimulatedKsWorld::Tick()
 {
     // One sample clock drives both directions: a read and a write complete together,
     // as on a full-duplex device.
-    std::lock_guard<std::recursive_mutex> g(m_Lock);
+    std::lock_guard<CLock> g(m_Lock);
     PinStream* pRead = nullptr;
     PinStream* pWrite = nullptr;
     for (auto& entry : m_Streams)
@@ -469,7 +470,7 @@ DWORD SimulatedKsWorld::WaitForMultipleObjects(DWORD nCount, const HANDLE* pHand
 {
     m_lWaits.fetch_add(1);
     {
-        std::lock_guard<std::recursive_mutex> g(m_Lock);
+        std::lock_guard<CLock> g(m_Lock);
         if (m_hLastWoken)
             ++m_Handled[m_hLastWoken];
         m_hLastWoken = nullptr;
@@ -477,7 +478,7 @@ DWORD SimulatedKsWorld::WaitForMultipleObjects(DWORD nCount, const HANDLE* pHand
     const DWORD dw = ::WaitForMultipleObjects(nCount, pHandles, bWaitAll, dwMilliseconds);
     if (dw - WAIT_OBJECT_0 < nCount)
     {
-        std::lock_guard<std::recursive_mutex> g(m_Lock);
+        std::lock_guard<CLock> g(m_Lock);
         m_hLastWoken = pHandles[dw - WAIT_OBJECT_0];
     }
     return dw;
@@ -485,33 +486,30 @@ DWORD SimulatedKsWorld::WaitForMultipleObjects(DWORD nCount, const HANDLE* pHand
 
 long SimulatedKsWorld::Handled(HANDLE h)
 {
-    std::lock_guard<std::recursive_mutex> g(m_Lock);
+    std::lock_guard<CLock> g(m_Lock);
     const auto it = m_Handled.find(h);
     return it == m_Handled.end() ? 0 : it->second;
 }
 
 void SimulatedKsWorld::Feed(const std::vector<short>& samples)
 {
-    std::lock_guard<std::recursive_mutex> g(m_Lock);
+    std::lock_guard<CLock> g(m_Lock);
     m_Source = samples;
     m_ReadPos = 0;
 }
 
-void SimulatedKsWorld::StartClock()
+void SimulatedKsWorld::StartClock(int iTickMs)
 {
-    m_bClock = true;
-    m_Clock = std::thread([this] {
-        while (m_bClock.load())
+    m_Clock.Start([this, iTickMs] {
+        while (m_Clock.Running())
         {
             Tick();
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            std::this_thread::sleep_for(std::chrono::milliseconds(iTickMs));
         }
     });
 }
 
 void SimulatedKsWorld::StopClock()
 {
-    m_bClock = false;
-    if (m_Clock.joinable())
-        m_Clock.join();
+    m_Clock.StopAndJoin();
 }

@@ -8,10 +8,11 @@
 #include <map>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "audio/ks/KsPlatform.h"
+#include "base/Lock.h"
+#include "tests/TestSupport.h"
 
 struct SimRange
 {
@@ -77,7 +78,9 @@ public:
 
     // The streaming clock: completes one request per running pin and direction
     // every millisecond.
-    void StartClock();
+    // iTickMs: the time between ticks; a real device's blocks come every few
+    // milliseconds, and a faster clock keeps a slow (emulated) audio thread busy.
+    void StartClock(int iTickMs = 1);
     void StopClock();
 
     // Accounting: handles of every kind still open; pin creations and their
@@ -151,11 +154,11 @@ private:
     template <class T>
     T Locked(const T& value)
     {
-        std::lock_guard<std::recursive_mutex> g(m_Lock);
+        std::lock_guard<CLock> g(m_Lock);
         return value;
     }
 
-    std::recursive_mutex m_Lock;
+    CLock m_Lock;
     std::map<ULONG_PTR, Object> m_Objects;
     std::map<ULONG_PTR, PinStream> m_Streams;
     std::vector<HANDLE> m_Events;
@@ -172,6 +175,5 @@ private:
     HANDLE m_hLastWoken = nullptr;
     std::atomic<long> m_lFaultsMet{0};
     std::atomic<long> m_lRequests{0};
-    std::atomic<bool> m_bClock{false};
-    std::thread m_Clock;
+    TestThreads m_Clock;
 };
