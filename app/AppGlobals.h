@@ -11,7 +11,9 @@ constexpr UINT_PTR kForceQuitTimer = 3;
 extern const char g_szVersion[];
 extern HINSTANCE g_hInst;
 extern HWND g_hWnd;
-extern char g_szCurrentDirectory[MAX_PATH];
+// The working directory in UTF-8 (three bytes a UTF-16 unit at most).
+constexpr int kCurrentDirectorySize = 3 * MAX_PATH + 1;
+extern char g_szCurrentDirectory[kCurrentDirectorySize];
 extern CDspEngine g_DspEngine;
 
 // Set at WM_CLOSE and by the 'q' key: an ending audio thread then quits instead

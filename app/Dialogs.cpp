@@ -4,6 +4,7 @@
 #include <shellapi.h>
 
 #include <cstdio>
+#include <string>
 #include <vector>
 
 #include "app/AppGlobals.h"
@@ -16,7 +17,10 @@
 #include "audio/SoundDevices.h"
 #include "audio/StreamControl.h"
 #include "audio/ks/CaptureThread.h"
+#include "base/FileOpen.h"
 #include "base/Log.h"
+#include "base/UserFolder.h"
+#include "base/Utf8.h"
 #include "dsp/StreamParams.h"
 #include "panel/FrameTick.h"
 #include "render/d3d/Direct3D.h"
@@ -33,11 +37,14 @@ int g_iFirstRunPage = 0;
 std::vector<char> ReadPageFile(int iPage)
 {
     std::vector<char> data;
-    char szPath[MAX_PATH * 2];
-    std::snprintf(szPath, sizeof(szPath), "%s\\help\\%s", g_szCurrentDirectory, kPageFiles[iPage]);
-    std::FILE* f = std::fopen(szPath, "r");
+    const std::string sPath = JoinPath(JoinPath(g_szCurrentDirectory, "help"), kPageFiles[iPage]);
+    std::FILE* f = OpenFile(sPath.c_str(), "r");
     if (!f)
+    {
+        // The page stays empty; the log says which file was missing.
+        g_Log.Print("DrawPage() FAILED to open ", sPath.c_str());
         return data;
+    }
     char szChunk[4096];
     std::size_t n = 0;
     while ((n = std::fread(szChunk, 1, sizeof(szChunk), f)) > 0 && data.size() < (1u << 20))
@@ -347,7 +354,7 @@ INT_PTR CALLBACK AboutDlgProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM)
     case WM_INITDIALOG:
     {
         g_hAboutLogo = static_cast<HBITMAP>(
-            LoadImageA(nullptr, "Textures//AsioLogo.bmp", IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION));
+            LoadImageW(nullptr, L"Textures//AsioLogo.bmp", IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION));
         if (!g_hAboutLogo)
         {
             g_Log.Print("AboutDlgProc() LoadImage() FAILED to load ", "AsioLogo.bmp");
@@ -440,9 +447,14 @@ void ShowAboutBox(HWND hOwner)
 
 void OpenIntroHelpPage(HWND hOwner)
 {
-    char szPath[MAX_PATH * 2];
-    std::snprintf(szPath, sizeof(szPath), "%s\\help\\intro.htm", g_szCurrentDirectory);
-    ShellExecuteA(hOwner, "open", szPath, nullptr, nullptr, SW_SHOWMAXIMIZED);
+    const std::string sPath = JoinPath(JoinPath(g_szCurrentDirectory, "help"), "intro.htm");
+    // The shell reports a missing page only on the screen: the log names it too.
+    std::FILE* f = OpenFile(sPath.c_str(), "rb");
+    const bool bFound = f != nullptr;
+    if (f)
+        std::fclose(f);
+    g_Log.Print(bFound ? "OpenIntroHelpPage() opening" : "OpenIntroHelpPage() FAILED to find", sPath.c_str());
+    ShellExecuteW(hOwner, L"open", Utf8ToWide(sPath).c_str(), nullptr, nullptr, SW_SHOWMAXIMIZED);
 }
 
 INT_PTR CALLBACK FirstRunDlgProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM lParam)

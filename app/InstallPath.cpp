@@ -4,6 +4,7 @@
 
 #include "base/Log.h"
 #include "base/SystemQuery.h"
+#include "base/Utf8.h"
 
 int GetInstallPath(char (&szPath)[kInstallPathSize])
 {
@@ -19,11 +20,12 @@ int GetInstallPath(char (&szPath)[kInstallPathSize])
         return 0;
     }
     szRead[kInstallPathSize - 1] = '\0';
-    // The file name is appended to the path in a buffer of the same size.
+    // The file name is appended to the path within the system's path limit.
     const std::size_t nLength = std::strlen(szRead);
-    if (nLength + 1 + std::strlen(kSettingsFileName) >= static_cast<std::size_t>(kInstallPathSize))
+    const std::size_t nChars = Utf16Length(szRead);
+    if (nChars + 1 + std::strlen(kSettingsFileName) >= static_cast<std::size_t>(kInstallPathChars))
     {
-        g_Log.Print("GetInstallPath() install path too long FAILED, length = ", static_cast<int>(nLength));
+        g_Log.Print("GetInstallPath() install path too long FAILED, length = ", static_cast<int>(nChars));
         return 0;
     }
     g_Log.Print("GetInstallPath() InstallPath : ", szRead);

@@ -5,7 +5,11 @@
 #include <cstdio>
 
 #include "app/InstallPath.h"
+#include "app/SettingsHome.h"
 #include "audio/AudioGlobals.h"
+#include "base/FileOpen.h"
+#include "base/Log.h"
+#include "base/UserFolder.h"
 #include "dsp/StreamParams.h"
 #include "panel/XEffects.h"
 
@@ -139,15 +143,33 @@ void CSettings::Apply(const SettingsValues& v)
     g_XEffects.g_iAnalyserSetting = v.uAnalyserSetting;
 }
 
+namespace {
+
+bool WriteSettingsFile(const std::string& sFile)
+{
+    std::FILE* f = OpenFile(sFile.c_str(), "w");
+    if (!f)
+        return false;
+    const std::string sText = WriteSettingsText(CSettings::Current());
+    const bool bWritten = std::fwrite(sText.data(), 1, sText.size(), f) == sText.size();
+    return std::fclose(f) == 0 && bWritten;
+}
+
+} // namespace
+
 int CSettings::LoadSettings()
 {
     // The panel starts its analyser word at 1; the file's default is 0, and a run
     // without a file writes the defaults back.
     g_XEffects.g_iAnalyserSetting = SettingsValues().uAnalyserSetting;
-    char szFile[kInstallPathSize];
-    if (!GetSettingsFileName(szFile))
+    char szInstallPath[kInstallPathSize];
+    if (!GetInstallPath(szInstallPath))
         return 0;
-    std::FILE* f = std::fopen(szFile, "r");
+    const SettingsHome home = ChooseSettingsHome(PlatformSettingsPlaces(szInstallPath), FileSystemProbes());
+    g_Log.Print("LoadSettings() settings folder : ", home.sFolder.c_str());
+    if (home.sReadFile != JoinPath(home.sFolder, kSettingsFileName))
+        g_Log.Print("LoadSettings() reading : ", home.sReadFile.c_str());
+    std::FILE* f = OpenFile(home.sReadFile.c_str(), "r");
     if (!f)
         return 1;
     // Seven numbers need little room; a larger file is read no further.
@@ -160,13 +182,25 @@ int CSettings::LoadSettings()
 
 int CSettings::SaveSettings()
 {
-    char szFile[kInstallPathSize];
-    if (!GetSettingsFileName(szFile))
+    char szInstallPath[kInstallPathSize];
+    if (!GetInstallPath(szInstallPath))
         return 0;
-    std::FILE* f = std::fopen(szFile, "w");
-    if (!f)
+    const SettingsPlaces places = PlatformSettingsPlaces(szInstallPath);
+    std::string sFolder = ChooseSettingsHome(places, FileSystemProbes()).sFolder;
+    // The per-user folder is made when it is first needed.
+    const bool bUserHome = !places.sUserFolder.empty() && sFolder == places.sUserFolder;
+    bool bWritten = (!bUserHome || !ProgramUserFolder(true).empty()) &&
+                    WriteSettingsFile(JoinPath(sFolder, kSettingsFileName));
+    // A file the install folder no longer takes (made read-only, or the folder
+    // writable but the file not) goes to the per-user folder rather than being
+    // lost; it is read from there from the next start on.
+    if (!bWritten && !bUserHome && !places.sUserFolder.empty() && !ProgramUserFolder(true).empty())
+    {
+        sFolder = places.sUserFolder;
+        bWritten = WriteSettingsFile(JoinPath(sFolder, kSettingsFileName));
+    }
+    if (!bWritten)
         return 0;
-    const std::string sText = WriteSettingsText(Current());
-    const bool bWritten = std::fwrite(sText.data(), 1, sText.size(), f) == sText.size();
-    return (std::fclose(f) == 0 && bWritten) ? 1 : 0;
+    g_Log.Print("SaveSettings() settings folder : ", sFolder.c_str());
+    return 1;
 }

@@ -24,6 +24,7 @@
 #include "audio/ks/CaptureThread.h"
 #include "audio/ks/KsStream.h"
 #include "base/Log.h"
+#include "base/SystemQuery.h"
 #include "dsp/Alloc.h"
 #include "dsp/StreamParams.h"
 #include "panel/FrameTick.h"
@@ -43,7 +44,7 @@ CSettings g_Settings;
 const char g_szVersion[] = TQ_VERSION;
 HINSTANCE g_hInst = nullptr;
 HWND g_hWnd = nullptr;
-char g_szCurrentDirectory[MAX_PATH] = {};
+char g_szCurrentDirectory[kCurrentDirectorySize] = {};
 
 namespace {
 
@@ -177,7 +178,10 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
     RegisterWindowClass(hInstance);
     g_hInst = hInstance;
     HWND hDesktop = GetDesktopWindow();
-    GetCurrentDirectoryA(MAX_PATH, g_szCurrentDirectory);
+    // In UTF-16: a folder named outside the ANSI code page would turn into
+    // question marks, and the pages and help beside the program would be lost.
+    if (!g_SystemQuery.ReadCurrentDirectory(g_szCurrentDirectory, kCurrentDirectorySize))
+        g_szCurrentDirectory[0] = '\0';
     g_Log.Print("Current Directory = ", g_szCurrentDirectory);
 
     g_bFirstRun = FindFirstRunMark() ? 0 : 1;

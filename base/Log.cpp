@@ -7,7 +7,9 @@
 #include <cstring>
 #include <mutex>
 
+#include "base/FileOpen.h"
 #include "base/SystemQuery.h"
+#include "base/UserFolder.h"
 
 int g_iWindowsMajorVersion = 0;
 
@@ -93,6 +95,27 @@ CLog::CLog() : m_szFileName{}, m_szDirectory{}, FileNameNPath{}, m_szLine{}
     std::size_t nNeeded = BoundedLength(szDirectory, kBufferSize) + 1 + sizeof(kLogFileName);
     if (!bRead || nNeeded > static_cast<std::size_t>(kBufferSize))
         szDirectory[0] = '\0';
+    if (Open(szDirectory) || !m_bEnabled)
+        return;
+    // A player without the right to write into the install folder (the working
+    // folder the shortcut gives) still gets a log: in the program's own folder
+    // among the user's application data. The header names the folder taken. A
+    // log file that alone is read-only in a writable folder stays as it is.
+    try
+    {
+        if (FolderWritable(szDirectory[0] ? szDirectory : "."))
+            return;
+        const std::string sUserFolder = ProgramUserFolder(true);
+        if (!sUserFolder.empty() && Open(sUserFolder.c_str()))
+        {
+            Print("CLog::CLog() the working directory is not writable: ", szDirectory);
+            return;
+        }
+    }
+    catch (...)
+    {
+    }
+    // Neither could be created: each Print still tries the working directory.
     Open(szDirectory);
 }
 
@@ -106,7 +129,7 @@ CLog::~CLog()
     if (!m_bEnabled)
         return;
     Locked(m_Lock, [this] {
-        std::FILE* f = std::fopen(FileNameNPath, "a");
+        std::FILE* f = OpenFile(FileNameNPath, "a");
         if (!f)
             return;
         std::fprintf(f, "%s\n\n", "End of Tonquarry Logfile");
@@ -114,13 +137,14 @@ CLog::~CLog()
     });
 }
 
-void CLog::Open(const char* szDirectory)
+bool CLog::Open(const char* szDirectory)
 {
     if (!szDirectory)
     {
         m_bEnabled = false;
-        return;
+        return false;
     }
+    m_bEnabled = true;
     std::memcpy(m_szFileName, kLogFileName, sizeof(kLogFileName));
 
     std::size_t nDir = BoundedLength(szDirectory, kBufferSize);
@@ -128,7 +152,7 @@ void CLog::Open(const char* szDirectory)
     {
         // A path cut short would name some other file: this log writes nowhere.
         m_bEnabled = false;
-        return;
+        return false;
     }
     std::memcpy(m_szDirectory, szDirectory, nDir);
     m_szDirectory[nDir] = '\0';
@@ -146,7 +170,7 @@ void CLog::Open(const char* szDirectory)
         if (nPath > static_cast<std::size_t>(kBufferSize))
         {
             m_bEnabled = false;
-            return;
+            return false;
         }
         std::memcpy(FileNameNPath, szDirectory, nDir);
         if (bSeparator)
@@ -156,12 +180,12 @@ void CLog::Open(const char* szDirectory)
 
     // "w" empties the previous run's file. If it cannot be created, each Print
     // still tries to append on its own.
-    std::FILE* f = std::fopen(FileNameNPath, "w");
+    std::FILE* f = OpenFile(FileNameNPath, "w");
     if (!f)
-        return;
+        return false;
     std::fprintf(f, "%s\n\n", "Tonquarry Logfile");
     std::fprintf(f, "CLog::CLog() FileNameNPath : %s\n\n", FileNameNPath);
-    std::fclose(f);
+    return std::fclose(f) == 0;
 }
 
 // Called with m_Lock held. szText2 null means a one-part line.
@@ -186,7 +210,7 @@ void CLog::WriteLine(const char* szText, const char* szText2)
     std::memcpy(m_szLine, szText, n1);
     m_szLine[nLine] = '\0';
 
-    std::FILE* f = std::fopen(FileNameNPath, "a");
+    std::FILE* f = OpenFile(FileNameNPath, "a");
     if (!f)
         return;
     std::fprintf(f, "%s\n", m_szLine);

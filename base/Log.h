@@ -15,7 +15,8 @@ public:
     char FileNameNPath[kBufferSize];
     char m_szLine[kBufferSize];
 
-    // "Logfile.txt" in the working directory, emptied and given its header.
+    // "Logfile.txt" in the working directory, emptied and given its header; in
+    // the program's per-user folder when the working directory is not writable.
     CLog();
     // The same in the given directory; a null directory makes a silent log that
     // never touches the disk (for command-line tools).
@@ -42,7 +43,9 @@ public:
     bool Enabled() const { return m_bEnabled; }
 
 private:
-    void Open(const char* szDirectory);
+    // Names the file in szDirectory and creates it with its header; false when it
+    // could not be created (or the name is unusable, which disables the log).
+    bool Open(const char* szDirectory);
     void WriteLine(const char* szText, const char* szText2);
     // One report line: the label and the value read from the key; 0 when missing.
     int LogValue(const char* szKey, const char* szValue, const char* szLabel);

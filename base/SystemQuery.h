@@ -10,8 +10,17 @@ struct SystemQuery
     int (*ReadMachineString)(const char* szKey, const char* szValue, char* szOut, int iSize);
     // Available and total physical memory in bytes; 1 on success.
     int (*ReadMemory)(unsigned long long* pAvailable, unsigned long long* pTotal);
-    // The working directory; 1 on success.
+    // The working directory, UTF-8; 1 on success.
     int (*ReadCurrentDirectory)(char* szOut, int iSize);
+    // One of the user's system folders (KnownFolder), UTF-8; 1 on success, 0 where
+    // the system has no such folder.
+    int (*ReadKnownFolder)(int iFolder, char* szOut, int iSize);
+};
+
+enum KnownFolder
+{
+    kAppDataFolder = 0,       // the user's application data, which roams with the user
+    kLocalAppDataFolder = 1,  // the user's application data kept on this computer
 };
 
 // The platform's answers.

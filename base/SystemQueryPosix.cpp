@@ -179,13 +179,21 @@ int ReadCurrentDirectoryPosix(char* szOut, int iSize)
     return 1;
 }
 
+// The program keeps its files beside itself here: no per-user folders to offer.
+int ReadKnownFolderPosix(int, char* szOut, int iSize)
+{
+    if (szOut && iSize > 0)
+        szOut[0] = '\0';
+    return 0;
+}
+
 } // namespace
 
 SystemQuery PlatformSystemQuery()
 {
-    return SystemQuery{&ReadMachineStringPosix, &ReadMemoryPosix, &ReadCurrentDirectoryPosix};
+    return SystemQuery{&ReadMachineStringPosix, &ReadMemoryPosix, &ReadCurrentDirectoryPosix, &ReadKnownFolderPosix};
 }
 
 // Initialised with constants, so it is ready before any global constructor runs
 // (the log's constructor reads the working directory through it).
-SystemQuery g_SystemQuery = {&ReadMachineStringPosix, &ReadMemoryPosix, &ReadCurrentDirectoryPosix};
+SystemQuery g_SystemQuery = {&ReadMachineStringPosix, &ReadMemoryPosix, &ReadCurrentDirectoryPosix, &ReadKnownFolderPosix};

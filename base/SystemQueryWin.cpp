@@ -7,6 +7,11 @@
 #define NOMINMAX
 #endif
 #include <windows.h>
+#include <shlobj.h>
+
+#include <string>
+
+#include "base/Utf8.h"
 
 namespace {
 
@@ -53,28 +58,64 @@ int ReadMemoryWin(unsigned long long* pAvailable, unsigned long long* pTotal)
     return 1;
 }
 
+// A path whole or not at all: a cut one would name another folder.
+int CopyPathOut(const wchar_t* wszPath, char* szOut, int iSize)
+{
+    try
+    {
+        const std::string sPath = WideToUtf8(wszPath);
+        if (sPath.empty() || sPath.size() >= static_cast<std::size_t>(iSize))
+            return 0;
+        sPath.copy(szOut, sPath.size());
+        szOut[sPath.size()] = '\0';
+        return 1;
+    }
+    catch (...)
+    {
+        return 0;
+    }
+}
+
 int ReadCurrentDirectoryWin(char* szOut, int iSize)
 {
     if (!szOut || iSize <= 0)
         return 0;
-    // When the buffer is too small the call returns the size it needs instead;
-    // a cut path would name another directory, so that counts as failure.
-    DWORD dwLength = GetCurrentDirectoryA(static_cast<DWORD>(iSize), szOut);
-    if (dwLength == 0 || dwLength >= static_cast<DWORD>(iSize))
-    {
-        szOut[0] = '\0';
+    szOut[0] = '\0';
+    // When the buffer is too small the call returns the size it needs instead.
+    wchar_t wszDirectory[1024];
+    const DWORD dwLength = GetCurrentDirectoryW(1024, wszDirectory);
+    if (dwLength == 0 || dwLength >= 1024)
         return 0;
+    return CopyPathOut(wszDirectory, szOut, iSize);
+}
+
+int ReadKnownFolderWin(int iFolder, char* szOut, int iSize)
+{
+    if (!szOut || iSize <= 0)
+        return 0;
+    szOut[0] = '\0';
+    // The roaming folder is made when missing, as a fresh profile may lack it.
+    int iCsidl = 0;
+    switch (iFolder)
+    {
+    case kAppDataFolder: iCsidl = CSIDL_APPDATA | CSIDL_FLAG_CREATE; break;
+    case kLocalAppDataFolder: iCsidl = CSIDL_LOCAL_APPDATA; break;
+    default: return 0;
     }
-    return 1;
+    wchar_t wszFolder[MAX_PATH] = {};
+    if (FAILED(SHGetFolderPathW(nullptr, iCsidl, nullptr, SHGFP_TYPE_CURRENT, wszFolder)))
+        return 0;
+    wszFolder[MAX_PATH - 1] = L'\0';
+    return CopyPathOut(wszFolder, szOut, iSize);
 }
 
 } // namespace
 
 SystemQuery PlatformSystemQuery()
 {
-    return SystemQuery{&ReadMachineStringWin, &ReadMemoryWin, &ReadCurrentDirectoryWin};
+    return SystemQuery{&ReadMachineStringWin, &ReadMemoryWin, &ReadCurrentDirectoryWin, &ReadKnownFolderWin};
 }
 
 // Initialised with constants, so it is ready before any global constructor runs
 // (the log's constructor reads the working directory through it).
-SystemQuery g_SystemQuery = {&ReadMachineStringWin, &ReadMemoryWin, &ReadCurrentDirectoryWin};
+SystemQuery g_SystemQuery = {&ReadMachineStringWin, &ReadMemoryWin, &ReadCurrentDirectoryWin, &ReadKnownFolderWin};

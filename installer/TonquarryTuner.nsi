@@ -11,6 +11,7 @@ SetCompressor /SOLID lzma
 RequestExecutionLevel admin
 
 !include "MUI2.nsh"
+!include "LogicLib.nsh"
 
 !define PRODUCT "Tonquarry Guitar Tuner"
 !define COMPANY "Tonquarry Multimedia Studios"
@@ -77,18 +78,53 @@ Section "Uninstall"
   RMDir /r "$INSTDIR\help"
   Delete "$INSTDIR\Uninstall.exe"
 
-  ; The program writes the player's audio settings and its log into this folder.
-  ; They are kept unless the player says otherwise (a silent uninstall keeps them),
-  ; so a later installation into the same folder starts with the same settings.
-  IfFileExists "$INSTDIR\Settings.dat" ask
-  IfFileExists "$INSTDIR\Logfile.txt" ask done
-  ask:
+  ; The player's audio settings and the log: in this folder, or, for a player
+  ; without the right to write here, in the player's own application data, and
+  ; perhaps still in the VirtualStore copy of this folder, where Windows put an
+  ; older version's writes. They are kept unless the player says otherwise (a
+  ; silent uninstall keeps them), so a later installation starts with the same
+  ; settings; when not kept, every copy goes.
+  SetShellVarContext current
+  StrCpy $0 "$APPDATA\${COMPANY}\${PRODUCT}"
+  ; The VirtualStore mirrors the folder without its drive; a network folder has none.
+  StrCpy $1 ""
+  StrCpy $2 $INSTDIR 1 1
+  ${If} $2 == ":"
+    StrCpy $2 $INSTDIR "" 2
+    StrCpy $1 "$LOCALAPPDATA\VirtualStore$2"
+  ${EndIf}
+  StrCpy $3 0
+  ${If} ${FileExists} "$INSTDIR\Settings.dat"
+  ${OrIf} ${FileExists} "$INSTDIR\Logfile.txt"
+  ${OrIf} ${FileExists} "$0\Settings.dat"
+  ${OrIf} ${FileExists} "$0\Logfile.txt"
+    StrCpy $3 1
+  ${EndIf}
+  ${If} $1 != ""
+  ${AndIf} $3 == 0
+    ${If} ${FileExists} "$1\Settings.dat"
+    ${OrIf} ${FileExists} "$1\Logfile.txt"
+      StrCpy $3 1
+    ${EndIf}
+  ${EndIf}
+  ${If} $3 == 1
     MessageBox MB_YESNO|MB_ICONQUESTION \
       "Keep your audio settings (Settings.dat) and the log file (Logfile.txt) for a later installation?" \
-      /SD IDYES IDYES done
+      /SD IDYES IDYES keep
     Delete "$INSTDIR\Settings.dat"
     Delete "$INSTDIR\Logfile.txt"
-  done:
+    Delete "$0\Settings.dat"
+    Delete "$0\Logfile.txt"
+    RMDir "$0"
+    RMDir "$APPDATA\${COMPANY}"
+    ${If} $1 != ""
+      Delete "$1\Settings.dat"
+      Delete "$1\Logfile.txt"
+      RMDir "$1"
+    ${EndIf}
+    keep:
+  ${EndIf}
+  SetShellVarContext all
   RMDir "$INSTDIR"
 
   Delete "${SHORTCUTS}\${PRODUCT}.lnk"

@@ -36,6 +36,14 @@ build_tsan() {
 }
 # windows_build DIR ARCH: a Windows build (i686 or x86_64) whose tests run under Wine.
 windows_build() {
+  # CMake keeps the compiler of a folder's first configure: a build made with
+  # another one than the toolchain names (the earlier "posix" thread model) is
+  # made anew.
+  if [ -f "$BUILD/$1/CMakeCache.txt" ] &&
+    ! grep -qs "^set(CMAKE_CXX_COMPILER \".*/$2-w64-mingw32-g++-win32\")" "$BUILD/$1"/CMakeFiles/*/CMakeCXXCompiler.cmake; then
+    echo "windows_build: $1 was configured with another compiler; building it anew"
+    rm -rf "${BUILD:?}/$1"
+  fi
   configure_and_build "$BUILD/$1" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchain-$2-w64-mingw32.cmake" \
     -DCMAKE_BUILD_TYPE=Release -DTQ_WERROR=ON -DCMAKE_CROSSCOMPILING_EMULATOR="$(wine64_path)"
 }
@@ -73,7 +81,7 @@ start_virtual_display() {
 
 # The libFuzzer targets (fuzz/), built with clang under AddressSanitizer and
 # UndefinedBehaviorSanitizer in build/fuzz; named tq-fuzz-NAME for each NAME here.
-FUZZ_TARGETS=(wav bmp png numbers analyze settings pages xwd)
+FUZZ_TARGETS=(wav bmp png numbers analyze settings pages xwd utf8)
 build_fuzzers() {
   CC=clang CXX=clang++ cmake -S "$ROOT" -B "$BUILD/fuzz" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DTQ_WERROR=ON -DTQ_SANITIZE=address,undefined -DTQ_FUZZ=ON -DTQ_BUILD_TESTS=OFF >/dev/null

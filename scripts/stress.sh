@@ -11,9 +11,9 @@ source "$(dirname "$0")/common.sh"
 USAGE="usage: stress.sh [RUNS] [native] [win32] [win64] [-R REGEX]
 RUNS      runs of each test (default 10)
 native    the threaded tests, natively under ThreadSanitizer
-win32     under Wine, the 32-bit (product) build: the program, dialogs and
-          installer runs, and the test programs that run threads (threads,
-          kernel streaming, ASIO)
+win32     under Wine, the 32-bit (product) build: the program, dialogs,
+          installer, Windows-version, folder-name and DPI runs, and the test
+          programs that run threads (threads, kernel streaming, ASIO)
 win64     the same for the 64-bit build (it has no installer)
           (default: all three)
 -R REGEX  only the tests whose names match"
@@ -29,7 +29,7 @@ while [ $# -gt 0 ]; do
   esac
 done
 [ ${#BUILDS[@]} -gt 0 ] || BUILDS=(native win32 win64)
-WINDOWS_TESTS='^(tq-(program|dialogs|installer)-run|tq-(thread|ks|asio)-tests)$'
+WINDOWS_TESTS='^(tq-(program|dialogs|installer|versions|unicode-folder|dpi)-run|tq-(thread|ks|asio)-tests)$'
 
 "$ROOT/scripts/setup.sh"
 mkdir -p "$BUILD"

@@ -44,6 +44,11 @@ int FakeMemory(unsigned long long* pAvailable, unsigned long long* pTotal)
     return g_bMemory ? 1 : 0;
 }
 int FakeDirectory(char* szOut, int iSize) { return CopyOut(g_sDirectory, szOut, iSize); }
+std::string g_sAppData;  // empty: the system has none
+int FakeKnownFolder(int iFolder, char* szOut, int iSize)
+{
+    return iFolder == kAppDataFolder && !g_sAppData.empty() ? CopyOut(g_sAppData, szOut, iSize) : 0;
+}
 
 const char kNtVersion[] = "Software\\Microsoft\\Windows NT\\CurrentVersion|CurrentVersion";
 const char kFooter[] = "End of Tonquarry Logfile\n\n";
@@ -61,7 +66,8 @@ protected:
         g_Values.clear();
         g_bMemory = false;
         g_sDirectory = Dir();
-        g_SystemQuery = SystemQuery{&FakeString, &FakeMemory, &FakeDirectory};
+        g_sAppData.clear();
+        g_SystemQuery = SystemQuery{&FakeString, &FakeMemory, &FakeDirectory, &FakeKnownFolder};
         g_iWindowsMajorVersion = 0;
     }
     ~LogTest() override
@@ -181,6 +187,46 @@ void WriteEveryKind(const char* szFolder)
     log.Print("text", "more");
     log.LogPcName();
     log.LogMemory();
+}
+
+// A working directory the player may not write (the install folder in Program
+// Files) moves the log to the program's per-user folder; a folder that is
+// writable keeps it, even when the file itself cannot be made.
+TEST_F(LogTest, UnwritableWorkingDirectoryMovesTheLogToTheUserFolder)
+{
+    const std::string sMissing = Dir() + PATH_SEPARATOR + "not there";
+    const std::string sUser = Dir() + PATH_SEPARATOR + "appdata" + PATH_SEPARATOR + "Tonquarry Multimedia Studios" +
+                              PATH_SEPARATOR + "Tonquarry Guitar Tuner";
+    const struct { bool bWorkingDirWritable; bool bAppData; const char* szExpected; } cases[] = {
+        {false, true, "user folder"},
+        {false, false, "none"},
+        {true, true, "none"},  // Logfile.txt is a folder here: the file alone fails
+    };
+    for (const auto& c : cases)
+    {
+        fs::remove_all(Dir() + PATH_SEPARATOR + "appdata");
+        fs::create_directories(Dir() + PATH_SEPARATOR + "appdata");
+        if (c.bWorkingDirWritable)
+            fs::create_directory(File());
+        g_sDirectory = c.bWorkingDirWritable ? Dir() : sMissing;
+        g_sAppData = c.bAppData ? Dir() + PATH_SEPARATOR + "appdata" : "";
+        {
+            CLog log;
+            log.Print("line");
+        }
+        const std::string sUserLog = sUser + PATH_SEPARATOR + "Logfile.txt";
+        std::string sText;
+        for (const std::string& line : ReadTextLines(sUserLog))
+            sText += line + "\n";
+        if (std::string(c.szExpected) == "user folder")
+            EXPECT_EQ(sText, "Tonquarry Logfile\n\nCLog::CLog() FileNameNPath : " + sUserLog +
+                                 "\n\nCLog::CLog() the working directory is not writable:  " + sMissing + "\nline\n" +
+                                 kFooter);
+        else
+            EXPECT_FALSE(fs::exists(sUser)) << c.szExpected;
+        EXPECT_FALSE(fs::exists(sMissing));
+        fs::remove_all(File());
+    }
 }
 
 TEST_F(LogTest, FolderInPlaceOfTheFileIsNotFatal)

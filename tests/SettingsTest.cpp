@@ -12,6 +12,7 @@
 #include "app/InstallPath.h"
 #include "app/Settings.h"
 #include "audio/AudioGlobals.h"
+#include "base/SystemQuery.h"
 #include "dsp/StreamParams.h"
 #include "panel/XEffects.h"
 #include "tests/TestSupport.h"
@@ -68,6 +69,8 @@ InstallPathRead FakeInstallPath(char* szOut, int iSize)
     return InstallPathRead::Found;
 }
 
+int NoKnownFolder(int, char*, int) { return 0; }
+
 class SettingsFile : public ::testing::Test
 {
 protected:
@@ -75,6 +78,10 @@ protected:
     {
         m_Saved = g_pReadInstallPath;
         g_pReadInstallPath = &FakeInstallPath;
+        // No per-user folder: these runs keep to the install folder, and a real
+        // one (under Wine) must not take the settings of a test.
+        m_SavedQuery = g_SystemQuery;
+        g_SystemQuery.ReadKnownFolder = &NoKnownFolder;
         m_Dir = fs::path(TestLogDirectory()) / "install";
         fs::create_directories(m_Dir);
         fs::remove(File());
@@ -88,6 +95,7 @@ protected:
     void TearDown() override
     {
         g_pReadInstallPath = m_Saved;
+        g_SystemQuery = m_SavedQuery;
         CSettings::Apply(SettingsValues());
     }
 
@@ -102,6 +110,7 @@ protected:
     void WriteFile(const std::string& text) const { std::ofstream(File(), std::ios::binary) << text; }
 
     InstallPathReader m_Saved = nullptr;
+    SystemQuery m_SavedQuery = {};
     fs::path m_Dir;
 };
 

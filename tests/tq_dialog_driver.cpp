@@ -13,6 +13,7 @@
 //   slide ID POS     drags a trackbar's thumb to POS and tells the dialog
 //   press ID         presses a button (posted: OK may restart the audio first)
 //   restarts N       N times: open the Options, choose the frequency shown, OK
+//   acp              the system's ANSI code page
 #include <windows.h>
 #include <commctrl.h>
 
@@ -196,6 +197,12 @@ int main(int argc, char** argv)
                 return Fail("no dialog", arg(1));
             }
             a += 2;
+            continue;
+        }
+        if (!std::strcmp(szCommand, "acp"))
+        {
+            std::printf("%u\n", GetACP());
+            a += 1;
             continue;
         }
         if (!std::strcmp(szCommand, "closed"))

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "base/Log.h"
+#include "base/Utf8.h"
 #include "render/d3d/DeviceCaps.h"
 #include "render/d3d/Direct3D.h"
 
@@ -96,10 +97,14 @@ IDirectDrawSurface7* CreateTexture(IDirect3DDevice7* pDevice, int iNumber, const
         return nullptr;
     g_pTextures[iNumber] = nullptr;
 
+    // The name is UTF-8, resolved against the working folder, whose name may lie
+    // outside the ANSI code page.
+    const std::wstring wsName = Utf8ToWide(szName);
     HBITMAP hBitmap = static_cast<HBITMAP>(
-        LoadImageA(GetModuleHandleA(nullptr), szName, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+        LoadImageW(GetModuleHandleW(nullptr), wsName.c_str(), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
     if (!hBitmap)
-        hBitmap = static_cast<HBITMAP>(LoadImageA(nullptr, szName, IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION));
+        hBitmap = static_cast<HBITMAP>(
+            LoadImageW(nullptr, wsName.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION));
     if (!hBitmap)
     {
         g_Log.Print("CreateTexture() LoadImage() FAILED to load ", szName);
