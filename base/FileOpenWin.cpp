@@ -14,49 +14,44 @@
 
 // The log opens its file for every line, also from the audio thread: nothing here
 // may throw, a failed conversion is a file that cannot be opened.
+namespace {
 
-std::FILE* OpenFile(const char* szPath, const char* szMode)
+template <class R, class F>
+R WithWidePath(const char* szPath, R failed, F use) noexcept
 {
-    if (!szPath || !szMode)
-        return nullptr;
+    if (!szPath)
+        return failed;
     try
     {
-        return _wfopen(Utf8ToWide(szPath).c_str(), Utf8ToWide(szMode).c_str());
+        return use(Utf8ToWide(szPath));
     }
     catch (...)
     {
-        return nullptr;
+        return failed;
     }
+}
+
+}  // namespace
+
+std::FILE* OpenFile(const char* szPath, const char* szMode)
+{
+    return WithWidePath(szPath, static_cast<std::FILE*>(nullptr), [szMode](const std::wstring& wsPath) {
+        return szMode ? _wfopen(wsPath.c_str(), Utf8ToWide(szMode).c_str()) : nullptr;
+    });
 }
 
 bool RemoveFile(const char* szPath)
 {
-    if (!szPath)
-        return false;
-    try
-    {
-        return DeleteFileW(Utf8ToWide(szPath).c_str()) != 0;
-    }
-    catch (...)
-    {
-        return false;
-    }
+    return WithWidePath(szPath, false, [](const std::wstring& wsPath) { return DeleteFileW(wsPath.c_str()) != 0; });
 }
 
 bool MakeFolder(const char* szPath)
 {
-    if (!szPath)
-        return false;
-    try
-    {
-        const std::wstring wsPath = Utf8ToWide(szPath);
+    return WithWidePath(szPath, false, [](const std::wstring& wsPath) {
         if (CreateDirectoryW(wsPath.c_str(), nullptr))
             return true;
         const DWORD dwAttributes = GetFileAttributesW(wsPath.c_str());
         return dwAttributes != INVALID_FILE_ATTRIBUTES && (dwAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    }
-    catch (...)
-    {
-        return false;
-    }
+    });
 }
+

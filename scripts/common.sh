@@ -175,6 +175,34 @@ wine_test_begin() {
   trap wine_test_cleanup EXIT
 }
 
+# prepare_program_folder: the program, its textures and pages and the recording
+# (guitar.wav) in the test's folder RUN, the demo driver registered as the outside
+# driver "ASIO4ALL v2" playing that recording, and the installer's key pointing at
+# RUN (in the 32-bit view, where the installer writes it, whatever the program's
+# width). Sets RUN_WIN, DLL_WIN and DRIVER_KEY; VIEW is the program's registry view.
+prepare_program_folder() {
+  cp "$EXE" "$RUN/TonquarryTuner.exe"
+  cp -r "$BUILD_DIR/Textures" "$BUILD_DIR/help" "$RUN/"
+  cp "$WAV" "$RUN/guitar.wav"
+  RUN_WIN=$("$WINE" winepath -w "$RUN" 2>/dev/null | tr -d '\r')
+  DLL_WIN=$("$WINE" winepath -w "$DLL" 2>/dev/null | tr -d '\r')
+  DRIVER_KEY="HKLM\\software\\asio\\ASIO4ALL v2"
+  "$WINE" "$REGISTER" --description "ASIO4ALL v2" "$DLL_WIN" >/dev/null || fail "registering the demo driver"
+  "$WINE" reg add "$DRIVER_KEY" /v WavIn /d "$RUN_WIN\\guitar.wav" /f $VIEW >/dev/null
+  "$WINE" reg add "HKLM\\Software\\Tonquarry Multimedia Studios\\Tonquarry Redede Rizuz Ad" /v "Install Path" \
+    /d "$RUN_WIN" /f /reg:32 >/dev/null
+}
+# launch_program: starts the program in RUN (PROGRAM_PID is Wine's launcher).
+launch_program() {
+  (cd "$RUN" && exec "$WINE" TonquarryTuner.exe 2>>"$RUN/wine-stderr.txt") &
+  PROGRAM_PID=$!
+}
+# program_ended SECONDS: the program has ended within SECONDS: Wine's launcher and
+# the program's own process, which can outlive it; the next start must not meet
+# the last one's window or have its log rewritten under the checks.
+program_process_gone() { ! pgrep -f "${RUN##*/}.TonquarryTuner\.exe" >/dev/null; }
+program_ended() { wait_for_exit "$PROGRAM_PID" "$1" && PROGRAM_PID= && wait_until "$1" program_process_gone; }
+
 # show_on_failure LABEL FILE [LINES]: fail() shows FILE (its last LINES lines, or
 # all), each line after "LABEL: ".
 FAILURE_FILES=()

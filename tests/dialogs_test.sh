@@ -32,23 +32,13 @@ cleanup_more() { "$WINE" reg delete "$X11_KEY" /v Managed /f >/dev/null 2>&1; }
 # dialog) is hidden; unmanaged windows close at once.
 "$WINE" reg add "$X11_KEY" /v Managed /d N /f >/dev/null
 
-cp "$EXE" "$RUN/TonquarryTuner.exe"
-cp -r "$BUILD_DIR/Textures" "$BUILD_DIR/help" "$RUN/"
-cp "$WAV" "$RUN/guitar.wav"
+prepare_program_folder
 cp "$WAV96" "$RUN/guitar96.wav"
-RUN_WIN=$("$WINE" winepath -w "$RUN" 2>/dev/null | tr -d '\r')
-DLL_WIN=$("$WINE" winepath -w "$DLL" 2>/dev/null | tr -d '\r')
-DRIVER_KEY="HKLM\\software\\asio\\ASIO4ALL v2"
-"$WINE" "$REGISTER" --description "ASIO4ALL v2" "$DLL_WIN" >/dev/null || fail "registering the demo driver"
-"$WINE" reg add "$DRIVER_KEY" /v WavIn /d "$RUN_WIN\\guitar.wav" /f $VIEW >/dev/null
-"$WINE" reg add "HKLM\\Software\\Tonquarry Multimedia Studios\\Tonquarry Redede Rizuz Ad" /v "Install Path" \
-  /d "$RUN_WIN" /f /reg:32 >/dev/null
 "$WINE" reg add "HKCU\\Software\\Tonquarry Multimedia Studios\\Tonquarry Guitar Tuner" /v "First Run Done" \
   /t REG_DWORD /d 1 /f >/dev/null
 
 start_program() {
-  (cd "$RUN" && exec "$WINE" TonquarryTuner.exe 2>>"$RUN/wine-stderr.txt") &
-  PROGRAM_PID=$!
+  launch_program
   window_of "Tonquarry Guitar Tuner" 120 >/dev/null || fail "no main window"
 }
 quit_program() {

@@ -29,26 +29,14 @@ cleanup_more() {
   else "$WINE" reg delete "$DPI_KEY" /v LogPixels /f >/dev/null 2>&1; fi
 }
 
-cp "$EXE" "$RUN/TonquarryTuner.exe"
-cp -r "$BUILD_DIR/Textures" "$BUILD_DIR/help" "$RUN/"
-cp "$WAV" "$RUN/guitar.wav"
-RUN_WIN=$("$WINE" winepath -w "$RUN" 2>/dev/null | tr -d '\r')
-DLL_WIN=$("$WINE" winepath -w "$DLL" 2>/dev/null | tr -d '\r')
+prepare_program_folder
 # The demo driver plays silence: the panel stays in its start-up state.
-DRIVER_KEY="HKLM\\software\\asio\\ASIO4ALL v2"
-"$WINE" "$REGISTER" --description "ASIO4ALL v2" "$DLL_WIN" >/dev/null || fail "registering the demo driver"
-"$WINE" reg add "$DRIVER_KEY" /v WavIn /d "$RUN_WIN\\guitar.wav" /f $VIEW >/dev/null
 "$WINE" reg add "$DRIVER_KEY" /v InputGain /d 0 /f $VIEW >/dev/null
-"$WINE" reg add "HKLM\\Software\\Tonquarry Multimedia Studios\\Tonquarry Redede Rizuz Ad" /v "Install Path" \
-  /d "$RUN_WIN" /f /reg:32 >/dev/null
 "$WINE" reg add "HKCU\\Software\\Tonquarry Multimedia Studios\\Tonquarry Guitar Tuner" /v "First Run Done" \
   /t REG_DWORD /d 1 /f >/dev/null
 
 ABOUT_TITLE="About Tonquarry Redede Rizuz Ad"
 drive() { "$WINE" "$DIALOG_DRIVER" "$@" >/dev/null 2>>"$RUN/driver-stderr.txt"; }
-# The program's own process can outlive Wine's launcher; the next start must not
-# meet its window.
-program_process_gone() { ! pgrep -f "${RUN##*/}.TonquarryTuner\.exe" >/dev/null; }
 # first_frame SHOT: the window's first frame, as in the program's test.
 first_frame() {
   xwd -id "$(window_now "Tonquarry Guitar Tuner")" -out "$1.xwd" 2>/dev/null &&
@@ -64,8 +52,7 @@ overlaps() { [ "$1" -lt "$LOGO_R" ] && [ "$LOGO_L" -lt "$3" ] && [ "$2" -lt "$LO
 
 for DPI in 120 144; do
   "$WINE" reg add "$DPI_KEY" /v LogPixels /t REG_DWORD /d "$DPI" /f >/dev/null
-  (cd "$RUN" && exec "$WINE" TonquarryTuner.exe 2>>"$RUN/wine-stderr.txt") &
-  PROGRAM_PID=$!
+  launch_program
   window_of "Tonquarry Guitar Tuner" 120 >/dev/null || fail "no main window at $DPI DPI"
   wait_until 30 grep -q "^Desktop DPI : " "$RUN/Logfile.txt" || fail "no DPI line in the log"
   grep -q "^Desktop DPI : $DPI\b" "$RUN/Logfile.txt" ||
@@ -97,8 +84,7 @@ for DPI in 120 144; do
   drive dialog "$ABOUT_TITLE" press 1 closed || fail "the About box did not close at $DPI DPI"
 
   press "Tonquarry Guitar Tuner" q
-  wait_for_exit "$PROGRAM_PID" 120 && PROGRAM_PID= && wait_until 120 program_process_gone ||
-    fail "'q' did not quit at $DPI DPI"
+  program_ended 120 || fail "'q' did not quit at $DPI DPI"
   ! grep -q FAILED "$RUN/Logfile.txt" || fail "a FAILED line in the log at $DPI DPI"
   echo "$DPI DPI: $WINDOW; logo at $LOGO_L,$LOGO_T in the About box"
 done

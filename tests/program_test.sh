@@ -24,30 +24,12 @@ cleanup_more() {
 
 "$WINE" wineboot --init >/dev/null 2>&1 || true
 
-cp "$EXE" "$RUN/TonquarryTuner.exe"
-cp -r "$BUILD_DIR/Textures" "$BUILD_DIR/help" "$RUN/"
-cp "$WAV" "$RUN/guitar.wav"
-RUN_WIN=$("$WINE" winepath -w "$RUN" 2>/dev/null | tr -d '\r')
-DLL_WIN=$("$WINE" winepath -w "$DLL" 2>/dev/null | tr -d '\r')
-
 # The demo driver as the outside driver, playing the recording in real time.
-"$WINE" "$REGISTER" --description "ASIO4ALL v2" "$DLL_WIN" >/dev/null || fail "registering the demo driver"
-"$WINE" reg add "HKLM\\software\\asio\\ASIO4ALL v2" /v WavIn /d "$RUN_WIN\\guitar.wav" /f $VIEW >/dev/null
-# The installer's key is in the 32-bit view, whatever the program's width.
-"$WINE" reg add "HKLM\\Software\\Tonquarry Multimedia Studios\\Tonquarry Redede Rizuz Ad" /v "Install Path" \
-  /d "$RUN_WIN" /f /reg:32 >/dev/null
-DRIVER_KEY="HKLM\\software\\asio\\ASIO4ALL v2"
+prepare_program_folder
 MARK_KEY="HKCU\\Software\\Tonquarry Multimedia Studios\\Tonquarry Guitar Tuner"
 
-start_program() {
-  (cd "$RUN" && exec "$WINE" TonquarryTuner.exe 2>>"$RUN/wine-stderr.txt") &
-  PROGRAM_PID=$!
-}
-# ended SECONDS: the program has ended within SECONDS: Wine's launcher and the
-# program's own process, which can outlive it; the next start must not meet the
-# last one's window or have its log rewritten under the checks.
-program_process_gone() { ! pgrep -f "${RUN##*/}.TonquarryTuner\.exe" >/dev/null; }
-ended() { wait_for_exit "$PROGRAM_PID" "$1" && PROGRAM_PID= && wait_until "$1" program_process_gone; }
+start_program() { launch_program; }
+ended() { program_ended "$1"; }
 
 # Each pattern (a grep -E expression) matches a later line than the one before.
 expect_in_order() {

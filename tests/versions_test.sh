@@ -28,16 +28,8 @@ cleanup_more() {
 }
 
 "$WINE" wineboot --init >/dev/null 2>&1 || true
-cp "$EXE" "$RUN/TonquarryTuner.exe"
-cp -r "$BUILD_DIR/Textures" "$BUILD_DIR/help" "$RUN/"
-cp "$WAV" "$RUN/guitar.wav"
+prepare_program_folder
 printf '48000\r\n1200\r\n1\r\n0\r\n0\r\n0\r\n0\r\n' > "$RUN/Settings.dat"
-RUN_WIN=$("$WINE" winepath -w "$RUN" 2>/dev/null | tr -d '\r')
-DLL_WIN=$("$WINE" winepath -w "$DLL" 2>/dev/null | tr -d '\r')
-"$WINE" "$REGISTER" --description "ASIO4ALL v2" "$DLL_WIN" >/dev/null || fail "registering the demo driver"
-"$WINE" reg add "HKLM\\software\\asio\\ASIO4ALL v2" /v WavIn /d "$RUN_WIN\\guitar.wav" /f $VIEW >/dev/null
-"$WINE" reg add "HKLM\\Software\\Tonquarry Multimedia Studios\\Tonquarry Redede Rizuz Ad" /v "Install Path" \
-  /d "$RUN_WIN" /f /reg:32 >/dev/null
 "$WINE" reg add "HKCU\\Software\\Tonquarry Multimedia Studios\\Tonquarry Guitar Tuner" /v "First Run Done" /t REG_DWORD /d 1 /f \
   >/dev/null
 ORIG_VERSION=$("$WINE" reg query "$NT_KEY" /v CurrentVersion $VIEW 2>/dev/null | tr -d '\r' | awk '$1 == "CurrentVersion" {print $3}')
@@ -50,12 +42,6 @@ cp "$RECORDER" "$SYSTEM_DIR/sndvol32.exe"
 export TQ_COMMAND_LOG="$RUN_WIN\\commands.txt"
 export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;control.exe=n"
 
-start_program() {
-  (cd "$RUN" && exec "$WINE" TonquarryTuner.exe 2>>"$RUN/wine-stderr.txt") &
-  PROGRAM_PID=$!
-}
-program_process_gone() { ! pgrep -f "${RUN##*/}.TonquarryTuner\.exe" >/dev/null; }
-ended() { wait_for_exit "$PROGRAM_PID" "$1" && PROGRAM_PID= && wait_until "$1" program_process_gone; }
 log_has() { tr -d '\r' < "$RUN/Logfile.txt" | grep -q -E -- "$1"; }
 commands_seen() { [ -s "$RUN/commands.txt" ]; }
 # The panel takes clicks once its first frame is drawn: clicked until something started.
@@ -65,14 +51,14 @@ click_mixer() { "$WINE" "$DIALOG_DRIVER" click 531 198 >/dev/null 2>&1; wait_unt
 run_version() {
   "$WINE" reg add "$NT_KEY" /v CurrentVersion /d "$1" /f $VIEW >/dev/null
   rm -f "$RUN/commands.txt"
-  start_program
+  launch_program
   window_of "Tonquarry Guitar Tuner" 120 >/dev/null || fail "no main window as Windows $1"
   wait_until 60 log_has '^CAsio::Init\(\) g_fSamplingFreq =' || fail "ASIO did not start as Windows $1"
   wait_until 60 click_mixer || fail "the Mixer button started nothing as Windows $1"
 }
 quit_program() {
   press "Tonquarry Guitar Tuner" q
-  ended 120 || fail "'q' did not quit as Windows $1"
+  program_ended 120 || fail "'q' did not quit as Windows $1"
   [ "$(tr -d '\r' < "$RUN/Logfile.txt" | grep -v '^$' | tail -n 2 | tr '\n' '|')" = "EXITING PROGRAM|End of Tonquarry Logfile|" ] ||
     fail "the log does not end with EXITING PROGRAM and the footer as Windows $1"
 }
