@@ -8,6 +8,7 @@
 #include "app/AppGlobals.h"
 #include "app/FrameTimer.h"
 #include "app/RecordingMixer.h"
+#include "app/StreamControlWin.h"
 #include "audio/AudioGlobals.h"
 #include "audio/StreamControl.h"
 #include "audio/asio/Asio.h"
@@ -183,6 +184,9 @@ LRESULT CALLBACK MsgProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
         if (OnExitThread(hWnd, lParam))
             return 0;
         break;
+    case CM_ASIO_REQUEST:
+        HandleAsioRequests();
+        return 0;
     default: break;
     }
     return DefWindowProcA(hWnd, uMsg, wParam, lParam);

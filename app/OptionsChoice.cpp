@@ -67,13 +67,7 @@ OptionsRestart OptionsOk(const OptionsChoice& choice)
 
     const OptionsRestart restart = DecideOptionsRestart(choice.bChanged, g_iConfirmedAudioDriver);
     if (restart == OptionsRestart::Asio)
-    {
-        // The driver's callbacks have stopped once it is released; only then may
-        // InitAudio rebuild the engine they run.
-        g_AudioPlatform.AsioRelease();
-        InitAudio();
-        StartAudio();
-    }
+        RestartAsioStream();
     else if (restart == OptionsRestart::KernelStreaming)
     {
         // The thread stops its pins and reports; the window restarts the audio

@@ -25,6 +25,15 @@ AudioPlatform WindowsAudioPlatform()
                          &AsioRelease};
 }
 
+void HandleAsioRequests()
+{
+    if (!CAsio::TakeRequests())
+        return;
+    // The stream that asked is an ASIO one, whatever an open Options dialog shows.
+    g_iAudioDriver = AUDIO_DRIVER_ASIO;
+    RestartAsioStream();
+}
+
 void SetRealtimePriority(HWND hWnd)
 {
     DWORD dwProcessId = 0;

@@ -6,5 +6,8 @@
 #include "audio/StreamControl.h"
 
 AudioPlatform WindowsAudioPlatform();
+// On CM_ASIO_REQUEST: logs the ASIO driver's requests and restarts its stream when
+// one asks for it, as the Options dialog's OK does.
+void HandleAsioRequests();
 // Puts the process that owns the window into the real-time priority class.
 void SetRealtimePriority(HWND hWnd);

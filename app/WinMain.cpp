@@ -200,6 +200,7 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
 
     g_hWnd = CreateWindowExA(0, g_szAppName, g_szAppName, WS_VISIBLE | WS_SYSMENU | WS_MINIMIZEBOX, 0, 0, kWindowWidth,
                              kWindowHeight, hDesktop, nullptr, g_hInst, nullptr);
+    CAsio::SetWindow(g_hWnd, CM_ASIO_REQUEST);
     // The panel is drawn in pixels of its own, one to one into the client area.
     if (!FitClientArea(g_hWnd, kClientWidth, kClientHeight))
         g_Log.Print("WinMain() FitClientArea() FAILED");

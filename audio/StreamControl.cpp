@@ -148,6 +148,13 @@ int StartAudio()
     return 1;
 }
 
+void RestartAsioStream()
+{
+    g_AudioPlatform.AsioRelease();
+    InitAudio();
+    StartAudio();
+}
+
 namespace {
 
 // Until a platform fills in its actions: no driver at all, nothing to show.

@@ -37,6 +37,8 @@ extern void* g_hCaptureThread;
 // The audio thread's end report to the main window (WM_USER), sent synchronously;
 // lParam is its HRESULT.
 constexpr unsigned int CM_EXIT_THREAD = 0x400;
+// The ASIO driver asked for something (WM_APP + 1): posted from the driver's thread.
+constexpr unsigned int CM_ASIO_REQUEST = 0x8001;
 
 // Where the ASIO driver is offered for download; ends the messages that name it.
 extern const char kAsioDownloadAddress[];
@@ -74,3 +76,7 @@ void EnumAudioDrivers();
 int InitAudio();
 // 1, or 0 when ASIOStart failed.
 int StartAudio();
+// The ASIO stream made anew with the current requests: the driver is released
+// (its callbacks have stopped then, so the engine they run may be rebuilt), then
+// InitAudio and StartAudio.
+void RestartAsioStream();

@@ -6,6 +6,7 @@
 
 #include "audio/AudioGlobals.h"
 #include "audio/asio/AsioDriverList.h"
+#include "audio/asio/AsioSampleTypes.h"
 #include "audio/asio/AsioSamples.h"
 #include "base/Log.h"
 #include "dsp/SampleBuffer.h"
@@ -23,6 +24,31 @@ CSampleBuffer g_Input;                    // the "Input" buffer the callback fil
 CSampleBuffer* g_pCurrent = nullptr;      // then whatever Process returned last
 int g_iBlock = 0;                         // B, frames per callback
 int g_iOffset = 0;                        // E, 0 or B
+long g_alTypes[4] = {};                   // the sample type of each of the four buffers
+
+// The driver's requests reach the window's thread as a posted message; the stream
+// is never restarted on the driver's own thread, which the restart stops.
+HWND g_hWindow = nullptr;
+UINT g_uRequestMessage = 0;
+std::atomic<unsigned> g_uRequests{0};     // AsioRequest bits not yet taken
+std::atomic<long> g_lSizeAsked{0};        // the size a buffer-size change names
+// The rate of the stream set up by the last successful Init; 0 while there is none,
+// so requests made while setting one up (or after release) restart nothing.
+std::atomic<float> g_fStreamRate{0.0f};
+bool g_bFollowDriverNext = false;         // the next Init takes the driver's rate and size
+bool g_bFollowDriver = false;             // ... during that Init
+
+void Request(unsigned bits)
+{
+    if (g_fStreamRate.load(std::memory_order_relaxed) == 0.0f)
+        bits &= ~kAsioRestartRequests;
+    if (bits == 0)
+        return;
+    // One message for a burst: only the first request of it posts.
+    if (g_uRequests.fetch_or(bits, std::memory_order_relaxed) == 0 && g_hWindow &&
+        !PostMessageA(g_hWindow, g_uRequestMessage, 0, 0))
+        g_uRequests.store(0, std::memory_order_relaxed);
+}
 
 ASIOTime* __cdecl OnBufferSwitchTimeInfo(ASIOTime*, long doubleBufferIndex, ASIOBool)
 {
@@ -30,16 +56,13 @@ ASIOTime* __cdecl OnBufferSwitchTimeInfo(ASIOTime*, long doubleBufferIndex, ASIO
     const ASIOBufferInfo* b = g_AsioStaticData.bufferInfos;
     const int B = g_iBlock;
     const int E = g_iOffset;
-    const auto* pLeft = static_cast<const std::int32_t*>(b[0].buffers[index]);
-    const auto* pRight = g_iInputChannels.load(std::memory_order_relaxed) != 0
-                             ? static_cast<const std::int32_t*>(b[1].buffers[index])
-                             : pLeft;
-    AsioSamplesToFloats(pLeft, g_pCurrent->Channel(0) + E, B);
-    AsioSamplesToFloats(pRight, g_pCurrent->Channel(1) + E, B);
+    const int right = g_iInputChannels.load(std::memory_order_relaxed) != 0 ? 1 : 0;
+    AsioInputToFloats(g_alTypes[0], b[0].buffers[index], g_pCurrent->Channel(0) + E, B);
+    AsioInputToFloats(g_alTypes[right], b[right].buffers[index], g_pCurrent->Channel(1) + E, B);
     if (g_pEngine)
         g_pCurrent = g_pEngine->Process(g_pCurrent, E);
-    AsioFloatsToSamples(g_pCurrent->Channel(0) + E, static_cast<std::int32_t*>(b[2].buffers[index]), B);
-    AsioFloatsToSamples(g_pCurrent->Channel(1) + E, static_cast<std::int32_t*>(b[3].buffers[index]), B);
+    AsioFloatsToOutput(g_alTypes[2], g_pCurrent->Channel(0) + E, b[2].buffers[index], B);
+    AsioFloatsToOutput(g_alTypes[3], g_pCurrent->Channel(1) + E, b[3].buffers[index], B);
     if (g_AsioStaticData.postOutput)
         ASIOOutputReady();
     g_iOffset = E + B >= g_iBufMonoLen ? 0 : E + B;
@@ -56,10 +79,21 @@ void __cdecl OnBufferSwitch(long index, ASIOBool directProcess)
     OnBufferSwitchTimeInfo(&time, index, directProcess);
 }
 
-void __cdecl OnSampleRateChanged(ASIOSampleRate) {}
+// Also called by some drivers from within setSampleRate: only a rate other than
+// the running stream's is a change.
+void __cdecl OnSampleRateChanged(ASIOSampleRate rate)
+{
+    const float fRunning = g_fStreamRate.load(std::memory_order_relaxed);
+    if (fRunning != 0.0f && static_cast<float>(rate) != fRunning)
+        Request(kAsioRequestRate);
+}
 
 long __cdecl OnAsioMessage(long selector, long value, void*, double*)
 {
+    const unsigned bits = AsioMessageRequest(selector);
+    if (bits & kAsioRequestBufferSize)
+        g_lSizeAsked.store(value, std::memory_order_relaxed);
+    Request(bits);
     return AsioMessageAnswer(selector, value);
 }
 
@@ -226,6 +260,10 @@ int CAsio::bIsAsioDriverPresent()
 
 int CAsio::InitAsioStaticData(AsioStaticData* d)
 {
+    // After the driver asked for a restart, its own (new) rate is the one wanted.
+    ASIOSampleRate driverRate = 0.0;
+    if (g_bFollowDriver && ASIOGetSampleRate(&driverRate) == ASE_OK && AsioRateUsable(driverRate))
+        g_fRequestedSamplingFreq = static_cast<float>(driverRate);
     if (ASIOSetSampleRate(static_cast<double>(g_fRequestedSamplingFreq)) == ASE_OK)
     {
         g_fSamplingFreq = g_fRequestedSamplingFreq;
@@ -299,13 +337,32 @@ long create_asio_buffers(AsioStaticData* d)
         d->bufferInfos[i].channelNum = i % 2;
         d->bufferInfos[i].buffers[0] = d->bufferInfos[i].buffers[1] = nullptr;
     }
-    d->preferredSize = g_iRequestedBlockSize;
-    long result = ASIOCreateBuffers(d->bufferInfos, 4, g_iRequestedBlockSize, &g_Callbacks);
+    // A size the driver does not allow would fail; ask for the nearest it does.
+    const long lDriverPreferred = d->preferredSize;
+    long lWanted = g_iRequestedBlockSize;
+    if (g_bFollowDriver)
+    {
+        const long lAsked = g_lSizeAsked.exchange(0, std::memory_order_relaxed);
+        lWanted = lAsked > 0 ? lAsked : lDriverPreferred;
+    }
+    long lSize = ChooseAsioBlockSize(lWanted, d->minSize, d->maxSize, lDriverPreferred, d->granularity);
+    g_Log.Print("create_asio_buffers() block size =", static_cast<int>(lSize));
+    d->preferredSize = lSize;
+    long result = ASIOCreateBuffers(d->bufferInfos, 4, lSize, &g_Callbacks);
+    if (result != ASE_OK && lSize != lDriverPreferred && lDriverPreferred > 0)
+    {
+        PrintFormatted("create_asio_buffers() ASIOCreateBuffers() refused %d frames; using the driver's preferred %d",
+                       static_cast<int>(lSize), static_cast<int>(lDriverPreferred));
+        lSize = d->preferredSize = lDriverPreferred;
+        result = ASIOCreateBuffers(d->bufferInfos, 4, lSize, &g_Callbacks);
+    }
     if (result != ASE_OK)
     {
         g_Log.Print("create_asio_buffers() ASIOCreateBuffers() FAILED");
         return result;
     }
+    // The engine, the log and the settings follow the size in use.
+    g_iRequestedBlockSize = static_cast<int>(lSize);
     for (int i = 0; i < 4 && result == ASE_OK; ++i)
     {
         d->channelInfos[i].channel = d->bufferInfos[i].channelNum;
@@ -330,19 +387,44 @@ long create_asio_buffers(AsioStaticData* d)
                        IsAsioSampleType(c.type) ? static_cast<int>(c.type) : -1, static_cast<int>(c.isInput),
                        c.name);
     }
+    // A type the host cannot convert is refused before any buffer is touched.
+    for (int i = 0; i < 4 && result == ASE_OK; ++i)
+    {
+        const long type = d->channelInfos[i].type;
+        g_alTypes[i] = type;
+        if (AsioSampleBytes(type) == 0)
+        {
+            const char* szName = AsioSampleTypeName(type);
+            PrintFormatted("create_asio_buffers() sample type %s (%d) is not supported", szName ? szName : "unknown",
+                           static_cast<int>(type));
+            result = ASE_InvalidMode;
+        }
+    }
     return result;
 }
 
 int CAsio::Init()
 {
+    g_bFollowDriver = g_bFollowDriverNext;
+    g_bFollowDriverNext = false;
+    const int iResult = InitStream();
+    g_bFollowDriver = false;
+    if (iResult)
+        g_fStreamRate.store(g_fSamplingFreq, std::memory_order_relaxed);
+    return iResult;
+}
+
+int CAsio::InitStream()
+{
     g_Log.Print("\nCAsio::Init()");
+    g_fStreamRate.store(0.0f, std::memory_order_relaxed);
     if (!loadAsioDriver(kAsioDriverName))
     {
         g_Log.Print("CAsio::Init() loadAsioDriver() FAILED");
         return 0;
     }
     AsioStaticData* d = &g_AsioStaticData;
-    d->driverInfo.sysRef = nullptr;
+    d->driverInfo.sysRef = g_hWindow;
     if (ASIOInit(&d->driverInfo) != ASE_OK)
     {
         g_Log.Print("CAsio::Init() ASIOInit() FAILED");
@@ -393,8 +475,37 @@ int CAsio::Init()
 void CAsio::Release()
 {
     g_Log.Print("CAsio::Release()");
+    g_fStreamRate.store(0.0f, std::memory_order_relaxed);
     ASIOStop();
     ASIODisposeBuffers();
     ASIOExit();
     removeCurrentAsioDriver();
+}
+
+void CAsio::SetWindow(void* hWnd, unsigned int uMessage)
+{
+    g_hWindow = static_cast<HWND>(hWnd);
+    g_uRequestMessage = uMessage;
+}
+
+int CAsio::TakeRequests()
+{
+    const unsigned bits = g_uRequests.exchange(0, std::memory_order_relaxed);
+    if (bits & kAsioRequestResync)
+        g_Log.Print("CAsio::TakeRequests() the driver asks for a resync");
+    if (bits & kAsioRequestLatencies)
+    {
+        long lIn = 0, lOut = 0;
+        if (ASIOGetLatencies(&lIn, &lOut) == ASE_OK)
+            PrintFormatted("CAsio::TakeRequests() latencies changed: inputLatency %d outputLatency = %d",
+                           static_cast<int>(lIn), static_cast<int>(lOut));
+        else
+            g_Log.Print("CAsio::TakeRequests() latencies changed");
+    }
+    if (!(bits & kAsioRestartRequests) || g_fStreamRate.load(std::memory_order_relaxed) == 0.0f)
+        return 0;
+    g_Log.Print("CAsio::TakeRequests() restarting for the driver's",
+                (bits & kAsioRequestRate) ? "rate change" : (bits & kAsioRequestBufferSize) ? "buffer size change" : "reset request");
+    g_bFollowDriverNext = true;
+    return 1;
 }

@@ -50,6 +50,17 @@ public:
     static int bIsAsioDriverPresent();
     // 0, or -1, -2, -3, -5, -6 for the step that failed.
     static int InitAsioStaticData(AsioStaticData* pData);
+
+    // The main window: handed to the driver's init (drivers parent their panels and
+    // messages on it), and sent uMessage when the driver asks for something.
+    static void SetWindow(void* hWnd, unsigned int uMessage);
+    // On the window's thread, after uMessage: logs what the driver asked since the
+    // last call. 1 when the stream it runs must restart (a reset, buffer-size or rate
+    // change); the next Init then takes the driver's own rate and block size.
+    static int TakeRequests();
+
+private:
+    static int InitStream();
 };
 
 // 0 or the failing call's ASIO error.

@@ -17,7 +17,8 @@ void LowerCase(char* s)
 }
 
 // Reads a string value of an open key into buf (at most iSize bytes, always
-// terminated); false when missing or not a string.
+// terminated); false when missing or not a string. A REG_EXPAND_SZ value has its
+// environment variables expanded; false when the result does not fit.
 bool ReadString(HKEY hKey, const char* szValue, char* buf, DWORD iSize)
 {
     DWORD type = 0;
@@ -26,7 +27,34 @@ bool ReadString(HKEY hKey, const char* szValue, char* buf, DWORD iSize)
         (type != REG_SZ && type != REG_EXPAND_SZ))
         return false;
     buf[size < iSize ? size : iSize - 1] = '\0';
+    if (type == REG_SZ)
+        return true;
+    char szExpanded[1024];
+    const DWORD n = ExpandEnvironmentStringsA(buf, szExpanded, sizeof szExpanded);
+    if (n == 0 || n > sizeof szExpanded || n > iSize)
+        return false;
+    lstrcpynA(buf, szExpanded, static_cast<int>(iSize));
     return true;
+}
+
+// True for an existing file (not a folder), whatever the length of its path: the
+// old 128-character file calls would drop drivers installed deep in a folder tree.
+bool FileExists(const char* szPath)
+{
+    DWORD attributes = INVALID_FILE_ATTRIBUTES;
+    if (std::strlen(szPath) < MAX_PATH)
+    {
+        attributes = GetFileAttributesA(szPath);
+    }
+    else
+    {
+        // Beyond MAX_PATH only the wide calls reach a file, through the "\\?\" form.
+        WCHAR wszPath[4 + 1024] = L"\\\\?\\";
+        if (MultiByteToWideChar(CP_ACP, 0, szPath, -1, wszPath + 4, 1024) == 0)
+            return false;
+        attributes = GetFileAttributesW(wszPath);
+    }
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 // The DLL registered for the class: the default value of its InprocServer32 key,
@@ -52,9 +80,7 @@ bool FindServerPath(const char* szClsid, char* szPath, DWORD iSize)
             HKEY hServer = nullptr;
             if (RegOpenKeyExA(hClass, "InprocServer32", 0, KEY_READ, &hServer) == ERROR_SUCCESS)
             {
-                OFSTRUCT ofs = {};
-                bFound = ReadString(hServer, nullptr, szPath, iSize) &&
-                         OpenFile(szPath, &ofs, OF_EXIST) != HFILE_ERROR;
+                bFound = ReadString(hServer, nullptr, szPath, iSize) && FileExists(szPath);
                 RegCloseKey(hServer);
             }
             RegCloseKey(hClass);

@@ -1,6 +1,39 @@
 #include "audio/asio/AsioSamples.h"
 
+#include <cmath>
+#include <cstring>
+
 #include "audio/asio/AsioCodes.h"
+
+namespace {
+
+std::uint32_t Load32(const unsigned char* p)
+{
+    std::uint32_t u;
+    std::memcpy(&u, p, 4);
+    return u;
+}
+
+// A float sample at 16-bit scale as the engine takes it.
+float FromFullScale(double v)
+{
+    if (!(v == v))
+        return 0.0f;
+    v *= 32768.0;
+    if (v >= 32767.0)
+        return 32767.0f;
+    if (v <= -32768.0)
+        return -32768.0f;
+    return static_cast<float>(std::trunc(v));
+}
+
+// An integer sample held in the low `bits` bits of a 32-bit word, at 32-bit scale.
+std::int32_t LeftJustified(std::uint32_t u, int bits)
+{
+    return static_cast<std::int32_t>(u << (32 - bits));
+}
+
+} // namespace
 
 std::int32_t AsioSampleFromFloat(float f)
 {
@@ -14,22 +47,132 @@ std::int32_t AsioSampleFromFloat(float f)
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(t) << 16);
 }
 
-void AsioSamplesToFloats(const std::int32_t* pIn, float* pOut, int n)
+void AsioInputToFloats(long type, const void* pIn, float* pOut, int n)
 {
-    for (int i = 0; i < n; ++i)
-        pOut[i] = AsioSampleToFloat(pIn[i]);
+    const auto* p = static_cast<const unsigned char*>(pIn);
+    switch (type)
+    {
+    case ASIOSTInt16LSB:
+        for (int i = 0; i < n; ++i, p += 2)
+        {
+            std::int16_t s;
+            std::memcpy(&s, p, 2);
+            pOut[i] = static_cast<float>(s);
+        }
+        break;
+    case ASIOSTInt24LSB:
+        for (int i = 0; i < n; ++i, p += 3)
+            pOut[i] = AsioSampleToFloat(LeftJustified(p[0] | (p[1] << 8) | (static_cast<std::uint32_t>(p[2]) << 16), 24));
+        break;
+    case ASIOSTInt32LSB:
+        for (int i = 0; i < n; ++i, p += 4)
+            pOut[i] = AsioSampleToFloat(static_cast<std::int32_t>(Load32(p)));
+        break;
+    case ASIOSTInt32LSB16:
+    case ASIOSTInt32LSB18:
+    case ASIOSTInt32LSB20:
+    case ASIOSTInt32LSB24:
+    {
+        const int bits = type == ASIOSTInt32LSB16 ? 16 : type == ASIOSTInt32LSB18 ? 18 : type == ASIOSTInt32LSB20 ? 20 : 24;
+        for (int i = 0; i < n; ++i, p += 4)
+            pOut[i] = AsioSampleToFloat(LeftJustified(Load32(p), bits));
+        break;
+    }
+    case ASIOSTFloat32LSB:
+        for (int i = 0; i < n; ++i, p += 4)
+        {
+            float f;
+            std::memcpy(&f, p, 4);
+            pOut[i] = FromFullScale(f);
+        }
+        break;
+    case ASIOSTFloat64LSB:
+        for (int i = 0; i < n; ++i, p += 8)
+        {
+            double d;
+            std::memcpy(&d, p, 8);
+            pOut[i] = FromFullScale(d);
+        }
+        break;
+    default:
+        // Refused before streaming; silence rather than a guess at the layout.
+        for (int i = 0; i < n; ++i)
+            pOut[i] = 0.0f;
+        break;
+    }
 }
 
-void AsioFloatsToSamples(const float* pIn, std::int32_t* pOut, int n)
+void AsioFloatsToOutput(long type, const float* pIn, void* pOut, int n)
 {
+    auto* p = static_cast<unsigned char*>(pOut);
     for (int i = 0; i < n; ++i)
-        pOut[i] = AsioSampleFromFloat(pIn[i]);
+    {
+        // The 16-bit value in the upper half; dividing is exact as the lower half is zero.
+        const std::int32_t x = AsioSampleFromFloat(pIn[i]);
+        const std::int32_t t = x / 65536;
+        switch (type)
+        {
+        case ASIOSTInt16LSB:
+        {
+            const auto s = static_cast<std::int16_t>(t);
+            std::memcpy(p, &s, 2);
+            p += 2;
+            break;
+        }
+        case ASIOSTInt24LSB:
+        {
+            const auto u = static_cast<std::uint32_t>(x);
+            p[0] = static_cast<unsigned char>(u >> 8);
+            p[1] = static_cast<unsigned char>(u >> 16);
+            p[2] = static_cast<unsigned char>(u >> 24);
+            p += 3;
+            break;
+        }
+        case ASIOSTInt32LSB:
+        case ASIOSTInt32LSB16:
+        case ASIOSTInt32LSB18:
+        case ASIOSTInt32LSB20:
+        case ASIOSTInt32LSB24:
+        {
+            const std::int32_t v = type == ASIOSTInt32LSB     ? x
+                                   : type == ASIOSTInt32LSB16 ? t
+                                   : type == ASIOSTInt32LSB18 ? x / 16384
+                                   : type == ASIOSTInt32LSB20 ? x / 4096
+                                                              : x / 256;
+            std::memcpy(p, &v, 4);
+            p += 4;
+            break;
+        }
+        case ASIOSTFloat32LSB:
+        {
+            const float f = static_cast<float>(t) / 32768.0f;
+            std::memcpy(p, &f, 4);
+            p += 4;
+            break;
+        }
+        case ASIOSTFloat64LSB:
+        {
+            const double d = static_cast<double>(t) / 32768.0;
+            std::memcpy(p, &d, 8);
+            p += 8;
+            break;
+        }
+        default:
+            return;  // refused before streaming: nothing is written
+        }
+    }
 }
 
-bool IsAsioSampleType(long type)
+unsigned AsioMessageRequest(long selector)
 {
-    return (type >= 0 && type <= 4) || (type >= 8 && type <= 11) || (type >= 16 && type <= 20) ||
-           (type >= 24 && type <= 27) || type == 32 || type == 33 || type == 40;
+    switch (selector)
+    {
+    case kAsioResetRequest: return kAsioRequestReset;
+    case kAsioBufferSizeChange: return kAsioRequestBufferSize;
+    case kAsioResyncRequest: return kAsioRequestResync;
+    case kAsioLatenciesChanged: return kAsioRequestLatencies;
+    default: return 0;
+    }
 }
 
 long AsioMessageAnswer(long selector, long value)
@@ -37,14 +180,15 @@ long AsioMessageAnswer(long selector, long value)
     switch (selector)
     {
     case kAsioSelectorSupported:
-        return (value == kAsioEngineVersion || value == kAsioResetRequest || value == kAsioResyncRequest ||
-                value == kAsioLatenciesChanged || value == kAsioSupportsTimeInfo ||
-                value == kAsioSupportsTimeCode || value == kAsioSupportsInputMonitor)
+        // Only what the host acts on or answers with something other than "no".
+        return (value == kAsioEngineVersion || value == kAsioResetRequest || value == kAsioBufferSizeChange ||
+                value == kAsioResyncRequest || value == kAsioLatenciesChanged || value == kAsioSupportsTimeInfo)
                    ? 1
                    : 0;
     case kAsioEngineVersion:
         return 2;
     case kAsioResetRequest:
+    case kAsioBufferSizeChange:
     case kAsioResyncRequest:
     case kAsioLatenciesChanged:
     case kAsioSupportsTimeInfo:
@@ -52,4 +196,46 @@ long AsioMessageAnswer(long selector, long value)
     default:
         return 0;
     }
+}
+
+long ChooseAsioBlockSize(long requested, long minSize, long maxSize, long preferred, long granularity)
+{
+    if (minSize == maxSize || minSize < 1 || maxSize < minSize)
+        return preferred;
+    const long want = requested < minSize ? minSize : (requested > maxSize ? maxSize : requested);
+    long below = 0;  // the accepted sizes on either side of the wanted one
+    long above = 0;
+    if (granularity == -1)
+    {
+        for (long p = 1; p <= maxSize && p <= (1L << 29); p *= 2)
+        {
+            if (p < minSize)
+                continue;
+            if (p <= want)
+                below = p;
+            if (p >= want && !above)
+                above = p;
+        }
+    }
+    else if (granularity > 0)
+    {
+        const long first = (minSize + granularity - 1) / granularity * granularity;
+        const long last = maxSize / granularity * granularity;
+        if (first <= last)
+        {
+            below = want / granularity * granularity;
+            above = below == want ? want : below + granularity;
+            if (below < first)
+                below = 0;
+            if (above > last)
+                above = 0;
+        }
+    }
+    if (!below && !above)
+        return preferred;
+    if (!below)
+        return above;
+    if (!above)
+        return below;
+    return want - below < above - want ? below : above;
 }
