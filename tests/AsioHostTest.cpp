@@ -1,6 +1,7 @@
 // The ASIO host against the demo driver, registered in this Wine prefix by the
-// test program itself: driver list, Init on every failure path, streaming end to
-// end, release and leaks.
+// test program itself: driver list, Init on every failure path, every sample type
+// and the driver's buffer sizes streaming end to end, the driver's restart
+// requests, release and leaks.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -8,21 +9,29 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "app/StreamControlWin.h"
 #include "audio/AudioGlobals.h"
+#include "audio/StreamControl.h"
 #include "audio/asio/Asio.h"
 #include "audio/asio/AsioDriverList.h"
+#include "audio/asio/AsioSampleTypes.h"
 #include "audio/asio/AsioSamples.h"
 #include "base/Log.h"
 #include "base/WavFile.h"
 #include "dsp/Alloc.h"
 #include "dsp/StreamParams.h"
 #include "engine/DspEngine.h"
+#include "drivers/demo-asio/DemoAsioDiagnostics.h"
 #include "tests/TestSupport.h"
 #include "tools/OfflineTuner.h"
+
+HWND g_hWnd = nullptr;  // the program's main window; here the request test's hidden one
 
 namespace {
 
@@ -65,7 +74,9 @@ void ClearDriverSwitches()
     HKEY h = nullptr;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kEntry, 0, KEY_WRITE, &h) != ERROR_SUCCESS)
         return;
-    for (const char* name : {"WavIn", "WavOut", "InputGain", "RealTime", "Rate", "FirstRate", "Faults"})
+    for (const char* name : {"WavIn", "WavOut", "InputGain", "RealTime", "Rate", "FirstRate", "Faults", "SampleType",
+                             "MinSize", "MaxSize", "PreferredSize", "Granularity", "ResetAfterBlocks",
+                             "SizeChangeAfterBlocks", "NewSize", "RateChangeAfterBlocks", "NewRate"})
         RegDeleteValueA(h, name);
     RegCloseKey(h);
 }
@@ -125,6 +136,19 @@ bool Has(const std::vector<std::string>& lines, const std::string& text)
 {
     return std::find(lines.begin(), lines.end(), text) != lines.end();
 }
+
+// What the demo driver saw of the host since it was loaded.
+DemoAsioCounters DriverCounters()
+{
+    DemoAsioCounters c = {};
+    auto get = reinterpret_cast<HRESULT(STDAPICALLTYPE*)(DemoAsioCounters*)>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("tq-demo-asio.dll"), "DemoAsioDiagnostics")));
+    EXPECT_TRUE(get && get(&c) == S_OK);
+    return c;
+}
+
+// The recording every stream plays: 1 s of the A string, 30 cents flat.
+const char kPlayed[] = "clean-A2-30c.wav";
 
 class AsioHost : public ::testing::Test
 {
@@ -300,6 +324,70 @@ TEST_F(AsioHost, StartFaultAndNoOutputReady)
     EXPECT_NE(ASIOStart(), ASE_OK);
 }
 
+// Big-endian and DSD drivers are refused before a buffer is touched, and the
+// audio start-up falls back as for any driver that fails.
+TEST_F(AsioHost, TypesTheHostCannotConvertAreRefused)
+{
+    for (const char* type : {"Int24MSB", "Float32MSB", "DSDInt8LSB1"})
+    {
+        SCOPED_TRACE(type);
+        SetText(HKEY_LOCAL_MACHINE, kEntry, "SampleType", type);
+        const long guards = DriverCounters().guardFaults;
+        EXPECT_EQ(Init(), 0);
+        const std::vector<std::string> log = NewLog();
+        EXPECT_TRUE(Has(log, "create_asio_buffers() sample type " + std::string(type) + " (" +
+                                 std::to_string(AsioSampleTypeOfName(type)) + ") is not supported"));
+        EXPECT_EQ(log.back(), "CAsio::Init() create_asio_buffers() FAILED");
+        CAsio::Release();
+        EXPECT_EQ(DriverCounters().guardFaults, guards);
+    }
+}
+
+// The size asked for is one the driver allows; the stream, the log and what the
+// settings keep follow it.
+TEST_F(AsioHost, BlockSizeWithinTheDriversLimits)
+{
+    const DWORD kPowersOfTwo = 0xFFFFFFFF;  // granularity -1
+    const struct
+    {
+        DWORD min, max, preferred, granularity;
+        const char* faults;
+        int requested, used;
+    } cases[] = {
+        {64, 2048, 512, kPowersOfTwo, "", 300, 256},
+        {32, 1024, 256, 32, "", 300, 288},
+        {480, 480, 480, 0, "", 1200, 480},
+        {25, 2000, 1200, 1, "", 10, 25},
+        // Allows more than it takes: refused, then the driver's preferred size.
+        {25, 2000, 1200, 1, "createBuffersUnlessPreferred", 300, 1200},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(std::to_string(c.requested) + " of " + std::to_string(static_cast<long>(c.granularity)));
+        SetNumber("MinSize", c.min);
+        SetNumber("MaxSize", c.max);
+        SetNumber("PreferredSize", c.preferred);
+        SetNumber("Granularity", c.granularity);
+        SetFaults(c.faults);
+        g_iRequestedBlockSize = c.requested;
+        ASSERT_EQ(Init(), 1);
+        const std::vector<std::string> log = NewLog();
+        const bool bRefused = *c.faults != '\0';
+        EXPECT_TRUE(Has(log, "create_asio_buffers() block size = " + std::to_string(bRefused ? c.requested : c.used)));
+        EXPECT_EQ(Has(log, "create_asio_buffers() ASIOCreateBuffers() refused " + std::to_string(c.requested) +
+                               " frames; using the driver's preferred " + std::to_string(c.preferred)),
+                  bRefused);
+        EXPECT_TRUE(Has(log, "inputLatency " + std::to_string(c.used) + " outputLatency = " + std::to_string(c.used)));
+        EXPECT_EQ(g_iBlockSize, c.used);
+        EXPECT_EQ(g_iRequestedBlockSize, c.used);
+        EXPECT_EQ(g_iBufMonoLen, 2 * c.used);
+        ASSERT_EQ(ASIOStart(), ASE_OK);
+        EXPECT_TRUE(WaitUntil([] { return g_lAsioBlocks.load() >= 3; }));
+        CAsio::Release();
+        ClearDriverSwitches();
+    }
+}
+
 TEST_F(AsioHost, NoDriverAnswersAndHarmlessRelease)
 {
     CAsio::Release();
@@ -364,6 +452,7 @@ TEST_F(AsioHost, InitReleaseCyclesLeakNoHandleOrMemory)
 
 struct StreamCase
 {
+    const char* type;    // the driver's sample type
     bool bStereo;
     const char* faults;  // "timeInfo": the driver calls bufferSwitch instead
 };
@@ -378,7 +467,7 @@ TEST_P(AsioStream, OutputMatchesTheOfflineEngineAndTheTunerReadsTheString)
     constexpr int B = 256;
     WavAudio in;
     std::string err;
-    ASSERT_TRUE(ReadWavFile(TestDataPath("clean-A2-30c.wav"), &in, &err)) << err;
+    ASSERT_TRUE(ReadWavFile(TestDataPath(kPlayed), &in, &err)) << err;
     // A right channel that differs from the left, so the two modes differ.
     in.channels.push_back(in.channels[0]);
     for (float& v : in.channels[1])
@@ -391,6 +480,8 @@ TEST_P(AsioStream, OutputMatchesTheOfflineEngineAndTheTunerReadsTheString)
     SetText(HKEY_LOCAL_MACHINE, kEntry, "WavIn", WindowsPath(inPath));
     SetText(HKEY_LOCAL_MACHINE, kEntry, "WavOut", WindowsPath(outPath));
     SetFaults(sc.faults);
+    SetText(HKEY_LOCAL_MACHINE, kEntry, "SampleType", sc.type);
+    const long guards = DriverCounters().guardFaults;
     // At the pace of real audio, so that the reading stays long enough to be
     // seen between two looks; faster, the whole note can pass unseen.
     SetNumber("RealTime", 1);
@@ -408,6 +499,9 @@ TEST_P(AsioStream, OutputMatchesTheOfflineEngineAndTheTunerReadsTheString)
         return g_lAsioBlocks.load() >= nBlocks && measured > 0.0f;
     }, 60.0);
     EXPECT_EQ(ASIOStop(), ASE_OK);
+    // Not a byte beside the driver's buffers was touched (beyond their end, the
+    // driver's guard pages would have stopped the program).
+    EXPECT_EQ(DriverCounters().guardFaults, guards);
     ASSERT_TRUE(bPlayed) << g_lAsioBlocks.load() << " blocks of " << nBlocks << " in 60 s, reading " << measured;
     // The played string is A2 (30 cents flat): the reading must be that note.
     EXPECT_LT(std::fabs(1200.0 * std::log2(measured / 110.0)), 50.0) << measured;
@@ -440,12 +534,168 @@ TEST_P(AsioStream, OutputMatchesTheOfflineEngineAndTheTunerReadsTheString)
     EXPECT_GT(*std::max_element(out.channels[0].begin(), out.channels[0].end()), 1000.0f);
 }
 
-INSTANTIATE_TEST_SUITE_P(Modes, AsioStream,
-                         ::testing::Values(StreamCase{false, ""}, StreamCase{true, ""}, StreamCase{false, "timeInfo"}),
+INSTANTIATE_TEST_SUITE_P(Types, AsioStream,
+                         ::testing::Values(StreamCase{"Int16LSB", false, ""}, StreamCase{"Int24LSB", false, ""},
+                                           StreamCase{"Int32LSB", false, ""}, StreamCase{"Float32LSB", false, ""},
+                                           StreamCase{"Float64LSB", false, ""}, StreamCase{"Int32LSB16", false, ""},
+                                           StreamCase{"Int32LSB18", false, ""}, StreamCase{"Int32LSB20", false, ""},
+                                           StreamCase{"Int32LSB24", false, ""},
+                                           // The channel modes and callbacks, on the commonest type.
+                                           StreamCase{"Int32LSB", true, ""}, StreamCase{"Int24LSB", false, "timeInfo"}),
                          [](const ::testing::TestParamInfo<StreamCase>& p) {
-                             return std::string(p.param.bStereo ? "Stereo" : "Mono") +
-                                    (*p.param.faults ? "BufferSwitch" : "TimeInfo");
+                             return std::string(p.param.bStereo ? "Stereo" : "") +
+                                    (*p.param.faults ? "BufferSwitch" : "") + p.param.type;
                          });
+
+// ---------------------------------------------------------------------------
+// Requests from the driver, as after a change in its own control panel: the
+// stream restarts from the window's thread with the driver's new settings.
+
+struct RequestCase
+{
+    const char* name;
+    const char* trigger;   // the driver's switch: its request after that many blocks
+    const char* setting;   // the new value's switch, if any
+    DWORD value;
+    int block;             // the stream after the restart
+    float rate;
+    const char* logLine;
+};
+
+LRESULT CALLBACK RequestWindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
+{
+    if (uMsg == CM_ASIO_REQUEST)
+    {
+        HandleAsioRequests();
+        return 0;
+    }
+    return DefWindowProcA(hWnd, uMsg, wParam, lParam);
+}
+
+void PumpMessages()
+{
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+        DispatchMessageA(&msg);
+}
+
+float Median(std::vector<float> v)
+{
+    if (v.empty())
+        return 0.0f;
+    std::nth_element(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(v.size() / 2), v.end());
+    return v[v.size() / 2];
+}
+
+class AsioRequests : public AsioHost, public ::testing::WithParamInterface<RequestCase>
+{
+protected:
+    void SetUp() override
+    {
+        AsioHost::SetUp();
+        WNDCLASSA wc = {};
+        wc.lpfnWndProc = RequestWindowProc;
+        wc.hInstance = GetModuleHandleA(nullptr);
+        wc.lpszClassName = "TqAsioRequestWindow";
+        RegisterClassA(&wc);
+        g_hWnd = CreateWindowA(wc.lpszClassName, "", 0, 0, 0, 10, 10, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+        ASSERT_NE(g_hWnd, nullptr);
+        CAsio::SetWindow(g_hWnd, CM_ASIO_REQUEST);
+        m_SavedPlatform = g_AudioPlatform;
+        g_AudioPlatform = WindowsAudioPlatform();
+        g_AudioPlatform.ShowError = [](const char*, const char*) {};
+        m_iSavedWindows = g_iWindowsMajorVersion;
+        g_iWindowsMajorVersion = 6;
+        g_iAudioDriver = AUDIO_DRIVER_ASIO;
+        g_iRequestedBlockSize = 1200;
+    }
+    void TearDown() override
+    {
+        AsioHost::TearDown();
+        g_AudioPlatform = m_SavedPlatform;
+        g_iWindowsMajorVersion = m_iSavedWindows;
+        CAsio::SetWindow(nullptr, 0);
+        DestroyWindow(g_hWnd);
+        g_hWnd = nullptr;
+    }
+    // The tuner's readings while the window serves its messages, until done().
+    std::vector<float> Readings(const std::function<bool()>& done)
+    {
+        std::vector<float> seen;
+        const bool bDone = WaitUntil([&] {
+            PumpMessages();
+            const float f = m_Engine.m_Tuner2.m_fMeasuredFreq.load();
+            if (f > 0.0f)
+                seen.push_back(f);
+            return done();
+        }, 60.0);
+        EXPECT_TRUE(bDone) << g_lAsioBlocks.load() << " blocks, " << seen.size() << " readings";
+        return seen;
+    }
+
+    AudioPlatform m_SavedPlatform = {};
+    int m_iSavedWindows = 0;
+};
+
+TEST_P(AsioRequests, RestartFromTheWindowWithTheDriversNewSettings)
+{
+    const RequestCase& rc = GetParam();
+    SetText(HKEY_LOCAL_MACHINE, kEntry, "WavIn", WindowsPath(TestDataPath(kPlayed)));
+    SetNumber("RealTime", 1);
+    SetNumber(rc.trigger, 50);
+    if (rc.setting)
+        SetNumber(rc.setting, rc.value);
+    m_Engine.m_Tuner2.SelectString(1);
+    const DemoAsioCounters start = DriverCounters();
+
+    m_Mark = LogLines().size();
+    ASSERT_EQ(InitAudio(), 1);
+    ASSERT_EQ(StartAudio(), 1);
+    // Drivers parent their panels and messages on the window they are given.
+    EXPECT_EQ(DriverCounters().lastInitWindow, reinterpret_cast<std::uintptr_t>(g_hWnd));
+    std::vector<float> before = Readings([] { return g_lAsioBlocks.load() >= 10; });
+    DWORD handles = 0, handlesAfter = 0;
+    const DWORD mem = g_dwMemCount.load(), memBlocks = g_dwMemBlockCount.load();
+    GetProcessHandleCount(GetCurrentProcess(), &handles);
+    const std::vector<float> more = Readings([&] { return CountLogLines(rc.logLine) == 1; });
+    before.insert(before.end(), more.begin(), more.end());
+
+    // The new stream: as long again, and its readings.
+    const std::vector<float> after = Readings([] { return g_lAsioBlocks.load() >= 50; });
+    GetProcessHandleCount(GetCurrentProcess(), &handlesAfter);
+    const std::vector<std::string> log = NewLog();
+    EXPECT_EQ(g_iBlockSize, rc.block);
+    EXPECT_EQ(g_fSamplingFreq, rc.rate);
+    EXPECT_TRUE(Has(log, "CAsio::Init() g_fSamplingFreq = " + std::to_string(rc.rate)));
+    EXPECT_TRUE(Has(log, "create_asio_buffers() block size = " + std::to_string(rc.block)));
+    EXPECT_EQ(std::count(log.begin(), log.end(), "CAsio::Init()"), 2);  // once, and once again
+    // The same note reads the same at the new rate and size.
+    const float fBefore = Median(before), fAfter = Median(after);
+    ASSERT_FALSE(before.empty() || after.empty());
+    EXPECT_LT(std::fabs(1200.0 * std::log2(fAfter / fBefore)), 1.0) << fBefore << " Hz before, " << fAfter << " after";
+    EXPECT_LT(std::fabs(1200.0 * std::log2(fAfter / 110.0)), 50.0) << fAfter;
+    // Nothing was left behind, and nothing ran on the driver's thread that must not.
+    EXPECT_EQ(handlesAfter, handles);
+    if (rc.block == 1200 && rc.rate == 48000.0f)
+    {
+        EXPECT_EQ(g_dwMemCount.load(), mem);
+        EXPECT_EQ(g_dwMemBlockCount.load(), memBlocks);
+    }
+    const DemoAsioCounters end = DriverCounters();
+    EXPECT_EQ(end.requestsSent, start.requestsSent + 1);
+    EXPECT_EQ(end.callsFromCallback, start.callsFromCallback);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Driver, AsioRequests,
+    ::testing::Values(
+        RequestCase{"Reset", "ResetAfterBlocks", nullptr, 0, 1200, 48000.0f,
+                    "CAsio::TakeRequests() restarting for the driver's reset request"},
+        RequestCase{"BufferSizeChange", "SizeChangeAfterBlocks", "NewSize", 512, 512, 48000.0f,
+                    "CAsio::TakeRequests() restarting for the driver's buffer size change"},
+        RequestCase{"RateChange", "RateChangeAfterBlocks", "NewRate", 44100, 1200, 44100.0f,
+                    "CAsio::TakeRequests() restarting for the driver's rate change"}),
+    [](const ::testing::TestParamInfo<RequestCase>& p) { return std::string(p.param.name); });
 
 // ---------------------------------------------------------------------------
 // The driver list, built afresh from entries added beside the demo driver's.
@@ -455,6 +705,19 @@ namespace {
 const char kMissingClsid[] = "{0B5E1D7A-1111-4A2B-8C3D-000000000001}";
 const char kBrokenClsid[] = "{0B5E1D7A-1111-4A2B-8C3D-000000000002}";
 const char kLongName[] = "A driver description well over thirty-two characters";
+const char kDeepClsid[] = "{0B5E1D7A-1111-4A2B-8C3D-000000000003}";
+const char kExpandedClsid[] = "{0B5E1D7A-1111-4A2B-8C3D-000000000004}";
+
+// The demo driver's DLL named by a path of over 200 characters.
+std::string DeepPath()
+{
+    std::string dll = WindowsPath(TQ_DEMO_ASIO_DLL);
+    const size_t slash = dll.rfind('\\');
+    std::string path = dll.substr(0, slash);
+    while (path.size() < 200)
+        path += "\\.";
+    return path + dll.substr(slash);
+}
 
 class AsioDriverListTest : public ::testing::Test
 {
@@ -466,17 +729,26 @@ protected:
         AddEntry("bb-missing", "Missing", kMissingClsid);
         AddEntry("cc-broken", "Broken", kBrokenClsid);
         AddEntry("dd-long", kLongName, GetText(HKEY_LOCAL_MACHINE, kEntry, "CLSID"));
+        AddEntry("ee-deep", "Deep", kDeepClsid);
+        AddEntry("ff-expanded", "Expanded", kExpandedClsid);
         SetText(HKEY_CLASSES_ROOT, std::string("CLSID\\") + kMissingClsid + "\\InprocServer32", nullptr,
                 "C:\\no such folder\\missing.dll");
         // A file that exists but is no driver: it cannot be opened.
         SetText(HKEY_CLASSES_ROOT, std::string("CLSID\\") + kBrokenClsid + "\\InprocServer32", nullptr,
                 WindowsPath(TestDataPath("clean-A2-30c.wav")));
+        SetText(HKEY_CLASSES_ROOT, std::string("CLSID\\") + kDeepClsid + "\\InprocServer32", nullptr, DeepPath());
+        // A path by an environment variable, as installers write them.
+        const std::string dll = WindowsPath(TQ_DEMO_ASIO_DLL);
+        SetEnvironmentVariableA("TQ_DEMO_DRIVER_FOLDER", dll.substr(0, dll.rfind('\\')).c_str());
+        const std::string expandable = "%TQ_DEMO_DRIVER_FOLDER%" + dll.substr(dll.rfind('\\'));
+        SetValue(HKEY_CLASSES_ROOT, std::string("CLSID\\") + kExpandedClsid + "\\InprocServer32", nullptr,
+                 REG_EXPAND_SZ, expandable.c_str(), static_cast<DWORD>(expandable.size() + 1));
     }
     void TearDown() override
     {
-        for (const char* key : {"aa-dup", "bb-missing", "cc-broken", "dd-long"})
+        for (const char* key : {"aa-dup", "bb-missing", "cc-broken", "dd-long", "ee-deep", "ff-expanded"})
             SHDeleteKeyA(HKEY_LOCAL_MACHINE, (std::string("software\\asio\\") + key).c_str());
-        for (const char* clsid : {kMissingClsid, kBrokenClsid})
+        for (const char* clsid : {kMissingClsid, kBrokenClsid, kDeepClsid, kExpandedClsid})
             SHDeleteKeyA(HKEY_CLASSES_ROOT, (std::string("CLSID\\") + clsid).c_str());
     }
     static void AddEntry(const char* key, const char* description, const std::string& clsid)
@@ -505,10 +777,16 @@ TEST_F(AsioDriverListTest, OrderDuplicatesLongNamesAndMissingServers)
 {
     CAsioDriverList list;
     // Name order: "aa-dup" before "ASIO4ALL v2". The entry without a server file is
-    // left out and the numbers close up.
+    // left out and the numbers close up. A server path of any length counts, and
+    // one with variables counts as they expand.
     const std::string cut = std::string(kLongName, 28) + "...";
-    EXPECT_EQ(Names(list, 32), (std::vector<std::string>{kAsioDriverName, kAsioDriverName, "Broken", cut}));
-    EXPECT_EQ(Names(list, 128), (std::vector<std::string>{kAsioDriverName, kAsioDriverName, "Broken", kLongName}));
+    EXPECT_EQ(Names(list, 32),
+              (std::vector<std::string>{kAsioDriverName, kAsioDriverName, "Broken", cut, "Deep", "Expanded"}));
+    EXPECT_EQ(Names(list, 128),
+              (std::vector<std::string>{kAsioDriverName, kAsioDriverName, "Broken", kLongName, "Deep", "Expanded"}));
+    ASSERT_EQ(list.NumDrivers(), 6);
+    EXPECT_EQ(std::string(list.Entry(4)->szServerPath), DeepPath());
+    EXPECT_EQ(std::string(list.Entry(5)->szServerPath), WindowsPath(TQ_DEMO_ASIO_DLL));
     EXPECT_EQ(list.DriverName(list.NumDrivers(), nullptr, 32), DRVERR_INVALID_PARAM);
     char buf[32];
     EXPECT_EQ(list.DriverName(list.NumDrivers(), buf, 32), DRVERR_DEVICE_NOT_FOUND);
