@@ -5,13 +5,21 @@
 #include <cstring>
 #include <string>
 
+#include "drivers/demo-asio/DemoAsioSamples.h"
+
 const CLSID CLSID_TonquarryDemoAsio = {0x7a3c52e1, 0x4f0b, 0x4c6e, {0x9d, 0x21, 0x5b, 0x8e, 0x0f, 0x6a, 0x9c, 0x34}};
 std::atomic<long> g_lDemoAsioObjects{0};
+std::atomic<long> g_lDemoGuardFaults{0};
+std::atomic<long> g_lDemoCallsFromCallback{0};
+std::atomic<long> g_lDemoRequestsSent{0};
+std::atomic<void*> g_pDemoLastInitWindow{nullptr};
 
 namespace {
 
 // A recording of at most two minutes is kept; the run command may stream for hours.
 constexpr double kMaxRecordedSeconds = 120.0;
+// No device has buffers this large; beyond it a size is an error, not a request.
+constexpr unsigned long long kMaxBufferBytes = 1ull << 28;
 
 void CopyText(char* dst, size_t size, const char* src)
 {
@@ -41,8 +49,17 @@ CDemoAsioDriver::CDemoAsioDriver()
 
 CDemoAsioDriver::~CDemoAsioDriver()
 {
-    stop();
+    StopStream();
+    FreeBuffers();
     --g_lDemoAsioObjects;
+}
+
+bool CDemoAsioDriver::FromCallback() const
+{
+    if (GetCurrentThreadId() != m_dwStreamThread.load(std::memory_order_relaxed))
+        return false;
+    g_lDemoCallsFromCallback.fetch_add(1, std::memory_order_relaxed);
+    return true;
 }
 
 HRESULT STDMETHODCALLTYPE CDemoAsioDriver::QueryInterface(REFIID riid, void** ppv)
@@ -66,17 +83,41 @@ ULONG STDMETHODCALLTYPE CDemoAsioDriver::AddRef()
 
 ULONG STDMETHODCALLTYPE CDemoAsioDriver::Release()
 {
+    const bool bOwnThread = FromCallback();
     const long n = --m_lRefs;
     if (n == 0)
-        delete this;
+    {
+        if (bOwnThread)
+        {
+            // Deleting now would pull the object from under the callback, and the
+            // destructor would wait for its own thread: the thread ends it instead.
+            m_bEndItself = true;
+            m_bStop.store(true, std::memory_order_relaxed);
+        }
+        else
+        {
+            delete this;
+        }
+    }
     return static_cast<ULONG>(n);
 }
 
-ASIOBool CDemoAsioDriver::init(void*)
+ASIOBool CDemoAsioDriver::init(void* sysHandle)
 {
+    g_pDemoLastInitWindow.store(sysHandle, std::memory_order_relaxed);
+    if (FromCallback())
+    {
+        // The stream reads the settings and the recording this would replace.
+        CopyText(m_szError, sizeof m_szError, "Demo driver: init called from within a callback");
+        return ASIOFalse;
+    }
     m_Settings = ReadDemoAsioSettings(kDemoAsioClsid);
-    m_dRate = m_Settings.dRate;
+    m_dRate.store(m_Settings.dRate, std::memory_order_relaxed);
+    m_lPreferred.store(m_Settings.lPreferredSize, std::memory_order_relaxed);
     m_iRateReads = 0;
+    m_llResetAfter = m_Settings.llResetAfter;
+    m_llSizeChangeAfter = m_Settings.lNewSize > 0 ? m_Settings.llSizeChangeAfter : -1;
+    m_llRateChangeAfter = m_Settings.dNewRate > 0.0 ? m_Settings.llRateChangeAfter : -1;
     if (m_Settings.Fails(kFaultInit))
     {
         CopyText(m_szError, sizeof m_szError, "Demo driver: init refused by its fault switch");
@@ -86,7 +127,7 @@ ASIOBool CDemoAsioDriver::init(void*)
     std::string sError;
     if (!m_Settings.sWavIn.empty() && !ReadWavFile(m_Settings.sWavIn, &m_Wav, &sError))
         m_Wav = WavAudio();  // plays silence
-    m_nWavPos = 0;
+    m_dWavPos = 0.0;
     m_bInitialised = true;
     CopyText(m_szError, sizeof m_szError, "No error");
     return ASIOTrue;
@@ -109,30 +150,46 @@ void CDemoAsioDriver::getErrorMessage(char* text)
 
 ASIOError CDemoAsioDriver::start()
 {
+    if (FromCallback())
+        return ASE_InvalidMode;
     if (m_Settings.Fails(kFaultStart) || m_lBlock == 0)
         return ASE_HWMalfunction;
     if (m_hThread)
         return ASE_OK;
     m_bStop = false;
     m_ullPosition = 0;
-    m_hThread = CreateThread(nullptr, 0, ThreadProc, this, 0, nullptr);
-    return m_hThread ? ASE_OK : ASE_HWMalfunction;
+    // Suspended until its handle is kept: a host may release the driver from the
+    // very first callback, and the thread then closes that handle itself.
+    m_hThread = CreateThread(nullptr, 0, ThreadProc, this, CREATE_SUSPENDED, nullptr);
+    if (!m_hThread)
+        return ASE_HWMalfunction;
+    ResumeThread(m_hThread);
+    return ASE_OK;
 }
 
 ASIOError CDemoAsioDriver::stop()
 {
+    // Stopping from the stream's own thread would wait for itself.
+    if (FromCallback())
+        return ASE_InvalidMode;
+    StopStream();
+    return ASE_OK;
+}
+
+void CDemoAsioDriver::StopStream()
+{
     if (!m_hThread)
-        return ASE_OK;
+        return;
     m_bStop = true;
     WaitForSingleObject(m_hThread, INFINITE);
     CloseHandle(m_hThread);
     m_hThread = nullptr;
     WriteRecording();
-    return ASE_OK;
 }
 
 ASIOError CDemoAsioDriver::getChannels(long* inputs, long* outputs)
 {
+    FromCallback();
     if (m_Settings.Fails(kFaultGetChannels))
         return ASE_NotPresent;
     *inputs = *outputs = kChannels;
@@ -141,21 +198,37 @@ ASIOError CDemoAsioDriver::getChannels(long* inputs, long* outputs)
 
 ASIOError CDemoAsioDriver::getLatencies(long* input, long* output)
 {
+    FromCallback();
     if (m_Settings.Fails(kFaultGetLatencies))
         return ASE_NotPresent;
-    *input = *output = m_lBlock ? m_lBlock : kPreferredBlock;
+    *input = *output = m_lBlock ? m_lBlock : m_lPreferred.load(std::memory_order_relaxed);
     return ASE_OK;
 }
 
 ASIOError CDemoAsioDriver::getBufferSize(long* minSize, long* maxSize, long* preferred, long* granularity)
 {
+    FromCallback();
     if (m_Settings.Fails(kFaultGetBufferSize))
         return ASE_NotPresent;
-    *minSize = kMinBlock;
-    *maxSize = kMaxBlock;
-    *preferred = kPreferredBlock;
-    *granularity = 1;
+    *minSize = m_Settings.lMinSize;
+    *maxSize = m_Settings.lMaxSize;
+    *preferred = m_lPreferred.load(std::memory_order_relaxed);
+    *granularity = m_Settings.lGranularity;
     return ASE_OK;
+}
+
+bool CDemoAsioDriver::SizeAllowed(long size) const
+{
+    const long lMin = m_Settings.lMinSize;
+    const long lMax = m_Settings.lMaxSize;
+    const long lGranularity = m_Settings.lGranularity;
+    if (size < 1 || size < lMin || size > lMax)
+        return false;
+    if (lMin == lMax || lGranularity == 0 || lGranularity < -1)
+        return size == m_lPreferred.load(std::memory_order_relaxed);
+    if (lGranularity == -1)
+        return (size & (size - 1)) == 0;
+    return size % lGranularity == 0;
 }
 
 ASIOError CDemoAsioDriver::canSampleRate(ASIOSampleRate rate)
@@ -168,15 +241,16 @@ ASIOError CDemoAsioDriver::getSampleRate(ASIOSampleRate* rate)
     const int iRead = m_iRateReads++;
     if (m_Settings.Fails(kFaultGetSampleRate) || (iRead > 0 && m_Settings.Fails(kFaultGetSampleRateAgain)))
         return ASE_HWMalfunction;
-    *rate = (iRead == 0 && m_Settings.dFirstRate >= 0.0) ? m_Settings.dFirstRate : m_dRate;
+    *rate = (iRead == 0 && m_Settings.dFirstRate >= 0.0) ? m_Settings.dFirstRate : m_dRate.load(std::memory_order_relaxed);
     return ASE_OK;
 }
 
 ASIOError CDemoAsioDriver::setSampleRate(ASIOSampleRate rate)
 {
+    FromCallback();
     if (m_Settings.Fails(kFaultSetSampleRate) || !Claimed(rate))
         return ASE_NoClock;
-    m_dRate = rate;
+    m_dRate.store(rate, std::memory_order_relaxed);
     return ASE_OK;
 }
 
@@ -207,6 +281,7 @@ ASIOError CDemoAsioDriver::getSamplePosition(ASIOSamples* position, ASIOTimeStam
 
 ASIOError CDemoAsioDriver::getChannelInfo(ASIOChannelInfo* info)
 {
+    FromCallback();
     if (m_Settings.Fails(kFaultGetChannelInfo))
         return ASE_NotPresent;
     if (info->channel < 0 || info->channel >= kChannels)
@@ -214,7 +289,7 @@ ASIOError CDemoAsioDriver::getChannelInfo(ASIOChannelInfo* info)
     const int dir = info->isInput ? 0 : 1;
     info->isActive = m_bActive[dir][info->channel] ? ASIOTrue : ASIOFalse;
     info->channelGroup = 0;
-    info->type = ASIOSTInt32LSB;
+    info->type = m_Settings.lSampleType;
     const std::string name = std::string(info->isInput ? "Demo In " : "Demo Out ") + std::to_string(info->channel + 1);
     CopyText(info->name, sizeof info->name, name.c_str());
     return ASE_OK;
@@ -223,26 +298,51 @@ ASIOError CDemoAsioDriver::getChannelInfo(ASIOChannelInfo* info)
 ASIOError CDemoAsioDriver::createBuffers(ASIOBufferInfo* infos, long count, long bufferSize,
                                          ASIOCallbacks* callbacks)
 {
+    if (FromCallback())
+        return ASE_InvalidMode;
     if (m_Settings.Fails(kFaultCreateBuffers))
         return ASE_NoMemory;
-    if (!m_bInitialised || !infos || !callbacks || bufferSize < kMinBlock || bufferSize > kMaxBlock)
+    if (!m_bInitialised || !infos || !callbacks || !SizeAllowed(bufferSize) ||
+        (m_Settings.Fails(kFaultCreateBuffersUnlessPreferred) &&
+         bufferSize != m_lPreferred.load(std::memory_order_relaxed)))
         return ASE_InvalidMode;
+    // A channel named twice would get a second buffer and leave the first pointer
+    // handed out dangling.
+    bool bNamed[2][kChannels] = {};
     for (long i = 0; i < count; ++i)
-        if (infos[i].channelNum < 0 || infos[i].channelNum >= kChannels)
+    {
+        const long ch = infos[i].channelNum;
+        if (ch < 0 || ch >= kChannels || bNamed[infos[i].isInput ? 0 : 1][ch])
             return ASE_InvalidParameter;
-    disposeBuffers();
-    m_lBlock = bufferSize;
+        bNamed[infos[i].isInput ? 0 : 1][ch] = true;
+    }
+    StopStream();
+    FreeBuffers();
+    const long lType = m_Settings.lSampleType;
+    const unsigned long long ullBytes =
+        static_cast<unsigned long long>(DemoSampleBytes(lType)) * static_cast<unsigned long long>(bufferSize);
+    if (ullBytes == 0 || ullBytes > kMaxBufferBytes)
+        return ASE_NoMemory;
+    m_lType = lType;
+    m_nSampleBytes = static_cast<size_t>(DemoSampleBytes(lType));
     for (long i = 0; i < count; ++i)
     {
         const int dir = infos[i].isInput ? 0 : 1;
         const long ch = infos[i].channelNum;
-        m_bActive[dir][ch] = true;
         for (int half = 0; half < 2; ++half)
         {
-            m_Buffers[dir][ch][half].assign(static_cast<size_t>(bufferSize), 0);
-            infos[i].buffers[half] = m_Buffers[dir][ch][half].data();
+            if (!m_Buffers[dir][ch][half].Allocate(static_cast<size_t>(ullBytes)))
+            {
+                FreeBuffers();
+                for (long k = 0; k < count; ++k)
+                    infos[k].buffers[0] = infos[k].buffers[1] = nullptr;
+                return ASE_NoMemory;
+            }
+            infos[i].buffers[half] = m_Buffers[dir][ch][half].Data();
         }
+        m_bActive[dir][ch] = true;
     }
+    m_lBlock = bufferSize;
     m_Callbacks = *callbacks;
     // The usual questions; time information is used when the host answers yes.
     m_bTimeInfo = false;
@@ -261,14 +361,23 @@ ASIOError CDemoAsioDriver::createBuffers(ASIOBufferInfo* infos, long count, long
 
 ASIOError CDemoAsioDriver::disposeBuffers()
 {
-    stop();
+    // The callback that asks is still using them.
+    if (FromCallback())
+        return ASE_InvalidMode;
+    StopStream();
+    FreeBuffers();
+    return ASE_OK;
+}
+
+void CDemoAsioDriver::FreeBuffers()
+{
+    CheckFronts();
     for (auto& dir : m_Buffers)
         for (auto& ch : dir)
             for (auto& half : ch)
-                std::vector<std::int32_t>().swap(half);
+                half.Free();
     std::memset(m_bActive, 0, sizeof m_bActive);
     m_lBlock = 0;
-    return ASE_OK;
 }
 
 ASIOError CDemoAsioDriver::controlPanel()
@@ -291,15 +400,30 @@ ASIOError CDemoAsioDriver::outputReady()
 
 DWORD WINAPI CDemoAsioDriver::ThreadProc(void* pThis)
 {
-    static_cast<CDemoAsioDriver*>(pThis)->Stream();
+    CDemoAsioDriver* const p = static_cast<CDemoAsioDriver*>(pThis);
+    p->Stream();
+    if (!p->m_bEndItself)
+        return 0;
+    // Released from its own callback: no one is left to wait for this thread, so
+    // it ends the object, keeping the DLL loaded until it has left the DLL's code.
+    HMODULE hSelf = nullptr;
+    GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCSTR>(&g_lDemoAsioObjects), &hSelf);
+    CloseHandle(p->m_hThread);
+    p->m_hThread = nullptr;
+    p->WriteRecording();
+    delete p;
+    if (hSelf)
+        FreeLibraryAndExitThread(hSelf, 0);
     return 0;
 }
 
 void CDemoAsioDriver::Stream()
 {
+    m_dwStreamThread.store(GetCurrentThreadId(), std::memory_order_relaxed);
     LARGE_INTEGER freq, t0, now;
     QueryPerformanceFrequency(&freq);
     QueryPerformanceCounter(&t0);
+    double dDue = 0.0;  // seconds from the start when the next block is due
     unsigned long long blocks = 0;
     int half = 0;
     while (!m_bStop.load())
@@ -310,7 +434,7 @@ void CDemoAsioDriver::Stream()
             ASIOTime t;
             std::memset(&t, 0, sizeof t);
             t.timeInfo.speed = 1.0;
-            t.timeInfo.sampleRate = m_dRate;
+            t.timeInfo.sampleRate = m_dRate.load(std::memory_order_relaxed);
             getSamplePosition(&t.timeInfo.samplePosition, &t.timeInfo.systemTime);
             t.timeInfo.flags = kSystemTimeValid | kSamplePositionValid | kSampleRateValid | kSpeedValid;
             m_Callbacks.bufferSwitchTimeInfo(&t, half, ASIOTrue);
@@ -319,63 +443,145 @@ void CDemoAsioDriver::Stream()
         {
             m_Callbacks.bufferSwitch(half, ASIOTrue);
         }
+        CheckFronts();
         RecordOutputs(half);
         m_ullPosition += static_cast<unsigned long long>(m_lBlock);
         half ^= 1;
         ++blocks;
-        if (m_Settings.bRealTime)
+        if (!m_bStop.load())
+            SendRequests(blocks);
+        const double dRate = m_dRate.load(std::memory_order_relaxed);
+        if (m_Settings.bRealTime && dRate > 0.0)
         {
             // Sleep until this block's period is over, measured from the start so
-            // the pace does not drift.
-            const double due = static_cast<double>(blocks) * static_cast<double>(m_lBlock) / m_dRate;
+            // the pace does not drift; summed block by block, since the rate may
+            // change while streaming.
+            dDue += static_cast<double>(m_lBlock) / dRate;
             QueryPerformanceCounter(&now);
             const double elapsed = static_cast<double>(now.QuadPart - t0.QuadPart) / static_cast<double>(freq.QuadPart);
-            if (due > elapsed)
-                Sleep(static_cast<DWORD>((due - elapsed) * 1000.0));
+            if (dDue > elapsed)
+                Sleep(static_cast<DWORD>((dDue - elapsed) * 1000.0));
+        }
+    }
+    m_dwStreamThread.store(0, std::memory_order_relaxed);
+}
+
+// What a driver does after the user changed its control panel: the new setting is
+// stored first (the host reloads the driver to follow it, and the trigger must be
+// gone by then), then the host is told.
+void CDemoAsioDriver::SendRequests(unsigned long long blocks)
+{
+    const long long n = static_cast<long long>(blocks);
+    if (m_llResetAfter >= 0 && n >= m_llResetAfter)
+    {
+        m_llResetAfter = -1;
+        DeleteDemoAsioValue(m_Settings, "ResetAfterBlocks");
+        if (m_Callbacks.asioMessage)
+        {
+            g_lDemoRequestsSent.fetch_add(1, std::memory_order_relaxed);
+            m_Callbacks.asioMessage(kAsioResetRequest, 0, nullptr, nullptr);
+        }
+    }
+    if (m_llSizeChangeAfter >= 0 && n >= m_llSizeChangeAfter)
+    {
+        m_llSizeChangeAfter = -1;
+        const long lSize = m_Settings.lNewSize;
+        m_lPreferred.store(lSize, std::memory_order_relaxed);
+        WriteDemoAsioNumber(m_Settings, "PreferredSize", static_cast<unsigned long>(lSize));
+        DeleteDemoAsioValue(m_Settings, "SizeChangeAfterBlocks");
+        if (m_Callbacks.asioMessage)
+        {
+            g_lDemoRequestsSent.fetch_add(1, std::memory_order_relaxed);
+            m_Callbacks.asioMessage(kAsioBufferSizeChange, lSize, nullptr, nullptr);
+        }
+    }
+    if (m_llRateChangeAfter >= 0 && n >= m_llRateChangeAfter)
+    {
+        m_llRateChangeAfter = -1;
+        const double dRate = m_Settings.dNewRate;
+        m_dRate.store(dRate, std::memory_order_relaxed);
+        WriteDemoAsioNumber(m_Settings, "Rate", static_cast<unsigned long>(dRate));
+        DeleteDemoAsioValue(m_Settings, "RateChangeAfterBlocks");
+        if (m_Callbacks.sampleRateDidChange)
+        {
+            g_lDemoRequestsSent.fetch_add(1, std::memory_order_relaxed);
+            m_Callbacks.sampleRateDidChange(dRate);
         }
     }
 }
 
+// The recording at the clock's rate: read at a fractional position, between two
+// frames by a straight line, so a note keeps its pitch whatever rate the host set.
 void CDemoAsioDriver::FillInputs(int half)
 {
     const size_t nFrames = m_Wav.NumFrames();
+    const double dRate = m_dRate.load(std::memory_order_relaxed);
+    const double dStep =
+        (nFrames && m_Wav.iSampleRate > 0 && dRate > 0.0) ? static_cast<double>(m_Wav.iSampleRate) / dRate : 1.0;
+    unsigned char* pDst[kChannels];
+    const float* pSrc[kChannels] = {};
     for (int ch = 0; ch < kChannels; ++ch)
     {
-        std::vector<std::int32_t>& buf = m_Buffers[0][ch][half];
-        if (buf.empty())
-            continue;
-        if (nFrames == 0)
+        pDst[ch] = m_Buffers[0][ch][half].Data();
+        if (nFrames)
+            pSrc[ch] = m_Wav.channels[static_cast<size_t>(std::min(ch, m_Wav.NumChannels() - 1))].data();
+    }
+    const double dGain = m_Settings.fInputGain;
+    double pos = m_dWavPos;
+    for (long i = 0; i < m_lBlock; ++i)
+    {
+        const size_t i0 = static_cast<size_t>(pos);
+        const size_t i1 = i0 + 1 >= nFrames ? 0 : i0 + 1;
+        const double frac = pos - static_cast<double>(i0);
+        for (int ch = 0; ch < kChannels; ++ch)
         {
-            std::fill(buf.begin(), buf.end(), 0);
-            continue;
+            if (!pDst[ch])
+                continue;
+            double v = 0.0;
+            if (nFrames)
+            {
+                const double a = pSrc[ch][i0];
+                v = (a + frac * (static_cast<double>(pSrc[ch][i1]) - a)) * dGain;
+            }
+            EncodeDemoSample(m_lType, v, pDst[ch] + static_cast<size_t>(i) * m_nSampleBytes);
         }
-        const std::vector<float>& src = m_Wav.channels[static_cast<size_t>(std::min(ch, m_Wav.NumChannels() - 1))];
-        size_t pos = m_nWavPos;
-        for (std::int32_t& s : buf)
+        if (nFrames)
         {
-            const double v = std::nearbyint(static_cast<double>(src[pos]) * m_Settings.fInputGain * 65536.0);
-            s = static_cast<std::int32_t>(std::max(-2147483648.0, std::min(2147483647.0, v)));
-            if (++pos == nFrames)
-                pos = 0;
+            pos += dStep;
+            if (pos >= static_cast<double>(nFrames))
+                pos = std::fmod(pos, static_cast<double>(nFrames));
         }
     }
-    if (nFrames)
-        m_nWavPos = (m_nWavPos + static_cast<size_t>(m_lBlock)) % nFrames;
+    m_dWavPos = pos;
+}
+
+void CDemoAsioDriver::CheckFronts()
+{
+    size_t nDamaged = 0;
+    for (auto& dir : m_Buffers)
+        for (auto& ch : dir)
+            for (auto& half : ch)
+                nDamaged += half.CheckFront();
+    if (nDamaged)
+        g_lDemoGuardFaults.fetch_add(static_cast<long>(nDamaged), std::memory_order_relaxed);
 }
 
 void CDemoAsioDriver::RecordOutputs(int half)
 {
     if (m_Settings.sWavOut.empty() ||
-        static_cast<double>(m_Recorded[0].size()) >= kMaxRecordedSeconds * m_dRate)
+        static_cast<double>(m_Recorded[0].size()) >= kMaxRecordedSeconds * m_dRate.load(std::memory_order_relaxed))
         return;
     for (int ch = 0; ch < kChannels; ++ch)
     {
-        const std::vector<std::int32_t>& buf = m_Buffers[1][ch][half];
+        const unsigned char* p = m_Buffers[1][ch][half].Data();
         std::vector<float>& rec = m_Recorded[ch];
-        if (buf.empty())
+        if (!p)
+        {
             rec.insert(rec.end(), static_cast<size_t>(m_lBlock), 0.0f);
-        for (std::int32_t s : buf)
-            rec.push_back(static_cast<float>(s) / 65536.0f);
+            continue;
+        }
+        for (long i = 0; i < m_lBlock; ++i)
+            rec.push_back(static_cast<float>(DecodeDemoSample(m_lType, p + static_cast<size_t>(i) * m_nSampleBytes)));
     }
 }
 
@@ -384,7 +590,7 @@ void CDemoAsioDriver::WriteRecording()
     if (m_Settings.sWavOut.empty() || m_Recorded[0].empty())
         return;
     WavAudio out;
-    out.iSampleRate = static_cast<int>(m_dRate);
+    out.iSampleRate = static_cast<int>(m_dRate.load(std::memory_order_relaxed));
     out.channels.assign(std::begin(m_Recorded), std::end(m_Recorded));
     std::string sError;
     WriteWavFile(m_Settings.sWavOut, out, WavSampleFormat::Pcm16, &sError);

@@ -1,5 +1,6 @@
 // The demo driver's DLL: its class factory and the four entry points of an
-// in-process COM server, plus registration under a chosen description.
+// in-process COM server, plus registration under a chosen description and the
+// counters tests read.
 #include <windows.h>
 #include <olectl.h>
 
@@ -7,6 +8,7 @@
 #include <cstdlib>
 #include <new>
 
+#include "drivers/demo-asio/DemoAsioDiagnostics.h"
 #include "drivers/demo-asio/DemoAsioDriver.h"
 #include "drivers/demo-asio/DemoAsioRegistry.h"
 
@@ -110,4 +112,15 @@ extern "C" HRESULT STDAPICALLTYPE DemoAsioRegister(const char* szDescription)
 extern "C" HRESULT STDAPICALLTYPE DemoAsioUnregister()
 {
     return UnregisterDemoAsio();
+}
+
+extern "C" HRESULT STDAPICALLTYPE DemoAsioDiagnostics(DemoAsioCounters* p)
+{
+    if (!p)
+        return E_POINTER;
+    p->guardFaults = g_lDemoGuardFaults.load(std::memory_order_relaxed);
+    p->callsFromCallback = g_lDemoCallsFromCallback.load(std::memory_order_relaxed);
+    p->requestsSent = g_lDemoRequestsSent.load(std::memory_order_relaxed);
+    p->lastInitWindow = g_pDemoLastInitWindow.load(std::memory_order_relaxed);
+    return S_OK;
 }

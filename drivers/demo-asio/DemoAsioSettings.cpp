@@ -5,6 +5,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "audio/asio/AsioCodes.h"
+#include "audio/asio/AsioSampleTypes.h"
+
 namespace {
 
 bool ReadText(HKEY hKey, const char* szName, std::string* pOut)
@@ -38,6 +41,7 @@ unsigned ParseDemoFaults(const std::string& text)
         {"setSampleRate", kFaultSetSampleRate}, {"createBuffers", kFaultCreateBuffers},
         {"getChannelInfo", kFaultGetChannelInfo}, {"getLatencies", kFaultGetLatencies}, {"start", kFaultStart},
         {"outputReady", kFaultOutputReady}, {"timeInfo", kFaultTimeInfo},
+        {"createBuffersUnlessPreferred", kFaultCreateBuffersUnlessPreferred},
     };
     unsigned bits = 0;
     size_t i = 0;
@@ -85,6 +89,31 @@ DemoAsioSettings ReadDemoAsioSettings(const char* szClsid)
                 s.dFirstRate = n;
             if (ReadText(hKey, "Faults", &text))
                 s.uFaults = ParseDemoFaults(text);
+            if (ReadText(hKey, "SampleType", &text))
+            {
+                const long type = AsioSampleTypeOfName(text.c_str());
+                s.lSampleType = type >= 0 ? type : ASIOSTInt32LSB;
+            }
+            // Sizes are the interface's signed numbers: 0xFFFFFFFF is -1.
+            if (ReadNumber(hKey, "MinSize", &n))
+                s.lMinSize = static_cast<long>(n);
+            if (ReadNumber(hKey, "MaxSize", &n))
+                s.lMaxSize = static_cast<long>(n);
+            if (ReadNumber(hKey, "PreferredSize", &n))
+                s.lPreferredSize = static_cast<long>(n);
+            if (ReadNumber(hKey, "Granularity", &n))
+                s.lGranularity = static_cast<long>(n);
+            if (ReadNumber(hKey, "ResetAfterBlocks", &n))
+                s.llResetAfter = n;
+            if (ReadNumber(hKey, "SizeChangeAfterBlocks", &n))
+                s.llSizeChangeAfter = n;
+            if (ReadNumber(hKey, "NewSize", &n))
+                s.lNewSize = static_cast<long>(n);
+            if (ReadNumber(hKey, "RateChangeAfterBlocks", &n))
+                s.llRateChangeAfter = n;
+            if (ReadNumber(hKey, "NewRate", &n))
+                s.dNewRate = n;
+            s.sKey = std::string("software\\asio\\") + szKey;
         }
         RegCloseKey(hKey);
         if (bOurs)
@@ -92,4 +121,25 @@ DemoAsioSettings ReadDemoAsioSettings(const char* szClsid)
     }
     RegCloseKey(hAsio);
     return s;
+}
+
+bool WriteDemoAsioNumber(const DemoAsioSettings& s, const char* szName, unsigned long value)
+{
+    HKEY hKey = nullptr;
+    if (s.sKey.empty() || RegOpenKeyExA(HKEY_LOCAL_MACHINE, s.sKey.c_str(), 0, KEY_SET_VALUE, &hKey) != ERROR_SUCCESS)
+        return false;
+    const DWORD dw = value;
+    const LONG r = RegSetValueExA(hKey, szName, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dw), sizeof dw);
+    RegCloseKey(hKey);
+    return r == ERROR_SUCCESS;
+}
+
+bool DeleteDemoAsioValue(const DemoAsioSettings& s, const char* szName)
+{
+    HKEY hKey = nullptr;
+    if (s.sKey.empty() || RegOpenKeyExA(HKEY_LOCAL_MACHINE, s.sKey.c_str(), 0, KEY_SET_VALUE, &hKey) != ERROR_SUCCESS)
+        return false;
+    const LONG r = RegDeleteValueA(hKey, szName);
+    RegCloseKey(hKey);
+    return r == ERROR_SUCCESS;
 }
