@@ -652,7 +652,7 @@ TEST_P(AsioRequests, RestartFromTheWindowWithTheDriversNewSettings)
     ASSERT_EQ(InitAudio(), 1);
     ASSERT_EQ(StartAudio(), 1);
     // Drivers parent their panels and messages on the window they are given.
-    EXPECT_EQ(DriverCounters().lastInitWindow, reinterpret_cast<std::uintptr_t>(g_hWnd));
+    EXPECT_EQ(DriverCounters().lastInitWindow, static_cast<void*>(g_hWnd));
     std::vector<float> before = Readings([] { return g_lAsioBlocks.load() >= 10; });
     DWORD handles = 0, handlesAfter = 0;
     const DWORD mem = g_dwMemCount.load(), memBlocks = g_dwMemBlockCount.load();
@@ -660,8 +660,10 @@ TEST_P(AsioRequests, RestartFromTheWindowWithTheDriversNewSettings)
     const std::vector<float> more = Readings([&] { return CountLogLines(rc.logLine) == 1; });
     before.insert(before.end(), more.begin(), more.end());
 
-    // The new stream: as long again, and its readings.
-    const std::vector<float> after = Readings([] { return g_lAsioBlocks.load() >= 50; });
+    // The new stream for as long as the first ran (50 blocks of 1200 at 48000 Hz),
+    // so that both cover the same part of the note, and its readings.
+    const std::vector<float> after =
+        Readings([] { return g_lAsioBlocks.load() * g_iBlockSize >= 1.25 * g_fSamplingFreq; });
     GetProcessHandleCount(GetCurrentProcess(), &handlesAfter);
     const std::vector<std::string> log = NewLog();
     EXPECT_EQ(g_iBlockSize, rc.block);
