@@ -618,14 +618,18 @@ protected:
         DestroyWindow(g_hWnd);
         g_hWnd = nullptr;
     }
-    // The tuner's readings while the window serves its messages, until done().
+    // The tuner's readings in the settled part of the looped note (0.6 to 0.95 s
+    // into it), while the window serves its messages, until done(). Earlier the
+    // reading still moves by more than a cent, and when a look comes is up to the
+    // machine.
     std::vector<float> Readings(const std::function<bool()>& done)
     {
         std::vector<float> seen;
         const bool bDone = WaitUntil([&] {
             PumpMessages();
             const float f = m_Engine.m_Tuner2.m_fMeasuredFreq.load();
-            if (f > 0.0f)
+            const double t = std::fmod(static_cast<double>(g_lAsioBlocks.load()) * g_iBlockSize / g_fSamplingFreq, 1.0);
+            if (f > 0.0f && t >= 0.6 && t <= 0.95)
                 seen.push_back(f);
             return done();
         }, 60.0);
