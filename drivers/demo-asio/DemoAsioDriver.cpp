@@ -472,36 +472,35 @@ void CDemoAsioDriver::Stream()
 void CDemoAsioDriver::SendRequests(unsigned long long blocks)
 {
     const long long n = static_cast<long long>(blocks);
-    if (m_llResetAfter >= 0 && n >= m_llResetAfter)
+    // A request is due once: its trigger is forgotten here and in the registry.
+    const auto due = [&](long long& llAfter, const char* szTrigger) {
+        if (llAfter < 0 || n < llAfter)
+            return false;
+        llAfter = -1;
+        DeleteDemoAsioValue(m_Settings, szTrigger);
+        return true;
+    };
+    if (due(m_llResetAfter, "ResetAfterBlocks") && m_Callbacks.asioMessage)
     {
-        m_llResetAfter = -1;
-        DeleteDemoAsioValue(m_Settings, "ResetAfterBlocks");
-        if (m_Callbacks.asioMessage)
-        {
-            g_lDemoRequestsSent.fetch_add(1, std::memory_order_relaxed);
-            m_Callbacks.asioMessage(kAsioResetRequest, 0, nullptr, nullptr);
-        }
+        g_lDemoRequestsSent.fetch_add(1, std::memory_order_relaxed);
+        m_Callbacks.asioMessage(kAsioResetRequest, 0, nullptr, nullptr);
     }
-    if (m_llSizeChangeAfter >= 0 && n >= m_llSizeChangeAfter)
+    if (due(m_llSizeChangeAfter, "SizeChangeAfterBlocks"))
     {
-        m_llSizeChangeAfter = -1;
         const long lSize = m_Settings.lNewSize;
         m_lPreferred.store(lSize, std::memory_order_relaxed);
         WriteDemoAsioNumber(m_Settings, "PreferredSize", static_cast<unsigned long>(lSize));
-        DeleteDemoAsioValue(m_Settings, "SizeChangeAfterBlocks");
         if (m_Callbacks.asioMessage)
         {
             g_lDemoRequestsSent.fetch_add(1, std::memory_order_relaxed);
             m_Callbacks.asioMessage(kAsioBufferSizeChange, lSize, nullptr, nullptr);
         }
     }
-    if (m_llRateChangeAfter >= 0 && n >= m_llRateChangeAfter)
+    if (due(m_llRateChangeAfter, "RateChangeAfterBlocks"))
     {
-        m_llRateChangeAfter = -1;
         const double dRate = m_Settings.dNewRate;
         m_dRate.store(dRate, std::memory_order_relaxed);
         WriteDemoAsioNumber(m_Settings, "Rate", static_cast<unsigned long>(dRate));
-        DeleteDemoAsioValue(m_Settings, "RateChangeAfterBlocks");
         if (m_Callbacks.sampleRateDidChange)
         {
             g_lDemoRequestsSent.fetch_add(1, std::memory_order_relaxed);
