@@ -3,6 +3,7 @@
 #include "app/AppGlobals.h"
 #include "audio/asio/Asio.h"
 #include "audio/ks/KsStream.h"
+#include "base/Log.h"
 
 namespace {
 
@@ -21,8 +22,8 @@ void ShowError(const char* szText, const char* szCaption) { MessageBoxA(g_hWnd, 
 
 AudioPlatform WindowsAudioPlatform()
 {
-    return AudioPlatform{&AsioPresent, &AsioInit, &AsioStart, &CreateCaptureThread, &EnumKsDeviceNames, &Signal, &ShowError,
-                         &AsioRelease};
+    return AudioPlatform{&AsioPresent, &AsioInit,    &AsioStart,   &CreateCaptureThread, &EnumKsDeviceNames,
+                         &Signal,      &ShowError, &AsioRelease, &CAsio::FailedStep};
 }
 
 void HandleAsioRequests()
@@ -36,9 +37,20 @@ void HandleAsioRequests()
 
 void SetRealtimePriority(HWND hWnd)
 {
+    // Without the real-time class the audio may drop out under load: worth a line
+    // in the log, not a message.
     DWORD dwProcessId = 0;
     GetWindowThreadProcessId(hWnd, &dwProcessId);
     HANDLE hProcess = OpenProcess(PROCESS_SET_INFORMATION, FALSE, dwProcessId);
-    SetPriorityClass(hProcess, REALTIME_PRIORITY_CLASS);
+    if (!hProcess)
+    {
+        g_Log.Print("SetRealtimePriority() OpenProcess() FAILED, error", static_cast<int>(GetLastError()));
+        return;
+    }
+    if (!SetPriorityClass(hProcess, REALTIME_PRIORITY_CLASS))
+        g_Log.Print("SetRealtimePriority() SetPriorityClass() FAILED, error", static_cast<int>(GetLastError()));
+    else if (GetPriorityClass(hProcess) != REALTIME_PRIORITY_CLASS)
+        // A user without the privilege gets the high class instead, silently.
+        g_Log.Print("SetRealtimePriority() the system gave priority class", static_cast<int>(GetPriorityClass(hProcess)));
     CloseHandle(hProcess);
 }

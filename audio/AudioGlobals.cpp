@@ -12,3 +12,4 @@ int g_bAsioPresent = 0;
 int g_iCaptureDevice = 0;
 int g_iRenderDevice = 0;
 std::atomic<int> g_iAudioErrorKind{0};
+CDspEngine* g_pDspEngine = nullptr;

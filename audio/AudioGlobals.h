@@ -5,6 +5,8 @@
 // is read again by every block, hence atomic.
 #include <atomic>
 
+class CDspEngine;
+
 extern float g_fRequestedSamplingFreq;   // Hz asked for; 48000 at start
 extern int g_iRequestedBlockSize;        // frames asked for; 1200 at start
 extern float g_fPrevSamplingFreq;        // the rate of the last stream set up
@@ -25,6 +27,10 @@ extern int g_bAsioPresent;           // latched once the ASIO driver was found l
 extern int g_iCaptureDevice;         // kernel-streaming devices by enumeration order, 0..9
 extern int g_iRenderDevice;
 extern std::atomic<int> g_iAudioErrorKind;  // set by the audio thread: 1 capture, 2 render
+extern CDspEngine* g_pDspEngine;           // the engine every stream drives
+
+// The registry description of the ASIO driver the host loads.
+constexpr char kAsioDriverName[] = "ASIO4ALL v2";
 
 // The Options dialog's rates by driver type: row 0 kernel streaming (also the audio
 // thread's fallback order), row 1 ASIO.

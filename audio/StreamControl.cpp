@@ -5,6 +5,7 @@
 
 #include "audio/AudioGlobals.h"
 #include "base/Log.h"
+#include "engine/DspEngine.h"
 
 int g_aiSamplingFreqs[2][20];
 int g_aiNumSamplingFreqs[2];
@@ -13,6 +14,7 @@ int g_iNumAudioDrivers = 0;
 void* g_hAudioEvents[kNumAudioEvents] = {};
 void* g_hCaptureThread = nullptr;
 const char kAsioDownloadAddress[] = "http://www.asio4all.org/";
+const char kDriverFailedCaption[] = "Audio failed to start";
 
 namespace {
 
@@ -27,6 +29,21 @@ void FillRow(int iRow, const int (&aiFreqs)[N])
     g_aiNumSamplingFreqs[iRow] = N;
 }
 
+// No stream runs: the read-out shows no reading rather than the last one (or the
+// estimator's starting value), which would look like a sounding string.
+void ClearReading()
+{
+    if (g_pDspEngine)
+        g_pDspEngine->m_Tuner2.ClearReading();
+}
+
+const char* AsioFailedStep()
+{
+    const char* szStep = g_AudioPlatform.AsioFailedStep ? g_AudioPlatform.AsioFailedStep() : nullptr;
+    return szStep && *szStep ? szStep : "unknown";
+}
+
+// A thread that cannot be made has been reported by the platform already.
 void StartCaptureThread()
 {
     g_hCaptureThread = g_AudioPlatform.CreateCaptureThread(g_hAudioEvents);
@@ -42,6 +59,19 @@ void ClearEntry(AudioDriverEntry& entry, int iType, const char* szName)
 }
 
 } // namespace
+
+std::string DriverFailedMessage(const char* szDriver, const char* szStep)
+{
+    return std::string("The audio driver \"") + szDriver + "\" is installed but failed to start (step: " + szStep +
+           ").\n\nThe tuner keeps running without sound. To choose another driver, sampling frequency or block "
+           "size, click Options on the panel.";
+}
+
+void TellDriverFailed(const char* szDriver, const char* szStep)
+{
+    ClearReading();
+    g_AudioPlatform.ShowError(DriverFailedMessage(szDriver, szStep).c_str(), kDriverFailedCaption);
+}
 
 void InitSamplingFreqTables()
 {
@@ -111,6 +141,7 @@ int InitAudio()
         g_Log.Print("InitAudio() Asio.Init() FAILED no audio drivers in use");
         const std::string sText = std::string("Audio failed to start. Please down the ASIO4ALL driver from ") +
                                   kAsioDownloadAddress;
+        ClearReading();
         g_AudioPlatform.ShowError(sText.c_str(), "Error");
         return 0;
     }
@@ -127,6 +158,7 @@ int InitAudio()
     if (!f.bCreateThread)
     {
         g_Log.Print("InitAudio() Asio.Init() FAILED no audio drivers in use");
+        TellDriverFailed(kAsioDriverName, AsioFailedStep());
         return 0;
     }
     g_Log.Print("InitAudio() Asio.Init() FAILED trying WDM KS");
@@ -143,6 +175,7 @@ int StartAudio()
     else if (g_iAudioDriver == AUDIO_DRIVER_ASIO && !g_AudioPlatform.AsioStart())
     {
         g_Log.Print("ASIOStart() FAILED");
+        TellDriverFailed(kAsioDriverName, "start");
         return 0;
     }
     return 1;
@@ -167,4 +200,5 @@ void NoRelease() {}
 
 } // namespace
 
-AudioPlatform g_AudioPlatform = {&NoAsio, &NoAsio, &NoAsio, &NoThread, &NoKsNames, &NoSignal, &NoMessage, &NoRelease};
+AudioPlatform g_AudioPlatform = {&NoAsio,   &NoAsio,    &NoAsio,    &NoThread, &NoKsNames,
+                                 &NoSignal, &NoMessage, &NoRelease, nullptr};

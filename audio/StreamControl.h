@@ -4,6 +4,8 @@
 // offers. The decisions are portable; the platform's actions come through
 // AudioPlatform, filled in by the Windows shell and by tests.
 
+#include <string>
+
 #include "audio/AudioGlobals.h"
 
 constexpr int kMaxKsDeviceNames = 10;
@@ -54,6 +56,7 @@ struct AudioPlatform
     void (*SignalEvent)(void* hEvent);
     void (*ShowError)(const char* szText, const char* szCaption);
     void (*AsioRelease)();         // stops the driver's callbacks, then unloads it
+    const char* (*AsioFailedStep)();  // the step the last AsioInit failed at; may be null
 };
 extern AudioPlatform g_AudioPlatform;
 
@@ -70,6 +73,13 @@ struct AudioDecision
 AudioDecision DecideAudioDriver(int iWindowsMajor, bool bAsioPresent, int iAudioDriver);
 // When the ASIO initialisation failed.
 AudioDecision DecideAfterAsioFailure(int iWindowsMajor);
+
+// What the player is told when an installed driver does not start: the driver, the
+// step that failed, and where to choose another. Caption kDriverFailedCaption.
+std::string DriverFailedMessage(const char* szDriver, const char* szStep);
+extern const char kDriverFailedCaption[];
+// Tells the player so (through the platform) and clears the read-out: no stream runs.
+void TellDriverFailed(const char* szDriver, const char* szStep);
 
 void EnumAudioDrivers();
 // 0 when no audio driver can be used, else 1.

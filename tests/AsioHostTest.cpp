@@ -235,17 +235,24 @@ TEST_F(AsioHost, InitFailurePaths)
         const char* stepLine;
         const char* initLine;
         bool pointerKept;
+        const char* step;  // as the player is told it
     } cases[] = {
-        {"init", ~0u, nullptr, "CAsio::Init() ASIOInit() FAILED", false},
-        {"getChannels", ~0u, "CAsio::InitAsioStaticData() ASIOGetChannels() FAILED", kStaticDataFailed, true},
-        {"getBufferSize", ~0u, "CAsio::InitAsioStaticData() ASIOGetBufferSize() FAILED", kStaticDataFailed, true},
-        {"getSampleRate", ~0u, "CAsio::InitAsioStaticData() ASIOGetSampleRate() FAILED", kStaticDataFailed, true},
-        {"setSampleRate", 0, "CAsio::InitAsioStaticData() ASIOSetSampleRate() 2 FAILED  48000", kStaticDataFailed, true},
+        {"init", ~0u, nullptr, "CAsio::Init() ASIOInit() FAILED", false, "init"},
+        {"getChannels", ~0u, "CAsio::InitAsioStaticData() ASIOGetChannels() FAILED", kStaticDataFailed, true,
+         "getChannels"},
+        {"getBufferSize", ~0u, "CAsio::InitAsioStaticData() ASIOGetBufferSize() FAILED", kStaticDataFailed, true,
+         "getBufferSize"},
+        {"getSampleRate", ~0u, "CAsio::InitAsioStaticData() ASIOGetSampleRate() FAILED", kStaticDataFailed, true,
+         "getSampleRate"},
+        {"setSampleRate", 0, "CAsio::InitAsioStaticData() ASIOSetSampleRate() 2 FAILED  48000", kStaticDataFailed, true,
+         "setSampleRate"},
         {"getSampleRateAgain", 384000, "CAsio::InitAsioStaticData() ASIOGetSampleRate() FAILED  48000", kStaticDataFailed,
-         true},
-        {"createBuffers", ~0u, "create_asio_buffers() ASIOCreateBuffers() FAILED", kBuffersFailed, true},
-        {"getChannelInfo", ~0u, "create_asio_buffers() ASIOGetChannelInfo() FAILED", kBuffersFailed, true},
-        {"getLatencies", ~0u, "Num ouput buffers = 2", kBuffersFailed, true},
+         true, "getSampleRate"},
+        {"createBuffers", ~0u, "create_asio_buffers() ASIOCreateBuffers() FAILED", kBuffersFailed, true,
+         "createBuffers"},
+        {"getChannelInfo", ~0u, "create_asio_buffers() ASIOGetChannelInfo() FAILED", kBuffersFailed, true,
+         "getChannelInfo"},
+        {"getLatencies", ~0u, "Num ouput buffers = 2", kBuffersFailed, true, "getLatencies"},
     };
     for (const auto& c : cases)
     {
@@ -257,6 +264,7 @@ TEST_F(AsioHost, InitFailurePaths)
         const std::vector<std::string> log = NewLog();
         EXPECT_TRUE(!c.stepLine || Has(log, c.stepLine));
         EXPECT_EQ(log.back(), c.initLine);
+        EXPECT_STREQ(CAsio::FailedStep(), c.step);
         EXPECT_FALSE(Has(log, "CAsio::Init() g_fSamplingFreq = 48000.000000"));
         // The driver stays loaded until Release; a refused init forgets only the pointer.
         EXPECT_EQ(AsioDriverListInstance()->CurrentIndex(), 0);
@@ -307,6 +315,9 @@ TEST_F(AsioHost, RateDecisions)
         EXPECT_EQ(g_fPrevSamplingFreq, c.used);
         EXPECT_EQ(LfoBufLen, static_cast<int>(2.0f * c.used));
         EXPECT_EQ(Has(log, "CAsio::InitAsioStaticData() Setting default sample rate =  48000"), c.setDefault);
+        EXPECT_EQ(Has(log, "CAsio::InitAsioStaticData() ASIOSetSampleRate() refused " +
+                               std::to_string(static_cast<int>(c.requested))),
+                  std::strcmp(c.faults, "setSampleRate") == 0);
         const std::string used = std::to_string(c.used);  // as "%f" prints it
         EXPECT_TRUE(Has(log, "CAsio::Init() g_fSamplingFreq = " + used));
         EXPECT_TRUE(Has(log, "CAsio::InitAsioStaticData() using sampleRate = " + (c.setDefault ? "48000" : used)));
@@ -322,6 +333,59 @@ TEST_F(AsioHost, StartFaultAndNoOutputReady)
     EXPECT_NE(m_sOut.find("ASIOOutputReady(); - Not supported"), std::string::npos);
     EXPECT_EQ(g_AsioStaticData.postOutput, 0);
     EXPECT_NE(ASIOStart(), ASE_OK);
+}
+
+// A driver that fails at start-up or at a restart from Options: the player is told
+// once, with the driver's name and the step, and the read-out shows no reading.
+TEST_F(AsioHost, FailingDriverIsToldOnceAtStartAndAtRestart)
+{
+    static std::vector<std::string> s_Messages;
+    struct Restore
+    {
+        AudioPlatform platform = g_AudioPlatform;
+        int iMajor = g_iWindowsMajorVersion;
+        CDspEngine* pEngine = g_pDspEngine;
+        ~Restore()
+        {
+            g_AudioPlatform = platform;
+            g_iWindowsMajorVersion = iMajor;
+            g_pDspEngine = pEngine;
+            g_iAudioDriver = g_iConfirmedAudioDriver = AUDIO_DRIVER_ASIO;
+        }
+    } restore;
+    g_AudioPlatform = WindowsAudioPlatform();
+    g_AudioPlatform.ShowError = [](const char* szText, const char*) { s_Messages.push_back(szText); };
+    g_iWindowsMajorVersion = 6;
+    g_pDspEngine = &m_Engine;
+    const std::pair<const char*, const char*> faults[] = {
+        {"init", "init"}, {"getBufferSize", "getBufferSize"}, {"createBuffers", "createBuffers"}, {"start", "start"}};
+    for (const auto& f : faults)
+        for (const bool bRestart : {false, true})
+        {
+            SCOPED_TRACE(std::string(f.first) + (bRestart ? " at a restart" : " at start-up"));
+            ClearDriverSwitches();
+            g_iAudioDriver = AUDIO_DRIVER_ASIO;
+            if (bRestart)
+            {
+                ASSERT_EQ(InitAudio(), 1);
+                ASSERT_EQ(StartAudio(), 1);
+            }
+            SetFaults(f.first);
+            s_Messages.clear();
+            m_Engine.m_Tuner2.m_Tuner.SetMeasured(80.96f);
+            m_Engine.m_Tuner2.m_fMeasuredFreq.store(80.96f);
+            if (bRestart)
+                RestartAsioStream();
+            else
+            {
+                InitAudio();
+                StartAudio();
+            }
+            EXPECT_EQ(s_Messages, std::vector<std::string>{DriverFailedMessage(kAsioDriverName, f.second)});
+            EXPECT_EQ(m_Engine.m_Tuner2.m_Tuner.Measured(), 0.0f);
+            EXPECT_EQ(m_Engine.m_Tuner2.m_fMeasuredFreq.load(), 0.0f);
+            CAsio::Release();
+        }
 }
 
 // Big-endian and DSD drivers are refused before a buffer is touched, and the

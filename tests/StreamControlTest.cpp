@@ -8,6 +8,7 @@
 #include "audio/AudioGlobals.h"
 #include "audio/StreamControl.h"
 #include "base/Log.h"
+#include "engine/DspEngine.h"
 #include "tests/TestSupport.h"
 
 namespace {
@@ -45,6 +46,8 @@ void FakeMessage(const char* szText, const char* szCaption)
 {
     g_P.calls.push_back(std::string("message ") + szCaption + ": " + szText);
 }
+void FakeRelease() { Record("asio-release", true); }
+const char* FakeFailedStep() { return "createBuffers"; }
 
 class StreamControl : public ::testing::Test
 {
@@ -53,7 +56,8 @@ protected:
     {
         m_Saved = g_AudioPlatform;
         m_iSavedMajor = g_iWindowsMajorVersion;
-        g_AudioPlatform = {&FakePresent, &FakeInit, &FakeStart, &FakeThread, &FakeKsNames, &FakeSignal, &FakeMessage, nullptr};
+        g_AudioPlatform = {&FakePresent, &FakeInit,    &FakeStart,   &FakeThread,     &FakeKsNames,
+                           &FakeSignal,  &FakeMessage, &FakeRelease, &FakeFailedStep};
         for (int i = 0; i < kNumAudioEvents; ++i)
             g_hAudioEvents[i] = &m_aiEvents[i];
         g_P = Platform();
@@ -74,6 +78,11 @@ protected:
 
 const std::string kNoDriverMessage =
     "message Error: Audio failed to start. Please down the ASIO4ALL driver from " + std::string(kAsioDownloadAddress);
+std::string FailedMessage(const char* szDriver, const char* szStep)
+{
+    return std::string("message ") + kDriverFailedCaption + ": " + DriverFailedMessage(szDriver, szStep);
+}
+const std::string kAsioFailed = FailedMessage("ASIO4ALL v2", "createBuffers");
 
 TEST_F(StreamControl, InitAudioFollowsTheDriverTable)
 {
@@ -96,8 +105,8 @@ TEST_F(StreamControl, InitAudioFollowsTheDriverTable)
         {6, false, true, true, 1, 0, 2, 2, {kNoDriverMessage}, "InitAudio() Asio.Init() FAILED no audio drivers in use"},
         {10, false, true, true, 0, 0, 2, 2, {kNoDriverMessage}, "InitAudio() Asio.Init() FAILED no audio drivers in use"},
         {6, true, true, true, 0, 1, 1, 1, {"asio-init"}, nullptr},
-        {6, true, false, true, 1, 0, 2, 1, {"asio-init"}, "InitAudio() Asio.Init() FAILED no audio drivers in use"},
-        // A thread that cannot be made is only logged.
+        {6, true, false, true, 1, 0, 2, 1, {"asio-init", kAsioFailed}, "InitAudio() Asio.Init() FAILED no audio drivers in use"},
+        // A thread that cannot be made is reported where it is made.
         {5, false, true, false, 1, 1, 0, 0, {"thread"}, "InitAudio() CreateCaptureThread() FAILED"},
     };
     for (const Case& c : cases)
@@ -140,7 +149,10 @@ TEST_F(StreamControl, AsioFoundOnceStaysPresent)
 TEST_F(StreamControl, StartAudioByDriver)
 {
     const struct { int iDriver; bool bStartOk; int iResult; std::vector<std::string> calls; } cases[] = {
-        {0, true, 1, {"run"}}, {1, true, 1, {"asio-start"}}, {1, false, 0, {"asio-start"}}, {2, true, 1, {}},
+        {0, true, 1, {"run"}},
+        {1, true, 1, {"asio-start"}},
+        {1, false, 0, {"asio-start", FailedMessage("ASIO4ALL v2", "start")}},
+        {2, true, 1, {}},
     };
     for (const auto& c : cases)
     {
@@ -186,6 +198,59 @@ TEST_F(StreamControl, DriverListByVersionAndPresence)
         EXPECT_EQ(g_P.calls, c.calls) << c.iMajor << c.bPresent << c.bKsOk;
     }
     EXPECT_GE(CountLogLines("EnumAudioDrivers() kernel streaming not offered: its devices could not be listed; using ASIO"), 1);
+}
+
+// A driver that does not start, at start-up or at a restart from Options: one
+// message naming it and the step, and the read-out shows no reading (not the last
+// one, nor the estimator's starting value).
+TEST_F(StreamControl, FailedDriverIsToldOnceAndClearsTheReading)
+{
+    CDspEngine engine;
+    CDspEngine* const pSaved = g_pDspEngine;
+    g_pDspEngine = &engine;
+    const struct
+    {
+        const char* szName;
+        int iMajor;
+        bool bRestart, bInitOk, bStartOk, bThreadOk;
+        std::string sMessage;  // empty: none, and the reading stays
+    } cases[] = {
+        {"start-up, init fails", 6, false, false, true, true, kAsioFailed},
+        {"start-up, start fails", 6, false, true, false, true, FailedMessage("ASIO4ALL v2", "start")},
+        {"restart, init fails", 10, true, false, true, true, kAsioFailed},
+        {"restart, start fails", 10, true, true, false, true, FailedMessage("ASIO4ALL v2", "start")},
+        {"old system, ASIO fails, kernel streaming runs", 5, false, false, true, true, ""},
+        {"restart that works", 6, true, true, true, true, ""},
+    };
+    for (const auto& c : cases)
+    {
+        SetUp();
+        SCOPED_TRACE(c.szName);
+        g_iWindowsMajorVersion = c.iMajor;
+        g_P.bAsioPresent = true;
+        g_P.bAsioInitOk = c.bInitOk;
+        g_P.bAsioStartOk = c.bStartOk;
+        g_P.bThreadOk = c.bThreadOk;
+        g_iAudioDriver = AUDIO_DRIVER_ASIO;
+        engine.m_Tuner2.m_Tuner.SetMeasured(80.96f);
+        engine.m_Tuner2.m_fMeasuredFreq.store(80.96f);
+        if (c.bRestart)
+            RestartAsioStream();
+        else
+        {
+            InitAudio();
+            StartAudio();
+        }
+        std::vector<std::string> messages;
+        for (const std::string& s : g_P.calls)
+            if (s.rfind("message ", 0) == 0)
+                messages.push_back(s);
+        EXPECT_EQ(messages, c.sMessage.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.sMessage});
+        const float fShown = c.sMessage.empty() ? 80.96f : 0.0f;
+        EXPECT_EQ(engine.m_Tuner2.m_Tuner.Measured(), fShown);
+        EXPECT_EQ(engine.m_Tuner2.m_fMeasuredFreq.load(), fShown);
+    }
+    g_pDspEngine = pSaved;
 }
 
 } // namespace

@@ -148,6 +148,36 @@ ended 120 || fail "closing the window did not quit"
 expect_in_order '^MsgProc\(\) WM_CLOSE$' '^CAsio::Release\(\)$' '^g_dwMemCount      =  [0-9]+$' '^EXITING PROGRAM$' \
   '^End of Tonquarry Logfile$'
 
+# --- A driver that is installed but fails (here at createBuffers): one message
+# naming it and the step; the panel then runs with its read-out clear (no note, no
+# lit word, no bar: as the start-up panel's read-out with silence) until 'q'. The
+# two font engines' text edges differ by up to 65 levels; a lit word or a note by
+# over 120.
+"$WINE" reg add "$DRIVER_KEY" /v Faults /d createBuffers /f $VIEW >/dev/null
+start_program
+window_of "Audio failed to start" 120 >/dev/null || fail "no message for the failing driver"
+"$WINE" "$WINDOW_INFO" "Audio failed to start" 2>/dev/null | tr -d '\r' |
+  grep -qF 'text: The audio driver "ASIO4ALL v2" is installed but failed to start (step: createBuffers).' ||
+  fail "the message for the failing driver does not name it and the step"
+press "Audio failed to start" Return
+window_of "Tonquarry Guitar Tuner" 60 >/dev/null || fail "no main window after the failing driver"
+SHOT="$BUILD_DIR/program-failed-driver"
+read_out_clear() {
+  xwd -id "$(window_now "Tonquarry Guitar Tuner")" -out "$SHOT.xwd" 2>/dev/null &&
+    "$FRAME" compare "$SHOT.xwd" "$GOLDEN/startup.png" --smooth --tolerance 80 --region 220,68,312,30 \
+      --max-share 0.5 >/dev/null
+}
+wait_until 60 read_out_clear || true
+"$FRAME" convert "$SHOT.xwd" "$SHOT.png" >/dev/null
+"$FRAME" compare "$SHOT.xwd" "$GOLDEN/startup.png" --smooth --tolerance 80 --region 220,68,312,30 --max-share 0.5 ||
+  fail "the read-out is not clear after the failing driver ($SHOT.png)"
+xdotool search --onlyvisible --name "^Audio failed to start\$" >/dev/null 2>&1 && fail "a second message for the failing driver"
+press "Tonquarry Guitar Tuner" q
+ended 120 || fail "'q' did not quit after the failing driver"
+expect_in_order '^CAsio::Init\(\) create_asio_buffers\(\) FAILED$' '^InitAudio\(\) Asio.Init\(\) FAILED no audio drivers in use$' \
+  '^CXEffects::Init\(\)$' '^EXITING PROGRAM$' '^End of Tonquarry Logfile$'
+"$WINE" reg delete "$DRIVER_KEY" /v Faults /f $VIEW >/dev/null
+
 # --- Without any ASIO driver on Windows 6 or later: the message, then the panel
 # runs without sound until 'q'.
 "$WINE" "$REGISTER" --unregister "$DLL_WIN" >/dev/null || fail "unregistering the demo driver"

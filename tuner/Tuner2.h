@@ -48,6 +48,13 @@ public:
     int Init();
     void Release();
     CSampleBuffer* Process(const CSampleBuffer* pIn, int iOffset);
+    // No stream feeds the tuner: the read-out shows no pitch (no note, word or
+    // bar) instead of the last reading.
+    void ClearReading()
+    {
+        m_Tuner.SetMeasured(0.0f);
+        m_fMeasuredFreq.store(0.0f, std::memory_order_relaxed);
+    }
 
     // Appends a tuning: shape 0..4 (standard, drop, suspended, all fourths, the
     // "Hardcore" shape), shift in whole tones. 1 when a row was added.

@@ -37,6 +37,8 @@ std::atomic<long> g_lSizeAsked{0};        // the size a buffer-size change names
 std::atomic<float> g_fStreamRate{0.0f};
 bool g_bFollowDriverNext = false;         // the next Init takes the driver's rate and size
 bool g_bFollowDriver = false;             // ... during that Init
+// The step of the last Init that failed, in the driver's own words, for the player.
+const char* g_szFailedStep = "";
 
 void Request(unsigned bits)
 {
@@ -269,14 +271,20 @@ int CAsio::InitAsioStaticData(AsioStaticData* d)
         g_fSamplingFreq = g_fRequestedSamplingFreq;
         g_Log.Print("CAsio::InitAsioStaticData() using sampleRate =", g_fSamplingFreq);
     }
+    else
+    {
+        g_Log.Print("CAsio::InitAsioStaticData() ASIOSetSampleRate() refused", static_cast<int>(g_fRequestedSamplingFreq));
+    }
     if (ASIOGetChannels(&d->inputChannels, &d->outputChannels) != ASE_OK)
     {
         g_Log.Print("CAsio::InitAsioStaticData() ASIOGetChannels() FAILED");
+        g_szFailedStep = "getChannels";
         return -1;
     }
     if (ASIOGetBufferSize(&d->minSize, &d->maxSize, &d->preferredSize, &d->granularity) != ASE_OK)
     {
         g_Log.Print("CAsio::InitAsioStaticData() ASIOGetBufferSize() FAILED");
+        g_szFailedStep = "getBufferSize";
         return -2;
     }
     g_Log.Print("max inputChannels  =", static_cast<int>(d->inputChannels));
@@ -292,6 +300,7 @@ int CAsio::InitAsioStaticData(AsioStaticData* d)
     if (ASIOGetSampleRate(&d->sampleRate) != ASE_OK)
     {
         g_Log.Print("CAsio::InitAsioStaticData() ASIOGetSampleRate() FAILED");
+        g_szFailedStep = "getSampleRate";
         return -3;
     }
     if (!AsioRateUsable(d->sampleRate))
@@ -301,11 +310,13 @@ int CAsio::InitAsioStaticData(AsioStaticData* d)
         if (ASIOSetSampleRate(kAsioDefaultRate) != ASE_OK)
         {
             g_Log.Print("CAsio::InitAsioStaticData() ASIOSetSampleRate() 2 FAILED ", iDefault);
+            g_szFailedStep = "setSampleRate";
             return -5;
         }
         if (ASIOGetSampleRate(&d->sampleRate) != ASE_OK)
         {
             g_Log.Print("CAsio::InitAsioStaticData() ASIOGetSampleRate() FAILED ", iDefault);
+            g_szFailedStep = "getSampleRate";
             return -6;
         }
         g_fSamplingFreq = static_cast<float>(d->sampleRate);
@@ -359,6 +370,7 @@ long create_asio_buffers(AsioStaticData* d)
     if (result != ASE_OK)
     {
         g_Log.Print("create_asio_buffers() ASIOCreateBuffers() FAILED");
+        g_szFailedStep = "createBuffers";
         return result;
     }
     // The engine, the log and the settings follow the size in use.
@@ -369,11 +381,16 @@ long create_asio_buffers(AsioStaticData* d)
         d->channelInfos[i].isInput = d->bufferInfos[i].isInput;
         result = ASIOGetChannelInfo(&d->channelInfos[i]);
         if (result != ASE_OK)
+        {
             g_Log.Print("create_asio_buffers() ASIOGetChannelInfo() FAILED");
+            g_szFailedStep = "getChannelInfo";
+        }
     }
     if (result == ASE_OK)
     {
         result = ASIOGetLatencies(&d->inputLatency, &d->outputLatency);
+        if (result != ASE_OK)
+            g_szFailedStep = "getLatencies";
         if (result == ASE_OK)
             PrintFormatted("inputLatency %d outputLatency = %d", static_cast<int>(d->inputLatency),
                            static_cast<int>(d->outputLatency));
@@ -397,6 +414,7 @@ long create_asio_buffers(AsioStaticData* d)
             const char* szName = AsioSampleTypeName(type);
             PrintFormatted("create_asio_buffers() sample type %s (%d) is not supported", szName ? szName : "unknown",
                            static_cast<int>(type));
+            g_szFailedStep = "sample type (not supported)";
             result = ASE_InvalidMode;
         }
     }
@@ -418,9 +436,11 @@ int CAsio::InitStream()
 {
     g_Log.Print("\nCAsio::Init()");
     g_fStreamRate.store(0.0f, std::memory_order_relaxed);
+    g_szFailedStep = "";
     if (!loadAsioDriver(kAsioDriverName))
     {
         g_Log.Print("CAsio::Init() loadAsioDriver() FAILED");
+        g_szFailedStep = "loading the driver";
         return 0;
     }
     AsioStaticData* d = &g_AsioStaticData;
@@ -428,6 +448,7 @@ int CAsio::InitStream()
     if (ASIOInit(&d->driverInfo) != ASE_OK)
     {
         g_Log.Print("CAsio::Init() ASIOInit() FAILED");
+        g_szFailedStep = "init";
         return 0;
     }
     if (CAsio::InitAsioStaticData(d) != 0)
@@ -466,10 +487,16 @@ int CAsio::InitStream()
     if (!iInput || !g_pEngine || !g_pEngine->InitDSP())
     {
         g_Log.Print("CAsio::Init() InitDSP() FAILED");
+        g_szFailedStep = "preparing the tuner (out of memory)";
         return 0;
     }
     g_Log.Print("");
     return 1;
+}
+
+const char* CAsio::FailedStep()
+{
+    return g_szFailedStep;
 }
 
 void CAsio::Release()

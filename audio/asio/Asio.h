@@ -4,11 +4,11 @@
 // callback, runs the engine on each block. Windows only.
 #include <atomic>
 
+#include "audio/AudioGlobals.h"
 #include "audio/asio/AsioInterface.h"
 
 class CDspEngine;
 
-constexpr char kAsioDriverName[] = "ASIO4ALL v2";
 constexpr int kAsioMaxChannels = 32;
 
 // What the host knows about the loaded driver.
@@ -44,6 +44,9 @@ public:
     // 1: driver loaded, buffers created, engine initialised. 0: failure, logged;
     // what the earlier steps did stays until Release.
     static int Init();
+    // The step the last Init failed at, as the driver names it ("init",
+    // "createBuffers", ...); "" after a successful one.
+    static const char* FailedStep();
     // Stop, dispose of the buffers, exit, unload; harmless with no driver.
     static void Release();
     // 1 when the driver can be loaded (it is unloaded again at once).

@@ -14,7 +14,6 @@
 #include "engine/DspEngine.h"
 #include "render/RedrawRequest.h"
 
-CDspEngine* g_pDspEngine = nullptr;
 int g_iRingBytes = 0;
 AudioErrorReportFn g_pfnReportAudioError = DefaultAudioErrorReport;
 

@@ -9,7 +9,6 @@ class CDspEngine;
 class CKsEnumFilters;
 
 extern HWND g_hWnd;                // receives CM_EXIT_THREAD; the program's main window
-extern CDspEngine* g_pDspEngine;   // the engine the thread drives
 extern int g_iRingBytes;           // whole blocks in about a quarter second
 
 // Shows a set-up failure to the user: the audio-error help for a non-zero kind,

@@ -93,8 +93,20 @@ void* CreateCaptureThread(void** phEvents)
         g_Log.Print("CreateCaptureThread() not started: the kernel-streaming devices failed");
         return nullptr;
     }
+    // The thread before this one has ended, or is ending in its report: its handle
+    // is no longer waited on, and would leak with every restart.
+    if (g_hCaptureThread)
+    {
+        CloseHandle(g_hCaptureThread);
+        g_hCaptureThread = nullptr;
+    }
     HANDLE hThread = CreateThread(nullptr, 0, &CaptureThreadProc, phEvents, 0, nullptr);
-    if (hThread)
-        SetThreadPriority(hThread, THREAD_PRIORITY_HIGHEST);
+    if (!hThread)
+    {
+        g_Log.Print("CreateCaptureThread() CreateThread() FAILED, error", static_cast<int>(GetLastError()));
+        TellDriverFailed("WDM KS", "creating the audio thread");
+    }
+    else if (!SetThreadPriority(hThread, THREAD_PRIORITY_HIGHEST))
+        g_Log.Print("CreateCaptureThread() SetThreadPriority() FAILED, error", static_cast<int>(GetLastError()));
     return hThread;
 }

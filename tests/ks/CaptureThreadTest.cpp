@@ -435,6 +435,21 @@ TEST_F(KsThread, ProgramStartsTheThreadAndListsTheDevices)
     ASSERT_NE(m_hThread, nullptr);
     EXPECT_EQ(GetThreadPriority(m_hThread), THREAD_PRIORITY_HIGHEST);
     ASSERT_TRUE(Ready());
+    // A restart closes the handle of the thread before it, which has ended, rather
+    // than leaking one each time.
+    HANDLE hEnded = nullptr;
+    ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), m_hThread, GetCurrentProcess(), &hEnded, 0, FALSE,
+                                DUPLICATE_SAME_ACCESS));
+    EXPECT_EQ(Finish(), E_ABORT);
+    g_hCaptureThread = hEnded;
+    m_lWaitsAtStart = world.Waits();
+    s_Exits.clear();
+    m_hThread = CreateCaptureThread(m_hCommands);
+    ASSERT_NE(m_hThread, nullptr);
+    DWORD dwFlags = 0;
+    EXPECT_FALSE(GetHandleInformation(hEnded, &dwFlags));
+    EXPECT_EQ(g_hCaptureThread, nullptr);
+    ASSERT_TRUE(Ready());
     EXPECT_EQ(Finish(), E_ABORT);
 
     world.filters.push_back(SimulatedKsWorld::CaptureDevice("Line"));
