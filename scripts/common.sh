@@ -192,10 +192,19 @@ prepare_program_folder() {
   "$WINE" reg add "HKLM\\Software\\Tonquarry Multimedia Studios\\Tonquarry Redede Rizuz Ad" /v "Install Path" \
     /d "$RUN_WIN" /f /reg:32 >/dev/null
 }
-# launch_program: starts the program in RUN (PROGRAM_PID is Wine's launcher).
+# launch_program: starts the program in RUN (PROGRAM_PID is Wine's launcher). The
+# mark file tells whether the program wrote its log after this start.
 launch_program() {
+  touch "$RUN/.launched"
   (cd "$RUN" && exec "$WINE" TonquarryTuner.exe 2>>"$RUN/wine-stderr.txt") &
   PROGRAM_PID=$!
+}
+# Wine's launcher can end, now and then under the emulator, without the program
+# having run at all: no window, and no log written, whose first line comes before
+# anything else the program does.
+never_ran() {
+  [ -e "$RUN/.launched" ] && ! kill -0 "$PROGRAM_PID" 2>/dev/null && program_process_gone &&
+    ! [ "$RUN/Logfile.txt" -nt "$RUN/.launched" ]
 }
 # program_ended SECONDS: the program has ended within SECONDS: Wine's launcher and
 # the program's own process, which can outlive it; the next start must not meet
@@ -217,8 +226,11 @@ fail() {
       thread_states "$PROGRAM_PID" | sed 's/^/  program: /' >&2
       if xlib_deadlock "$PROGRAM_PID"; then
         echo "  the program's threads wait inside Xlib for each other (stacks above): Wine's deadlock, not the program's" >&2
-        exit "$XLIB_DEADLOCK_STATUS"
+        exit "$WINE_FAULT_STATUS"
       fi
+    elif never_ran; then
+      echo "  Wine's launcher ended without running the program: no log was written since the start" >&2
+      exit "$WINE_FAULT_STATUS"
     else echo "  (the program had ended)" >&2; fi
   fi
   for entry in "${FAILURE_FILES[@]}"; do
@@ -235,7 +247,8 @@ fail() {
 # replaced, waits for the window's thread. Neither waits on the program's code.
 # xlib_deadlock PID: prints the threads' stacks and is true when they show exactly
 # that. It needs gdb and a native build: under QEMU gdb sees only the emulator.
-XLIB_DEADLOCK_STATUS=75
+# Both end a run with this status: the fault is Wine's.
+WINE_FAULT_STATUS=75
 xlib_deadlock() {
   command -v gdb >/dev/null || return 1
   local stacks
@@ -243,18 +256,18 @@ xlib_deadlock() {
   grep -E '^(Thread|#)' <<<"$stacks" | sed 's/^/  stack: /' >&2
   grep -q ' in _XError ' <<<"$stacks" && grep -q ' in XSync ' <<<"$stacks"
 }
-# once_more_after_xlib_deadlock "$0" "$@": first thing in a script whose dialogs
-# meet that deadlock: runs the script, and once more when the run ended in it. A
-# second deadlock fails.
-once_more_after_xlib_deadlock() {
+# once_more_after_wine_fault "$0" "$@": first thing in a script that starts the
+# program: runs the script, and once more when the run ended in one of Wine's
+# faults above. A second one fails.
+once_more_after_wine_fault() {
   [ -z "${TQ_INNER_RUN:-}" ] || return 0
   local status=0
   TQ_INNER_RUN=1 bash "$@" || status=$?
-  if [ "$status" -eq "$XLIB_DEADLOCK_STATUS" ]; then
-    echo "NOTE: Wine deadlocked inside Xlib; the run goes once more" >&2
+  if [ "$status" -eq "$WINE_FAULT_STATUS" ]; then
+    echo "NOTE: Wine failed (above), not the program; the run goes once more" >&2
     status=0
     TQ_INNER_RUN=1 bash "$@" || status=$?
-    [ "$status" -ne "$XLIB_DEADLOCK_STATUS" ] || status=1
+    [ "$status" -ne "$WINE_FAULT_STATUS" ] || status=1
   fi
   exit "$status"
 }

@@ -18,7 +18,7 @@
 set -euo pipefail
 # shellcheck source=../scripts/common.sh
 source "$(dirname "$0")/../scripts/common.sh"
-once_more_after_xlib_deadlock "$0" "$@"
+once_more_after_wine_fault "$0" "$@"
 wine_test_begin EXE DLL REGISTER BUILD_DIR WINE WAV WAV96 BITS FRAME DIALOG_DRIVER GOLDEN -- "$@"
 
 VIEW=/reg:$BITS

@@ -12,6 +12,7 @@
 set -euo pipefail
 # shellcheck source=../scripts/common.sh
 source "$(dirname "$0")/../scripts/common.sh"
+once_more_after_wine_fault "$0" "$@"
 wine_test_begin EXE DLL REGISTER BUILD_DIR WINE WAV BITS FRAME WINDOW_INFO GOLDEN -- "$@"
 
 VIEW=/reg:$BITS  # the registry view the program and its driver see
