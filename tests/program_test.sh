@@ -32,6 +32,21 @@ MARK_KEY="HKCU\\Software\\Tonquarry Multimedia Studios\\Tonquarry Guitar Tuner"
 start_program() { launch_program; }
 ended() { program_ended "$1"; }
 
+# panel_is SHOT COMPARE-ARGS...: a picture of the main window, in SHOT.xwd, passes
+# tq-frame compare with COMPARE-ARGS (a golden picture and options).
+panel_is() {
+  local shot=$1; shift
+  xwd -id "$(window_now "Tonquarry Guitar Tuner")" -out "$shot.xwd" 2>/dev/null && "$FRAME" compare "$shot.xwd" "$@" >/dev/null
+}
+# expect_panel SHOT MESSAGE COMPARE-ARGS...: waits up to 60 s for the panel to pass;
+# keeps the last picture as SHOT.png and fails with MESSAGE when it did not.
+expect_panel() {
+  local shot=$1 message=$2; shift 2
+  wait_until 60 panel_is "$shot" "$@" || true
+  "$FRAME" convert "$shot.xwd" "$shot.png" >/dev/null
+  "$FRAME" compare "$shot.xwd" "$@" || fail "$message ($shot.png)"
+}
+
 # Each pattern (a grep -E expression) matches a later line than the one before.
 expect_in_order() {
   local line=0 pattern found
@@ -134,16 +149,8 @@ SETTINGS=$(tr -d '\r' < "$RUN/Settings.dat" | tr '\n' ' ')
 "$WINE" reg delete "$DRIVER_KEY" /v InputGain /f $VIEW >/dev/null
 start_program
 window_of "Tonquarry Guitar Tuner" 120 >/dev/null || fail "no main window for closing"
-SHOT="$BUILD_DIR/program-note"
-note_shown() {
-  xwd -id "$(window_now "Tonquarry Guitar Tuner")" -out "$SHOT.xwd" 2>/dev/null &&
-    "$FRAME" compare "$SHOT.xwd" "$GOLDEN/tune_up_a_string.png" --smooth --tolerance 32 --region 490,70,40,16 \
-      --max-share 2 >/dev/null
-}
-wait_until 60 note_shown || true
-"$FRAME" convert "$SHOT.xwd" "$SHOT.png" >/dev/null
-"$FRAME" compare "$SHOT.xwd" "$GOLDEN/tune_up_a_string.png" --smooth --tolerance 32 --region 490,70,40,16 \
-  --max-share 2 || fail "no A2 on the panel ($SHOT.png)"
+expect_panel "$BUILD_DIR/program-note" "no A2 on the panel" "$GOLDEN/tune_up_a_string.png" --smooth --tolerance 32 \
+  --region 490,70,40,16 --max-share 2
 press "Tonquarry Guitar Tuner" alt+F4
 ended 120 || fail "closing the window did not quit"
 expect_in_order '^MsgProc\(\) WM_CLOSE$' '^CAsio::Release\(\)$' '^g_dwMemCount      =  [0-9]+$' '^EXITING PROGRAM$' \
@@ -162,16 +169,8 @@ window_of "Audio failed to start" 120 >/dev/null || fail "no message for the fai
   fail "the message for the failing driver does not name it and the step"
 press "Audio failed to start" Return
 window_of "Tonquarry Guitar Tuner" 60 >/dev/null || fail "no main window after the failing driver"
-SHOT="$BUILD_DIR/program-failed-driver"
-read_out_clear() {
-  xwd -id "$(window_now "Tonquarry Guitar Tuner")" -out "$SHOT.xwd" 2>/dev/null &&
-    "$FRAME" compare "$SHOT.xwd" "$GOLDEN/startup.png" --smooth --tolerance 80 --region 220,68,312,30 \
-      --max-share 0.5 >/dev/null
-}
-wait_until 60 read_out_clear || true
-"$FRAME" convert "$SHOT.xwd" "$SHOT.png" >/dev/null
-"$FRAME" compare "$SHOT.xwd" "$GOLDEN/startup.png" --smooth --tolerance 80 --region 220,68,312,30 --max-share 0.5 ||
-  fail "the read-out is not clear after the failing driver ($SHOT.png)"
+expect_panel "$BUILD_DIR/program-failed-driver" "the read-out is not clear after the failing driver" \
+  "$GOLDEN/startup.png" --smooth --tolerance 80 --region 220,68,312,30 --max-share 0.5
 xdotool search --onlyvisible --name "^Audio failed to start\$" >/dev/null 2>&1 && fail "a second message for the failing driver"
 press "Tonquarry Guitar Tuner" q
 ended 120 || fail "'q' did not quit after the failing driver"
