@@ -47,6 +47,14 @@ expect_panel() {
   "$FRAME" compare "$shot.xwd" "$@" || fail "$message ($shot.png)"
 }
 
+# answer_message TITLE LINE WHEN: a message box TITLE comes, holding the text line
+# LINE; Return closes it.
+answer_message() {
+  window_of "$1" 120 >/dev/null || fail "no message box $3"
+  "$WINE" "$WINDOW_INFO" "$1" 2>/dev/null | tr -d '\r' | grep -qxF "text: $2" || fail "the message box $3 does not say '$2'"
+  press "$1" Return
+}
+
 # Each pattern (a grep -E expression) matches a later line than the one before.
 expect_in_order() {
   local line=0 pattern found
@@ -163,11 +171,8 @@ expect_in_order '^MsgProc\(\) WM_CLOSE$' '^CAsio::Release\(\)$' '^g_dwMemCount  
 # over 120.
 "$WINE" reg add "$DRIVER_KEY" /v Faults /d createBuffers /f $VIEW >/dev/null
 start_program
-window_of "Audio failed to start" 120 >/dev/null || fail "no message for the failing driver"
-"$WINE" "$WINDOW_INFO" "Audio failed to start" 2>/dev/null | tr -d '\r' |
-  grep -qF 'text: The audio driver "ASIO4ALL v2" is installed but failed to start (step: createBuffers).' ||
-  fail "the message for the failing driver does not name it and the step"
-press "Audio failed to start" Return
+answer_message "Audio failed to start" 'The audio driver "ASIO4ALL v2" is installed but failed to start (step: createBuffers).' \
+  "for the failing driver"
 window_of "Tonquarry Guitar Tuner" 60 >/dev/null || fail "no main window after the failing driver"
 expect_panel "$BUILD_DIR/program-failed-driver" "the read-out is not clear after the failing driver" \
   "$GOLDEN/startup.png" --smooth --tolerance 80 --region 220,68,312,30 --max-share 0.5
@@ -182,11 +187,7 @@ expect_in_order '^CAsio::Init\(\) create_asio_buffers\(\) FAILED$' '^InitAudio\(
 # runs without sound until 'q'.
 "$WINE" "$REGISTER" --unregister "$DLL_WIN" >/dev/null || fail "unregistering the demo driver"
 start_program
-window_of "Error" 120 >/dev/null || fail "no message box without a driver"
-"$WINE" "$WINDOW_INFO" Error 2>/dev/null | tr -d '\r' |
-  grep -qxF "text: Audio failed to start. Please down the ASIO4ALL driver from http://www.asio4all.org/" ||
-  fail "the message box without a driver does not ask for the driver"
-press "Error" Return
+answer_message Error "Audio failed to start. Please down the ASIO4ALL driver from http://www.asio4all.org/" "without a driver"
 window_of "Tonquarry Guitar Tuner" 60 >/dev/null || fail "no main window without a driver"
 wait_until 60 grep -q "^CXEffects::Init()" "$RUN/Logfile.txt" || fail "no panel without a driver"
 press "Tonquarry Guitar Tuner" q
@@ -202,11 +203,7 @@ NT_KEY="HKLM\\Software\\Microsoft\\Windows NT\\CurrentVersion"
 ORIG_VERSION=$("$WINE" reg query "$NT_KEY" /v CurrentVersion $VIEW 2>/dev/null | tr -d '\r' | awk '$1 == "CurrentVersion" {print $3}')
 "$WINE" reg add "$NT_KEY" /v CurrentVersion /d 5.1 /f $VIEW >/dev/null
 start_program
-window_of "Audio sampling failed" 120 >/dev/null || fail "no kernel-streaming message on Windows XP"
-"$WINE" "$WINDOW_INFO" "Audio sampling failed" 2>/dev/null | tr -d '\r' |
-  grep -qxF "text: WDM KS couldn't find a compatible recording filter." ||
-  fail "the kernel-streaming message does not name the missing recording filter"
-press "Audio sampling failed" Return
+answer_message "Audio sampling failed" "WDM KS couldn't find a compatible recording filter." "for kernel streaming on Windows XP"
 ended 120 || fail "the kernel-streaming failure did not quit on Windows XP"
 expect_in_order '^Windows NT version number :  5\.1$' \
   "^CaptureThreadProc\\(\\) FAILED WDM KS couldn't find a compatible recording filter\\.$" \
