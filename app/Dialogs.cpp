@@ -41,8 +41,12 @@ std::vector<char> ReadPageFile(int iPage)
     std::FILE* f = OpenFile(sPath.c_str(), "r");
     if (!f)
     {
-        // The page stays empty; the log says which file was missing.
-        g_Log.Print("DrawPage() FAILED to open ", sPath.c_str());
+        // The page stays empty; the log says which file was missing, once: the
+        // page is read again at every repaint.
+        static bool s_abLogged[kNumPages] = {};
+        if (!s_abLogged[iPage])
+            g_Log.Print("DrawPage() FAILED to open ", sPath.c_str());
+        s_abLogged[iPage] = true;
         return data;
     }
     char szChunk[4096];

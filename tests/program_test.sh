@@ -66,6 +66,8 @@ expect_in_order() {
 }
 
 # --- First run: the pages come before the main window; Next three times closes them.
+# The third page's file is missing: that page stays empty, and the log says so once.
+rm "$RUN/help/FirstTimeRunScreen3.txt"
 "$WINE" reg delete "$MARK_KEY" /f >/dev/null 2>&1 || true
 start_program
 window_of "Starting for the first time" 120 >/dev/null || fail "no first-run dialog"
@@ -106,6 +108,8 @@ window_of "Tonquarry Guitar Tuner" 120 >/dev/null || fail "no main window after 
 "$WINE" reg query "$MARK_KEY" /v "First Run Done" >/dev/null 2>&1 || fail "no first-run mark"
 press "Tonquarry Guitar Tuner" q
 ended 120 || fail "'q' did not quit after the first run"
+[ "$(grep -c '^DrawPage() FAILED to open .*FirstTimeRunScreen3\.txt' "$RUN/Logfile.txt")" = 1 ] ||
+  fail "the missing first-run page is not logged once"
 
 # --- A normal start: the log's start-up lines, the window, its first frame, 'q' and
 # the closing lines. The driver plays silence, so the panel stays in its start-up state.
