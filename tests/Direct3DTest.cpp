@@ -342,7 +342,9 @@ TEST_F(Direct3DTest, DamagedTextureFilesAreRefusedAndNamed)
     std::string error;
     ASSERT_TRUE(ReadWholeFile(std::string(TQ_BUILD_DIR) + "/Textures/Knob33a.bmp", 1 << 20, &good, &error)) << error;
     ASSERT_GT(good.size(), 1000u);
-    auto cut = [&](size_t n) { return std::vector<std::uint8_t>(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(n)); };
+    auto cut = [&](size_t n) {
+        return std::vector<std::uint8_t>(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(n));
+    };
     std::vector<std::uint8_t> taller = good;
     taller[23] = static_cast<std::uint8_t>(taller[23] + 1);  // 256 rows more than the file holds
     const struct
@@ -376,9 +378,11 @@ TEST_F(Direct3DTest, DamagedTextureFilesAreRefusedAndNamed)
         EXPECT_EQ(pTexture == nullptr, c.szReason != nullptr);
         EXPECT_EQ(g_pTextures[TEX_KNOB], pTexture);
         if (c.szReason)
-            EXPECT_EQ(log, (std::vector<std::string>{std::string("CreateTexture() FAILED to load Knob33a.bmp: ") + c.szReason}));
+            EXPECT_EQ(log, std::vector<std::string>{std::string("CreateTexture() FAILED to load Knob33a.bmp: ") +
+                                                     c.szReason});
         else
-            EXPECT_TRUE(HasLineStarting(log, "Loading " + std::string(29, ' ') + "Knob33a.bmp dimensions =   64 x   64 x   24 bpp"))
+            EXPECT_TRUE(HasLineStarting(log, "Loading" + std::string(30, ' ') +
+                                                 "Knob33a.bmp dimensions =   64 x   64 x   24 bpp"))
                 << (log.empty() ? "" : log[0]);
     }
     ReleaseTextures();
