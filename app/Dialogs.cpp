@@ -23,6 +23,7 @@
 #include "base/Utf8.h"
 #include "dsp/StreamParams.h"
 #include "panel/FrameTick.h"
+#include "render/d3d/BitmapFile.h"
 #include "render/d3d/Direct3D.h"
 
 namespace {
@@ -357,14 +358,13 @@ INT_PTR CALLBACK AboutDlgProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM)
     {
     case WM_INITDIALOG:
     {
-        g_hAboutLogo = static_cast<HBITMAP>(
-            LoadImageW(nullptr, L"Textures//AsioLogo.bmp", IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION));
+        // The box works without its logo: a missing or damaged file is logged and
+        // the texts are set all the same.
+        std::string sReason;
+        g_hAboutLogo = LoadBitmapFile("Textures\\AsioLogo.bmp", &sReason);
         if (!g_hAboutLogo)
-        {
-            g_Log.Print("AboutDlgProc() LoadImage() FAILED to load ", "AsioLogo.bmp");
-            return FALSE;
-        }
-        if (!PlaceLogo(hDlg, g_hAboutLogo, &g_ptAboutLogo))
+            g_Log.Print(("AboutDlgProc() FAILED to load " + sReason).c_str());
+        else if (!PlaceLogo(hDlg, g_hAboutLogo, &g_ptAboutLogo))
         {
             DeleteObject(g_hAboutLogo);
             g_hAboutLogo = nullptr;

@@ -6,6 +6,7 @@
 
 #include "base/Log.h"
 #include "base/Utf8.h"
+#include "render/d3d/BitmapFile.h"
 #include "render/d3d/DeviceCaps.h"
 #include "render/d3d/Direct3D.h"
 
@@ -97,18 +98,19 @@ IDirectDrawSurface7* CreateTexture(IDirect3DDevice7* pDevice, int iNumber, const
         return nullptr;
     g_pTextures[iNumber] = nullptr;
 
-    // The name is UTF-8, resolved against the working folder, whose name may lie
-    // outside the ANSI code page.
-    const std::wstring wsName = Utf8ToWide(szName);
-    HBITMAP hBitmap = static_cast<HBITMAP>(
-        LoadImageW(GetModuleHandleW(nullptr), wsName.c_str(), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
-    if (!hBitmap)
-        hBitmap = static_cast<HBITMAP>(
-            LoadImageW(nullptr, wsName.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION));
+    // A bitmap resource of the program's own is trusted; a file goes through our
+    // reader, since the system's file loader reads past the end of a cut one.
+    HBITMAP hBitmap = static_cast<HBITMAP>(LoadImageW(GetModuleHandleW(nullptr), Utf8ToWide(szName).c_str(),
+                                                      IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
     if (!hBitmap)
     {
-        g_Log.Print("CreateTexture() LoadImage() FAILED to load ", szName);
-        return nullptr;
+        std::string sReason;
+        hBitmap = LoadBitmapFile(szName, &sReason);
+        if (!hBitmap)
+        {
+            g_Log.Print(("CreateTexture() FAILED to load " + sReason).c_str());
+            return nullptr;
+        }
     }
 
     IDirectDrawSurface7* pTexture = pDevice ? CreateTextureSurface(pDevice, hBitmap, szName) : nullptr;
@@ -199,6 +201,8 @@ void ReleaseTextures()
 {
     g_Log.Print("Releasing Textures");
     // Every slot is walked, so a texture loaded after a missing one is released too.
+    // A slot that never loaded (its file missing or refused, logged then) has
+    // nothing to release.
     for (int i = 0; i < NUM_TEXTURE_SLOTS; ++i)
     {
         if (g_pTextures[i])
@@ -206,8 +210,6 @@ void ReleaseTextures()
             g_pTextures[i]->Release();
             g_pTextures[i] = nullptr;
         }
-        else
-            g_Log.Print("ReleaseTextures() FAILED i = ", i);
     }
     g_iNumTextures = 0;
 }

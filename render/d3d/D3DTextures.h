@@ -17,7 +17,9 @@ extern int g_iNumTextures;
 
 // Loads textures 0..4 from "Textures\<file>", else from "<file>"; always 1.
 int LoadTextures();
-// One texture from a bitmap resource or file; stored in g_pTextures[iNumber].
+// One texture from a bitmap resource or a file our BMP reader accepts; stored in
+// g_pTextures[iNumber], which stays null (the reason logged) for a missing or
+// damaged file.
 IDirectDrawSurface7* CreateTexture(IDirect3DDevice7* pDevice, int iNumber, const char* szName, int bColourKey);
 // A texture surface in the device's plain RGB format with the bitmap copied in.
 IDirectDrawSurface7* CreateTextureSurface(IDirect3DDevice7* pDevice, HBITMAP hBitmap, const char* szName);
