@@ -11,7 +11,7 @@
 set -euo pipefail
 # shellcheck source=../scripts/common.sh
 source "$(dirname "$0")/../scripts/common.sh"
-once_more_after_xlib_deadlock "$0" "$@"
+once_more_after_wine_fault "$0" "$@"
 wine_test_begin EXE DLL REGISTER BUILD_DIR WINE WAV BITS DIALOG_DRIVER -- "$@"
 
 VIEW=/reg:$BITS
