@@ -70,7 +70,10 @@ window_of "Tonquarry Guitar Tuner" 120 >/dev/null || fail "no main window"
 drive $OPTIONS select 1039 3 press 1 closed >/dev/null
 holds_96000() { [ "$(settings "$RUN/Settings.dat" 2>/dev/null)" = "96000 1200 1 0 0 0 0 " ]; }
 wait_until 60 holds_96000 || fail "Settings.dat holds '$(settings "$RUN/Settings.dat")' after OK, not 96000"
-pkill -KILL -f "${RUN##*/}.TonquarryTuner\.exe"
+# The 32-bit program runs in a process of its own beside Wine's launcher; the
+# 64-bit one is the launcher's process itself.
+pkill -KILL -f "${RUN##*/}.TonquarryTuner\.exe" || true
+kill -KILL "$PROGRAM_PID" 2>/dev/null || true
 program_ended 60 || fail "the killed program did not end"
 holds_96000 || fail "Settings.dat holds '$(settings "$RUN/Settings.dat")' after the kill"
 [ "$(log_lines "$RUN/Logfile.txt" "EXITING PROGRAM")" = 0 ] || fail "the program was not killed but ended"
