@@ -12,6 +12,7 @@
 #include "app/OptionsChoice.h"
 #include "app/PageMarkup.h"
 #include "app/RecordingMixer.h"
+#include "app/SettingsSaveWin.h"
 #include "app/resource.h"
 #include "audio/AudioGlobals.h"
 #include "audio/SoundDevices.h"
@@ -426,13 +427,14 @@ namespace {
 // nested in the first, which would stay open after the player closed one.
 bool g_bPanelDialogOpen = false;
 
-void ShowPanelDialog(HWND hOwner, int iTemplate, DLGPROC pfnProc)
+INT_PTR ShowPanelDialog(HWND hOwner, int iTemplate, DLGPROC pfnProc)
 {
     if (g_bPanelDialogOpen)
-        return;
+        return IDCANCEL;
     g_bPanelDialogOpen = true;
-    DialogBoxParamA(g_hInst, MAKEINTRESOURCEA(iTemplate), hOwner, pfnProc, 0);
+    const INT_PTR iResult = DialogBoxParamA(g_hInst, MAKEINTRESOURCEA(iTemplate), hOwner, pfnProc, 0);
     g_bPanelDialogOpen = false;
+    return iResult;
 }
 
 } // namespace
@@ -441,7 +443,11 @@ void ShowOptionsDialog(HWND hOwner)
 {
     INITCOMMONCONTROLSEX icc = {static_cast<DWORD>(sizeof(icc)), ICC_BAR_CLASSES};
     InitCommonControlsEx(&icc);
-    ShowPanelDialog(hOwner, IDD_OPTIONS, &OptionsDlgProc);
+    // What the player confirmed is kept at once, not only at shutdown, which a
+    // crash never reaches. Saved once the dialog is gone, so a message box
+    // telling of a failure belongs to the main window alone.
+    if (ShowPanelDialog(hOwner, IDD_OPTIONS, &OptionsDlgProc) == IDOK)
+        SaveSettingsOrTell(hOwner, false);
 }
 
 void ShowAboutBox(HWND hOwner)

@@ -8,6 +8,7 @@
 #include "app/AppGlobals.h"
 #include "app/FrameTimer.h"
 #include "app/RecordingMixer.h"
+#include "app/SettingsSaveWin.h"
 #include "app/StreamControlWin.h"
 #include "audio/AudioGlobals.h"
 #include "audio/StreamControl.h"
@@ -82,6 +83,8 @@ int OnExitThread(HWND hWnd, LPARAM lParam)
             // Ended so that audio restarts with the Options dialog's new values.
             InitAudio();
             StartAudio();
+            // Kept now that the new rate and block size are in use.
+            SaveSettingsOrTell(hWnd, false);
             StartFrameTimer();
             g_iRedrawCommand.store(CMD_WINDOW, kRelaxed);
             g_iRedrawIndex.store(0, kRelaxed);

@@ -1,8 +1,10 @@
 #include "app/Settings.h"
 
 #include <cctype>
+#include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstring>
 
 #include "app/InstallPath.h"
 #include "app/SettingsHome.h"
@@ -13,6 +15,7 @@
 #include "dsp/StreamParams.h"
 #include "panel/XEffects.h"
 
+CSettings g_Settings;
 int g_bFirstRun = 0;
 
 namespace {
@@ -87,7 +90,15 @@ private:
 SettingsValues ReadSettingsText(const char* pData, std::size_t nSize, const SettingsValues& current)
 {
     SettingsValues read = current;
-    CNumberReader reader(pData, pData ? nSize : 0);
+    if (!pData)
+        nSize = 0;
+    static const char kByteOrderMark[] = "\xEF\xBB\xBF";
+    if (nSize >= 3 && std::memcmp(pData, kByteOrderMark, 3) == 0)
+    {
+        pData += 3;
+        nSize -= 3;
+    }
+    CNumberReader reader(pData, nSize);
     reader.ReadInt(read.iSamplingFreq) && reader.ReadInt(read.iBlockSize) && reader.ReadInt(read.iAudioDriver) &&
         reader.ReadInt(read.iCaptureDevice) && reader.ReadInt(read.iRenderDevice) &&
         reader.ReadInt(read.iInputChannels) && reader.ReadUnsigned(read.uAnalyserSetting);
@@ -145,17 +156,32 @@ void CSettings::Apply(const SettingsValues& v)
 
 namespace {
 
-bool WriteSettingsFile(const std::string& sFile)
+// The C library's words for why a call failed.
+std::string ErrorText(int iError)
 {
+    return iError ? std::strerror(iError) : "unknown error";
+}
+
+// Empty when written, else why not.
+std::string WriteSettingsFile(const std::string& sFile)
+{
+    errno = 0;
     std::FILE* f = OpenFile(sFile.c_str(), "w");
     if (!f)
-        return false;
+        return ErrorText(errno);
     const std::string sText = WriteSettingsText(CSettings::Current());
+    errno = 0;
     const bool bWritten = std::fwrite(sText.data(), 1, sText.size(), f) == sText.size();
-    return std::fclose(f) == 0 && bWritten;
+    int iError = errno;
+    const bool bClosed = std::fclose(f) == 0;
+    if (!iError)
+        iError = errno;
+    return bWritten && bClosed ? std::string() : ErrorText(iError);
 }
 
 } // namespace
+
+const char kSettingsNotSavedCaption[] = "Settings not saved";
 
 int CSettings::LoadSettings()
 {
@@ -182,25 +208,51 @@ int CSettings::LoadSettings()
 
 int CSettings::SaveSettings()
 {
+    m_sFailedFile.clear();
+    m_sFailure.clear();
     char szInstallPath[kInstallPathSize];
     if (!GetInstallPath(szInstallPath))
         return 0;
     const SettingsPlaces places = PlatformSettingsPlaces(szInstallPath);
-    std::string sFolder = ChooseSettingsHome(places, FileSystemProbes()).sFolder;
-    // The per-user folder is made when it is first needed.
-    const bool bUserHome = !places.sUserFolder.empty() && sFolder == places.sUserFolder;
-    bool bWritten = (!bUserHome || !ProgramUserFolder(true).empty()) &&
-                    WriteSettingsFile(JoinPath(sFolder, kSettingsFileName));
+    const std::string sHome = ChooseSettingsHome(places, FileSystemProbes()).sFolder;
     // A file the install folder no longer takes (made read-only, or the folder
     // writable but the file not) goes to the per-user folder rather than being
     // lost; it is read from there from the next start on.
-    if (!bWritten && !bUserHome && !places.sUserFolder.empty() && !ProgramUserFolder(true).empty())
+    std::string asFolders[2] = {sHome};
+    if (!places.sUserFolder.empty() && sHome != places.sUserFolder)
+        asFolders[1] = places.sUserFolder;
+    for (const std::string& sFolder : asFolders)
     {
-        sFolder = places.sUserFolder;
-        bWritten = WriteSettingsFile(JoinPath(sFolder, kSettingsFileName));
+        if (sFolder.empty())
+            break;
+        const std::string sFile = JoinPath(sFolder, kSettingsFileName);
+        // The per-user folder is made when it is first needed.
+        const std::string sWhy = sFolder == places.sUserFolder && ProgramUserFolder(true).empty()
+                                     ? "its folder cannot be made"
+                                     : WriteSettingsFile(sFile);
+        if (sWhy.empty())
+        {
+            g_Log.Print("SaveSettings() settings folder : ", sFolder.c_str());
+            m_sFailedFile.clear();
+            m_sFailure.clear();
+            return 1;
+        }
+        if (m_sFailedFile.empty())
+        {
+            m_sFailedFile = sFile;
+            m_sFailure = sWhy;
+        }
+        g_Log.Print(("SaveSettings() FAILED to write " + sFile + ": " + sWhy).c_str());
     }
-    if (!bWritten)
-        return 0;
-    g_Log.Print("SaveSettings() settings folder : ", sFolder.c_str());
-    return 1;
+    return 0;
+}
+
+std::string CSettings::TakeFailureNotice(bool bClosing)
+{
+    if (m_sFailedFile.empty() || m_bPlayerTold)
+        return std::string();
+    m_bPlayerTold = true;
+    return "Your audio settings cannot be saved to " + m_sFailedFile + " (" + m_sFailure + "). " +
+           (bClosing ? "The tuner will start without them next time."
+                     : "The tuner keeps working with them until you close it.");
 }

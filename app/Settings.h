@@ -17,9 +17,10 @@ struct SettingsValues
 };
 
 // Reads the values from the file's bytes over `current`: each one that can be
-// read and passes its range rule replaces the value in `current`. Whitespace of
-// any kind separates the values; at the first text that is no number (or a
-// number too large for its type) reading stops and the rest keep their values.
+// read and passes its range rule replaces the value in `current`. A leading
+// UTF-8 byte-order mark (as Notepad saves) is passed over. Whitespace of any kind
+// separates the values; at the first text that is no number (or a number too
+// large for its type) reading stops and the rest keep their values.
 SettingsValues ReadSettingsText(const char* pData, std::size_t nSize, const SettingsValues& current);
 // The file's text, "\n" line ends (a text-mode file turns them into the
 // platform's own).
@@ -31,15 +32,29 @@ public:
     // 0 when the install path is not found (defaults stay), else 1, also when
     // there is no file yet.
     int LoadSettings();
-    // 1 when written; 0 when the install path is not found or the file cannot be
-    // created.
+    // 1 when written; 0 when the install path is not found or no place takes the
+    // file. Each failed write is logged with its reason.
     int SaveSettings();
+    // After a save that found the install path but could write nowhere: what the
+    // player is told, naming the first place tried and why it failed. Once per
+    // run: empty after a save that wrote or had nowhere to write, and once the
+    // player has been told. bClosing: the program is ending, so the settings are
+    // not kept until then.
+    std::string TakeFailureNotice(bool bClosing);
 
     // The values the program's globals hold now, as the file stores them.
     static SettingsValues Current();
     // Puts values into the program's globals.
     static void Apply(const SettingsValues& values);
+
+private:
+    std::string m_sFailedFile;  // the last save's first place, when it wrote nowhere
+    std::string m_sFailure;     // and why that place refused
+    bool m_bPlayerTold = false;
 };
+
+// The caption of the message that tells the player.
+extern const char kSettingsNotSavedCaption[];
 
 extern CSettings g_Settings;
 // Set at start-up when no earlier run left its mark; the first-run pages are shown.

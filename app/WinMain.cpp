@@ -13,6 +13,7 @@
 #include "app/FirstRunMark.h"
 #include "app/FrameTimer.h"
 #include "app/Settings.h"
+#include "app/SettingsSaveWin.h"
 #include "app/ShellPanelHost.h"
 #include "app/StreamControlWin.h"
 #include "app/Version.h"
@@ -39,7 +40,6 @@
 // object can log, and its footer is the last line at exit.
 CLog g_Log;
 CDspEngine g_DspEngine;
-CSettings g_Settings;
 
 const char g_szVersion[] = TQ_VERSION;
 HINSTANCE g_hInst = nullptr;
@@ -140,10 +140,12 @@ void Shutdown(HINSTANCE hInstance)
         g_Log.Print("Shutdown() the audio thread did not end in time");
     if (g_iAudioDriver == AUDIO_DRIVER_ASIO)
         CAsio::Release();
-    g_Settings.SaveSettings();
     // A frame still drawing after the deadline keeps what it draws with: the
     // process ends soon anyway, and releasing it under the frame would crash.
     const bool bFramesStopped = StopFrameTimer(kFrameStopDeadlineMs);
+    // After the frames: a message box telling of a failure is not drawn over a
+    // frame being presented. The window stays until the process ends.
+    SaveSettingsOrTell(g_hWnd, true);
     g_Log.Print("\ng_dwMemCount      = ", static_cast<int>(g_dwMemCount.load()));
     g_Log.Print("g_dwMemBlockCount = ", static_cast<int>(g_dwMemBlockCount.load()));
     g_Log.Print("");

@@ -1,5 +1,6 @@
 // The settings file reader on any bytes: every value it hands back passes its
-// rule or is the one it had; small numbers read as the C conversions read them;
+// rule or is the one it had; small numbers read as the C conversions read them
+// (after a leading byte-order mark);
 // what the writer makes of the result reads back the same; and LoadSettings puts
 // into the program what the reader makes of the file's first 4096 bytes.
 #include <algorithm>
@@ -127,7 +128,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, size_t nSize)
             FuzzCheck(i == current.*rule.pValue || (i >= rule.iLo && i <= rule.iHi), rule.szWhat);
         }
         // Text up to a NUL is what a C string holds; past it the reader has stopped.
-        const std::string sText(p, strnlen(p, nSize));
+        // A leading UTF-8 byte-order mark is passed over before the numbers.
+        std::string sText(p, strnlen(p, nSize));
+        if (sText.compare(0, 3, "\xEF\xBB\xBF") == 0)
+            sText.erase(0, 3);
         if (!HasLongNumber(sText))
             FuzzCheck(Same(v, ScanfReference(sText, current)), "reads as the C conversions do");
         // (Values kept from `odd` are written as they are and kept again when read over it.)

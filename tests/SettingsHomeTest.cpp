@@ -1,6 +1,7 @@
 // Where the settings live: UTF-8 paths (conversions, files by UTF-8 name), the
-// choice of the settings file's home, and a player without the right to write
-// into the install folder keeping the settings from one run to the next.
+// choice of the settings file's home, a player without the right to write into
+// the install folder keeping the settings from one run to the next, and the
+// player told when no place takes them.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -206,6 +207,29 @@ TEST(SettingsHome, APlayerWithoutRightsKeepsTheSettingsInTheUserFolder)
     g_iBlockSize = 150;
     EXPECT_EQ(settings.SaveSettings(), 1);
     EXPECT_EQ(FileText(sUserFile), "96000\n150\n0\n2\n3\n1\n5\n");
+    EXPECT_EQ(settings.TakeFailureNotice(true), "");
+
+    // Nor can the per-user folder be made (a file holds its place): the player
+    // hears of the first place tried, the install folder's file; only once.
+    g_sAppData = sRoot + kSep + "blocked";
+    ASSERT_TRUE(MakeFolder(g_sAppData.c_str()));
+    std::FILE* f = OpenFile(JoinPath(g_sAppData, "Tonquarry Multimedia Studios").c_str(), "w");
+    ASSERT_NE(f, nullptr);
+    std::fclose(f);
+    const std::string sBlockedLine = "SaveSettings() FAILED to write " +
+        JoinPath(JoinPath(JoinPath(g_sAppData, "Tonquarry Multimedia Studios"), "Tonquarry Guitar Tuner"),
+                 "Settings.dat") + ": its folder cannot be made";
+    const int iBefore = CountLogLines(sBlockedLine);
+    EXPECT_EQ(settings.SaveSettings(), 0);
+    const std::string sNotice = settings.TakeFailureNotice(true);
+    EXPECT_EQ(sNotice.rfind("Your audio settings cannot be saved to " + JoinPath(g_sInstall, "Settings.dat") + " (", 0),
+              0u) << sNotice;
+    EXPECT_NE(sNotice.find("). The tuner will start without them next time."), std::string::npos) << sNotice;
+    // The install folder gone as well: the per-user folder is the first place now.
+    g_sInstall = sRoot + kSep + "gone";
+    EXPECT_EQ(settings.SaveSettings(), 0);
+    EXPECT_EQ(settings.TakeFailureNotice(true), "");
+    EXPECT_EQ(CountLogLines(sBlockedLine), iBefore + 2);
 }
 
 } // namespace

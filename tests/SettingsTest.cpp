@@ -1,7 +1,9 @@
 // The settings file: range rules line by line, the written text, the install path
-// (found, missing, too long) and a load and save through a real file.
+// (found, missing, too long), a load and save through a real file, and saves that
+// find no place to write.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -13,6 +15,7 @@
 #include "app/Settings.h"
 #include "audio/AudioGlobals.h"
 #include "base/SystemQuery.h"
+#include "base/UserFolder.h"
 #include "dsp/StreamParams.h"
 #include "panel/XEffects.h"
 #include "tests/TestSupport.h"
@@ -51,6 +54,9 @@ TEST(SettingsText, EachLineByItsRangeRule)
         {"48000 1200 1 0 0 0 4294967296", "48000 1200 1 0 0 0 0"},
         {"36000x 512", "36000 1200 1 0 0 0 0"},
         {std::string("44100\0" "500", 9), "44100 1200 1 0 0 0 0"},  // bytes after a NUL are not read
+        {"\xEF\xBB\xBF" "44100\r\n256\r\n", "44100 256 1 0 0 0 0"},   // Notepad's UTF-8 byte-order mark
+        {"\xEF\xBB" "44100\n256\n", "48000 1200 1 0 0 0 0"},        // half a mark is text
+        {"44100\n\xEF\xBB\xBF" "256\n", "44100 1200 1 0 0 0 0"},     // and so is one further on
     };
     for (const auto& c : cases)
         EXPECT_EQ(Values(Read(c.sFile)), c.szExpected) << "file: " << c.sFile;
@@ -168,11 +174,36 @@ TEST_F(SettingsFile, WithoutAnInstallPathNothingIsReadOrWritten)
     }
 }
 
-TEST_F(SettingsFile, AnUncreatableFileWritesNothing)
+// Each failed save is logged with the C library's reason; the player is told of
+// the first one of the run only, whatever succeeds or fails after it.
+TEST_F(SettingsFile, AFailedSaveIsLoggedWithWhyAndToldOnce)
 {
-    g_sInstallPath = (m_Dir / "no such folder").string();
+    fs::create_directories(m_Dir / "blocked" / "Settings.dat");
+    std::ofstream(m_Dir / "a file") << "x";
+#if defined(_WIN32)
+    const int kFolderError = EACCES, kThroughFileError = ENOENT;
+#else
+    const int kFolderError = EISDIR, kThroughFileError = ENOTDIR;
+#endif
+    const struct { const char* szCase; fs::path install; int iError; bool bTold; } cases[] = {
+        {"a folder named Settings.dat", m_Dir / "blocked", kFolderError, true},
+        {"written", m_Dir, 0, false},
+        {"no install folder", m_Dir / "no such folder", ENOENT, false},
+        {"a file for the install folder", m_Dir / "a file", kThroughFileError, false},
+    };
     CSettings settings;
-    EXPECT_EQ(settings.SaveSettings(), 0);
+    for (const auto& c : cases)
+    {
+        g_sInstallPath = c.install.string();
+        const std::string sFile = JoinPath(g_sInstallPath, "Settings.dat");
+        const std::string sLine = "SaveSettings() FAILED to write " + sFile + ": " + std::strerror(c.iError);
+        const int iBefore = CountLogLines(sLine);
+        EXPECT_EQ(settings.SaveSettings(), c.iError ? 0 : 1) << c.szCase;
+        EXPECT_EQ(CountLogLines(sLine), iBefore + (c.iError ? 1 : 0)) << c.szCase << ": " << sLine;
+        const std::string sNotice = settings.TakeFailureNotice(false);
+        EXPECT_EQ(sNotice, !c.bTold ? "" : "Your audio settings cannot be saved to " + sFile + " (" +
+                  std::strerror(c.iError) + "). The tuner keeps working with them until you close it.") << c.szCase;
+    }
     EXPECT_FALSE(fs::exists(m_Dir / "no such folder"));
 }
 

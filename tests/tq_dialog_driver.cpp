@@ -6,6 +6,7 @@
 //   closed           waits until the dialog has closed
 //   click X Y        clicks the panel at X, Y once, whatever is open
 //   count TITLE      the number of dialogs TITLE, hidden ones included
+//   owner            the title of the dialog's owner window (empty: none)
 //   items ID         the entries of a drop-down list, the selected one marked "*"
 //   text ID          a control's text
 //   thumb ID         a trackbar's position
@@ -225,6 +226,16 @@ int main(int argc, char** argv)
         {
             std::printf("%d\n", CountDialogs(arg(1)));
             a += 2;
+            continue;
+        }
+        if (!std::strcmp(szCommand, "owner"))
+        {
+            char szOwner[128] = "";
+            const HWND hOwner = g_hDlg ? GetWindow(g_hDlg, GW_OWNER) : nullptr;
+            if (hOwner)
+                GetWindowTextA(hOwner, szOwner, sizeof(szOwner));
+            std::printf("%s\n", szOwner);
+            a += 1;
             continue;
         }
         if (!std::strcmp(szCommand, "restarts"))
