@@ -7,9 +7,10 @@
 #     player once, in a box owned by the main window, why and where; with a folder
 #     named Settings.dat in its place a second OK and the shutdown only log; 'q'
 #     quits cleanly;
-#  3. a standard user (nobody, in a Wine prefix of its own: Wine refuses a prefix
-#     its user does not own) who may write neither the install folder nor a
-#     per-user folder: the first failure is at shutdown, and the player is told then.
+#  3. (64-bit build) a standard user (nobody, in a Wine prefix of its own: Wine
+#     refuses a prefix its user does not own) who may write neither the install
+#     folder nor a per-user folder: the first failure is at shutdown, and the player
+#     is told then.
 #   settings_loss_test.sh --program EXE --driver-dll DLL --driver-register EXE
 #     --build-dir DIR --wine WINE --recording WAV --bits 32|64 --dialog-driver EXE
 set -euo pipefail
@@ -106,7 +107,13 @@ expect "failed writes of the per-user file" \
   fail "the player was not told exactly once"
 stage_done read-only
 
-# The standard user is made with root's rights (runuser, chown).
+# The standard user is made with root's rights (runuser, chown). Its stage runs in
+# the 64-bit build only: the code is the same in both, and under the 32-bit
+# emulator the user's new prefix and start alone take about 35 s.
+if [ "$BITS" != 64 ]; then
+  echo "settings loss test passed (stages:$STAGE_TIMES; the standard user's in the 64-bit build)"
+  exit 0
+fi
 if [ "$(id -u)" != 0 ] || ! id nobody >/dev/null 2>&1; then
   echo "NOTE: the standard-user stage needs root and the user nobody; left out"
   echo "settings loss test passed (stages:$STAGE_TIMES)"
