@@ -12,7 +12,8 @@ USAGE="usage: stress.sh [RUNS] [native] [win32] [win64] [-R REGEX]
 RUNS      runs of each test (default 10)
 native    the threaded tests, natively under ThreadSanitizer
 win32     under Wine, the 32-bit (product) build: the program, dialogs,
-          installer, Windows-version, folder-name and DPI runs, and the test
+          installer, Windows-version, folder-name, DPI, damaged-files and
+          settings-loss runs, and the test
           programs that run threads (threads, kernel streaming, ASIO)
 win64     the same for the 64-bit build (it has no installer)
           (default: all three)
@@ -29,7 +30,7 @@ while [ $# -gt 0 ]; do
   esac
 done
 [ ${#BUILDS[@]} -gt 0 ] || BUILDS=(native win32 win64)
-WINDOWS_TESTS='^(tq-(program|dialogs|installer|versions|unicode-folder|dpi)-run|tq-(thread|ks|asio)-tests)$'
+WINDOWS_TESTS='^(tq-(program|dialogs|installer|versions|unicode-folder|dpi|damaged-files|settings-loss)-run|tq-(thread|ks|asio)-tests)$'
 
 "$ROOT/scripts/setup.sh"
 mkdir -p "$BUILD"
