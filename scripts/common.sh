@@ -192,6 +192,16 @@ prepare_program_folder() {
   "$WINE" reg add "HKLM\\Software\\Tonquarry Multimedia Studios\\Tonquarry Redede Rizuz Ad" /v "Install Path" \
     /d "$RUN_WIN" /f /reg:32 >/dev/null
 }
+# program_run_folder NAME: RUN, the script's folder for the program (NAME-run.XXXXXX
+# in the build folder), with the dialog driver's, the log's and Wine's output shown
+# on failure; VIEW, the registry view of the build's width.
+program_run_folder() {
+  VIEW=/reg:$BITS
+  RUN=$(mktemp -d "$BUILD_DIR/$1-run.XXXXXX")
+  show_on_failure driver "$RUN/driver-stderr.txt"
+  show_on_failure log "$RUN/Logfile.txt"
+  show_on_failure wine "$RUN/wine-stderr.txt" 40
+}
 # launch_program: starts the program in RUN (PROGRAM_PID is Wine's launcher). The
 # mark file tells whether the program wrote its log after this start.
 launch_program() {

@@ -14,11 +14,7 @@ source "$(dirname "$0")/../scripts/common.sh"
 once_more_after_wine_fault "$0" "$@"
 wine_test_begin EXE DLL REGISTER BUILD_DIR WINE WAV BITS DIALOG_DRIVER -- "$@"
 
-VIEW=/reg:$BITS
-RUN=$(mktemp -d "$BUILD_DIR/damaged-run.XXXXXX")
-show_on_failure driver "$RUN/driver-stderr.txt"
-show_on_failure log "$RUN/Logfile.txt"
-show_on_failure wine "$RUN/wine-stderr.txt" 40
+program_run_folder damaged
 cleanup_more() { "$WINE" reg delete "$X11_KEY" /v Managed /f >/dev/null 2>&1; }
 # Unmanaged, a closing dialog does not wait for a window manager.
 "$WINE" reg add "$X11_KEY" /v Managed /d N /f >/dev/null

@@ -21,11 +21,7 @@ source "$(dirname "$0")/../scripts/common.sh"
 once_more_after_wine_fault "$0" "$@"
 wine_test_begin EXE DLL REGISTER BUILD_DIR WINE WAV WAV96 BITS FRAME DIALOG_DRIVER GOLDEN -- "$@"
 
-VIEW=/reg:$BITS
-RUN=$(mktemp -d "$BUILD_DIR/dialogs-run.XXXXXX")
-show_on_failure driver "$RUN/driver-stderr.txt"
-show_on_failure log "$RUN/Logfile.txt"
-show_on_failure wine "$RUN/wine-stderr.txt" 40
+program_run_folder dialogs
 cleanup_more() { "$WINE" reg delete "$X11_KEY" /v Managed /f >/dev/null 2>&1; }
 
 # Without a window manager Wine waits 2 s for one whenever a managed window (a
