@@ -480,21 +480,21 @@ void CDemoAsioDriver::SendRequests(unsigned long long blocks)
         DeleteDemoAsioValue(m_Settings, szTrigger);
         return true;
     };
-    if (due(m_llResetAfter, "ResetAfterBlocks") && m_Callbacks.asioMessage)
-    {
+    // Sent through the host's asioMessage, when it has one, and counted.
+    const auto ask = [&](long selector, long value) {
+        if (!m_Callbacks.asioMessage)
+            return;
         g_lDemoRequestsSent.fetch_add(1, std::memory_order_relaxed);
-        m_Callbacks.asioMessage(kAsioResetRequest, 0, nullptr, nullptr);
-    }
+        m_Callbacks.asioMessage(selector, value, nullptr, nullptr);
+    };
+    if (due(m_llResetAfter, "ResetAfterBlocks"))
+        ask(kAsioResetRequest, 0);
     if (due(m_llSizeChangeAfter, "SizeChangeAfterBlocks"))
     {
         const long lSize = m_Settings.lNewSize;
         m_lPreferred.store(lSize, std::memory_order_relaxed);
         WriteDemoAsioNumber(m_Settings, "PreferredSize", static_cast<unsigned long>(lSize));
-        if (m_Callbacks.asioMessage)
-        {
-            g_lDemoRequestsSent.fetch_add(1, std::memory_order_relaxed);
-            m_Callbacks.asioMessage(kAsioBufferSizeChange, lSize, nullptr, nullptr);
-        }
+        ask(kAsioBufferSizeChange, lSize);
     }
     if (due(m_llRateChangeAfter, "RateChangeAfterBlocks"))
     {
