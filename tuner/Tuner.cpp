@@ -1,5 +1,7 @@
 #include "tuner/Tuner.h"
 
+#include <algorithm>
+
 #include "base/Log.h"
 #include "dsp/StreamParams.h"
 
@@ -37,6 +39,26 @@ void ResetFrequencyDiagnostic()
 void Tuner::Accept(float f)
 {
     m_fLatestFreq = f;
+    if (m_bHeld)
+    {
+        if (m_iSettle > 0)
+        {
+            --m_iSettle;
+            return;
+        }
+        if (m_iPending == kRunLength)
+        {
+            std::copy(m_fPending + 1, m_fPending + kRunLength, m_fPending);
+            --m_iPending;
+        }
+        m_fPending[m_iPending++] = f;
+        return;
+    }
+    Publish(f);
+}
+
+void Tuner::Publish(float f)
+{
     DiagnoseFrequency(f);
     m_fRun[m_iRunCount++] = f;
     if (m_iRunCount == kRunLength)
@@ -46,7 +68,49 @@ void Tuner::Accept(float f)
             fSum += v;
         SetMeasured(fSum * 0.05f);
         m_iRunCount = 0;
+        m_bFirstRun = false;
     }
+    else if (m_bFirstRun && m_iRunCount >= kFirstEstimate)
+    {
+        // The attack's pitch settles: the first estimates follow the latest periods.
+        const int iFrom = std::max(m_iRunCount - kFirstWindow, 0);
+        float fSum = 0.0f;
+        for (int i = iFrom; i < m_iRunCount; ++i)
+            fSum += m_fRun[i];
+        SetMeasured(fSum / static_cast<float>(m_iRunCount - iFrom));
+    }
+}
+
+void Tuner::Confirm(int iCount)
+{
+    if (!m_bHeld)
+        return;
+    m_bHeld = false;
+    for (int i = std::max(m_iPending - iCount, 0); i < m_iPending; ++i)
+        Publish(m_fPending[i]);
+    m_iPending = 0;
+}
+
+float Tuner::PendingEstimate(int* pCount) const
+{
+    // Four periods that agree closely, or twice as many that agree within a
+    // semitone: an amplifier's distortion makes single periods jitter.
+    const struct { int iCount; float fSpread; } kTrials[] = {{kFirstEstimate, kFirstSpread}, {2 * kFirstEstimate, kWideSpread}};
+    for (const auto& t : kTrials)
+    {
+        if (m_iPending < t.iCount)
+            return 0.0f;
+        const float* pFirst = m_fPending + m_iPending - t.iCount;
+        const auto range = std::minmax_element(pFirst, pFirst + t.iCount);
+        if (*range.second > t.fSpread * *range.first)
+            continue;
+        float fSum = 0.0f;
+        for (const float* p = pFirst; p != pFirst + t.iCount; ++p)
+            fSum += *p;
+        *pCount = t.iCount;
+        return fSum / static_cast<float>(t.iCount);
+    }
+    return 0.0f;
 }
 
 const CSampleBuffer* Tuner::Process(const CSampleBuffer* pIn, int iOffset)
@@ -69,7 +133,10 @@ const CSampleBuffer* Tuner::Process(const CSampleBuffer* pIn, int iOffset)
         {
             m_fLastPeriod = static_cast<float>(dTime - m_dPrevCrossingTime);
             const float f = static_cast<float>(1.0 / (static_cast<double>(m_fLastPeriod) / g_fSamplingFreq));
-            if (f > kMinFreq && f < kMaxFreq)
+            // A period far from the guide's is a missed or an extra crossing.
+            const bool bNearGuide = m_fGuideFreq <= 0.0f ||
+                                    (f > m_fGuideFreq * kGuideLow && f < m_fGuideFreq * kGuideHigh);
+            if (f > kMinFreq && f < kMaxFreq && bNearGuide)
                 Accept(f);
         }
         m_fPrevCrossing = m_fCrossing;

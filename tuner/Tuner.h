@@ -13,6 +13,19 @@ public:
     static constexpr float kMinFreq = 20.0f;    // accepted range, both bounds excluded
     static constexpr float kMaxFreq = 2000.0f;
     static constexpr float kMinPeriodShare = 0.8f;
+    // Accepted frequencies lie within three semitones of the guide.
+    static constexpr float kGuideLow = 0.8409f;
+    static constexpr float kGuideHigh = 1.1892f;
+    // A new note's first estimate is published after this many periods and refined
+    // with every period until its first run of 20 is complete.
+    static constexpr int kFirstEstimate = 4;
+    // ... from periods that agree within this ratio (longest to shortest, about
+    // 30 cents), after the first periods following a new band, which the cascade's
+    // settling bends, are passed over.
+    static constexpr float kFirstSpread = 1.0175f;
+    static constexpr int kSettlePeriods = 1;
+    static constexpr float kWideSpread = 1.059f;
+    static constexpr int kFirstWindow = 8;      // periods in each estimate of the first run
 
     float m_fLatestFreq = 0.0f;                  // last accepted frequency
     std::atomic<float> m_fMeasuredFreq{41.205f};  // published mean; read by the read-out
@@ -46,12 +59,37 @@ public:
         m_iRunCount = 0;
         m_bHavePrev = 0;
     }
+    // Starts a new note whose periods wait, unpublished and unseen by the
+    // diagnostic, until the tracker has confirmed that they are the note's own.
+    void HoldBack()
+    {
+        Restart();
+        m_bHeld = true;
+        m_iPending = 0;
+        m_iSettle = kSettlePeriods;
+        m_bFirstRun = true;
+    }
+    // The last iCount waiting periods are the note's: they join its run and the
+    // note is published from the first estimate on.
+    void Confirm(int iCount);
+    bool Held() const { return m_bHeld; }
+    int PendingCount() const { return m_iPending; }
+    // The mean frequency of the last waiting periods when they agree (their count
+    // in *pCount), else 0.
+    float PendingEstimate(int* pCount) const;
 
     float Measured() const { return m_fMeasuredFreq.load(std::memory_order_relaxed); }
     void SetMeasured(float f) { m_fMeasuredFreq.store(f, std::memory_order_relaxed); }
 
 private:
     void Accept(float f);
+    void Publish(float f);
+
+    bool m_bHeld = false;
+    bool m_bFirstRun = false;
+    int m_iSettle = 0;                           // periods still to pass over
+    int m_iPending = 0;                          // periods waiting, the newest last
+    float m_fPending[kRunLength] = {};
 };
 
 // The program-wide one-time diagnostic: the mean of the first 200 accepted

@@ -16,6 +16,9 @@ constexpr float kInitialCentreHz = 41.205f;
 constexpr float kDefaultTargetHz = 82.41f;
 constexpr auto kRelaxed = std::memory_order_relaxed;
 
+// Bands from a note up to its partials 2..8.
+constexpr int kPartialBands[Tuner2::kMaxSubPeriod + 1] = {0, 0, 12, 19, 24, 28, 31, 34, 36};
+
 // Note indices of the six strings, lowest first, at shift 0.
 constexpr int kShapes[5][Tuner2::kNumStrings] = {
     {28, 33, 38, 43, 47, 52},  // standard
@@ -66,6 +69,8 @@ int Tuner2::Init()
     m_fTargetFreq.store(kDefaultTargetHz, kRelaxed);
     m_Tuner.SetMeasured(0.0f);
     m_iTrackedBand = -1;
+    m_Tuner.HoldBack();
+    m_llHistory = 0;
     m_iHoldCount = 0;
     std::fill(std::begin(m_afHoldAcc), std::end(m_afHoldAcc), 0.0f);
     std::fill(std::begin(m_afHeld), std::end(m_afHeld), 0.0f);
@@ -168,6 +173,21 @@ float Tuner2::BandPeak(int iBand) const
     return m_bOwnHold ? m_afHeld[iBand] : m_pAnalyser->HeldPeak(iBand);
 }
 
+float Tuner2::Loudest() const
+{
+    const int iNumBands = m_pAnalyser ? std::min(m_pAnalyser->NumBands(), kMaxHeldBands) : 0;
+    float fLoudest = 0.0f;
+    for (int b = 0; b < iNumBands; ++b)
+        fLoudest = std::max(fLoudest, BandPeak(b));
+    return fLoudest;
+}
+
+bool Tuner2::Holds(int iBand) const
+{
+    const int iNumBands = m_pAnalyser ? std::min(m_pAnalyser->NumBands(), kMaxHeldBands) : 0;
+    return iBand >= 0 && iBand < iNumBands && BandPeak(iBand) > kFundamentalShare * Loudest() && IsPeak(iBand);
+}
+
 int Tuner2::FindBand() const
 {
     const int iNumBands = m_pAnalyser ? std::min(m_pAnalyser->NumBands(), kMaxHeldBands) : 0;
@@ -189,17 +209,16 @@ int Tuner2::FindBand() const
 
     // Wound strings and many pickups give a fundamental far weaker than its octave,
     // and it may fade first: a clear peak an octave below is the string itself.
-    auto holds = [&](int b) { return b >= 0 && BandPeak(b) > kFundamentalShare * fLoudest && IsPeak(b); };
     // The lowest strings of the deepest tunings lie up to two semitones under the
     // bank; their octave below is the lowest band.
     const int iOctave = iBand - 12 >= -2 ? std::max(iBand - 12, 0) : -1;
-    if (holds(iOctave))
+    if (Holds(iOctave))
         iBand = iOctave;
     // As a string fades its upper partials may outlast the lower ones; while the
     // band tracked so far still holds a clear peak, its octave, twelfth and double
     // octave are its own partials, not a new note.
     const int iRise = iBand - m_iTrackedBand;
-    if ((iRise == 12 || iRise == 19 || iRise == 24) && holds(m_iTrackedBand))
+    if ((iRise == 12 || iRise == 19 || iRise == 24) && Holds(m_iTrackedBand))
         iBand = m_iTrackedBand;
     return iBand;
 }
@@ -223,21 +242,273 @@ int Tuner2::NearestNote(float f)
     return iBest;
 }
 
+void Tuner2::Remember(const CSampleBuffer* pIn, int iOffset)
+{
+    const float* x = pIn->Channel(0) + iOffset;
+    for (int n = 0; n < g_iBlockSize; ++n)
+        m_afHistory[(m_llHistory + n) & (kHistoryLength - 1)] = x[n];
+    m_llHistory += g_iBlockSize;
+}
+
+float Tuner2::Repetition(int iLag, int iWindow) const
+{
+    double dCross = 0.0, dEnergy = 0.0;
+    const long long llEnd = m_llHistory;
+    for (long long n = llEnd - iWindow; n < llEnd; ++n)
+    {
+        const float a = m_afHistory[n & (kHistoryLength - 1)];
+        const float b = m_afHistory[(n - iLag) & (kHistoryLength - 1)];
+        dCross += static_cast<double>(a) * b;
+        dEnergy += static_cast<double>(a) * a + static_cast<double>(b) * b;
+    }
+    return dEnergy > 0.0 ? static_cast<float>(2.0 * dCross / dEnergy) : kNoRepetition;
+}
+
+float Tuner2::BestRepetition(double dLag, double dTolerance, int iWindow) const
+{
+    // Coarse steps of about half a percent of the lag, then the samples around the
+    // best step: the repetition falls off slowly enough around its peak.
+    const int iFrom = std::max(1, static_cast<int>(std::floor(dLag * (1.0 - dTolerance))));
+    const int iTo = static_cast<int>(std::ceil(dLag * (1.0 + dTolerance)));
+    const int iStep = std::max(1, static_cast<int>(dLag * 0.005));
+    float fBest = kNoRepetition;
+    int iBest = iFrom;
+    for (int iLag = iFrom; iLag <= iTo; iLag += iStep)
+    {
+        const float r = Repetition(iLag, iWindow);
+        if (r > fBest)
+        {
+            fBest = r;
+            iBest = iLag;
+        }
+    }
+    for (int iLag = std::max(1, iBest - iStep + 1); iLag < iBest + iStep; ++iLag)
+        if (iLag != iBest)
+            fBest = std::max(fBest, Repetition(iLag, iWindow));
+    return fBest;
+}
+
+float Tuner2::RepeatAt(double dLag, double dTolerance) const
+{
+    const int iWindow = static_cast<int>(std::lround(kCheckSeconds * g_fSamplingFreq));
+    const double dHave = static_cast<double>(std::min<long long>(m_llHistory, kHistoryLength));
+    if (!(dLag >= 2.0) || dLag * (1.0 + dTolerance) + 2.0 + iWindow > dHave)
+        return kNoRepetition;
+    return BestRepetition(dLag, dTolerance, iWindow);
+}
+
+int Tuner2::PartialNumber(double dPeriod, double dTolerance, float* pRepeat) const
+{
+    if (!m_pAnalyser || !(dPeriod > 0.0))
+        return 0;
+    // No note lies under the lowest strings the bank is made for.
+    const double dLongest = g_fSamplingFreq / (m_pAnalyser->BandFrequency(0) * 0.89);
+    float afRepeat[kMaxPartial + 1] = {};
+    int iCount = 0;
+    float fBest = kNoRepetition;
+    for (int k = 1; k <= kMaxPartial && k * dPeriod <= dLongest; ++k)
+    {
+        afRepeat[k] = RepeatAt(k * dPeriod, dTolerance);
+        if (afRepeat[k] == kNoRepetition)
+            break;
+        fBest = std::max(fBest, afRepeat[k]);
+        iCount = k;
+    }
+    if (iCount == 0 || fBest < kMinRepetition)
+        return 0;
+    for (int k = 1; k <= iCount; ++k)
+        if (afRepeat[k] >= fBest - kRepetitionMargin)
+        {
+            if (pRepeat)
+                *pRepeat = afRepeat[k];
+            return k;
+        }
+    return 0;
+}
+
+double Tuner2::RepetitionPeriod(double dPeriod, double dTolerance) const
+{
+    const int iWindow = static_cast<int>(std::lround(kCheckSeconds * g_fSamplingFreq));
+    const int iFrom = std::max(2, static_cast<int>(std::floor(dPeriod * (1.0 - dTolerance))));
+    const int iTo = static_cast<int>(std::ceil(dPeriod * (1.0 + dTolerance)));
+    if (iTo + 2 + iWindow > std::min<long long>(m_llHistory, kHistoryLength))
+        return 0.0;
+    float fBest = kNoRepetition;
+    int iBest = iFrom;
+    for (int iLag = iFrom; iLag <= iTo; ++iLag)
+    {
+        const float r = Repetition(iLag, iWindow);
+        if (r > fBest)
+        {
+            fBest = r;
+            iBest = iLag;
+        }
+    }
+    if (fBest == kNoRepetition)
+        return 0.0;
+    if (fBest < kMinRepetition || iBest == iFrom || iBest == iTo)
+        return -1.0;
+    // The peak between samples, from the parabola through the best lag and its
+    // neighbours.
+    const double a = Repetition(iBest - 1, iWindow), b = fBest, c = Repetition(iBest + 1, iWindow);
+    const double dCurve = a - 2.0 * b + c;
+    return dCurve < 0.0 ? iBest + 0.5 * (a - c) / dCurve : static_cast<double>(iBest);
+}
+
+int Tuner2::RepeatsSooner(double dPeriod, float fRepeat) const
+{
+    // The shortest period a partial of the bank's range can have.
+    const double dShortest = g_fSamplingFreq / m_pAnalyser->BandFrequency(m_pAnalyser->NumBands() - 1);
+    for (int j = 2; j <= kMaxSubPeriod && dPeriod / j >= dShortest; ++j)
+        if (RepeatAt(dPeriod / j, 0.004) >= fRepeat)
+            return j;
+    return 0;
+}
+
+
+int Tuner2::PartialIndex(int iNote, int iBand)
+{
+    for (int k = 2; k <= kMaxPartial; ++k)
+        if (std::abs(iBand - iNote - kPartialBands[k]) <= 1)
+            return k;
+    return 0;
+}
+
+double Tuner2::NotePeriod() const
+{
+    const float fMeasured = m_Tuner.Measured();
+    return g_fSamplingFreq / (fMeasured > 0.0f ? fMeasured : m_pAnalyser->BandFrequency(m_iTrackedBand));
+}
+
+bool Tuner2::IsOtherNote(int iBand) const
+{
+    const int k = PartialIndex(m_iTrackedBand, iBand);
+    const double dPeriod = NotePeriod() / k;
+    const double dTolerance = m_Tuner.Measured() > 0.0f ? 0.004 : 0.03;
+    return RepeatAt(dPeriod, dTolerance) != kNoRepetition && PartialNumber(dPeriod, dTolerance) != k;
+}
+
+bool Tuner2::RepeatsBetterBelow(int iBand) const
+{
+    // A note under the one being read is new only when the input repeats clearly
+    // better at its period: a faint band under a note is no note of its own.
+    // Without input to judge by, the bank's lowest note is taken.
+    const float fNote = RepeatAt(NotePeriod(), m_Tuner.Measured() > 0.0f ? 0.004 : 0.03);
+    const float fBelow = RepeatAt(g_fSamplingFreq / m_pAnalyser->BandFrequency(iBand), 0.03);
+    return fNote == kNoRepetition || fBelow >= fNote + kRepetitionMargin;
+}
+
+int Tuner2::NoteUnder(int iBand) const
+{
+    // At an attack the upper partials reach the bank first: when the input repeats
+    // at a multiple of the band's period, the note is that far below.
+    float fRepeat = 0.0f;
+    const double dPeriod = g_fSamplingFreq / m_pAnalyser->BandFrequency(iBand);
+    const int k = PartialNumber(dPeriod, 0.03, &fRepeat);
+    // A lag that holds several periods of another note says nothing of this one.
+    return k > 1 && RepeatsSooner(k * dPeriod, fRepeat) == 0 && HeardUnder(iBand, k) ? std::max(iBand - kPartialBands[k], 0)
+                                                                                     : iBand;
+}
+
+bool Tuner2::HeardUnder(int iBand, int k) const
+{
+    // Two strings a fourth or a fifth apart repeat together at a common multiple
+    // of their periods, as a note far under both would: a note under the band is
+    // taken only when the bank hears it or one of its partials under the band.
+    for (int j = 1; j < k; ++j)
+        if (Holds(std::max(iBand - kPartialBands[k] + kPartialBands[j], 0)))
+            return true;
+    return false;
+}
+
+void Tuner2::StartNote(int iBand)
+{
+    // Periods measured around another note would spoil the new note's run, and the
+    // old reading no longer applies.
+    m_Tuner.HoldBack();
+    m_Tuner.SetMeasured(0.0f);
+    m_iTrackedBand = iBand;
+}
+
+void Tuner2::CheckNote()
+{
+    int iCount = 0;
+    const float fEstimate = m_Tuner.PendingEstimate(&iCount);
+    if (fEstimate <= 0.0f)
+        return;
+    // Periods far from the band's centre are not the band's note: the cascade lets
+    // a louder note through, and the guide makes several of its periods one.
+    // The strings under the bank lie up to two semitones under its lowest band.
+    const float fSemitones = 12.0f * std::log2(fEstimate / m_pAnalyser->BandFrequency(m_iTrackedBand));
+    if (fSemitones > kMaxBandOffset || fSemitones < (m_iTrackedBand == 0 ? -2.5f : -kMaxBandOffset))
+        return;
+    // The crossings of a distorted attack can run a few percent off its period:
+    // the input's own period near them is checked.
+    const double dPeriod = RepetitionPeriod(g_fSamplingFreq / fEstimate, 0.03);
+    if (dPeriod == 0.0)
+        return;
+    // Two strings ringing together repeat at neither's period: after a whole run
+    // of periods without a word from the input, a note the bank hears is taken.
+    if (dPeriod < 0.0)
+    {
+        if (m_Tuner.PendingCount() == Tuner::kRunLength && Holds(m_iTrackedBand))
+            m_Tuner.Confirm(Tuner::kRunLength);
+        return;
+    }
+    float fRepeat = 0.0f;
+    const int k = PartialNumber(dPeriod, 0.004, &fRepeat);
+    if (k > 1 && HeardUnder(m_iTrackedBand, k))
+        StartNote(std::max(m_iTrackedBand - kPartialBands[k], 0));
+    if (k != 1)
+        return;
+    // Nor is the note taken while the input repeats about as well at a part of its
+    // period: then the periods span several of a higher note's.
+    const float fMargin = Holds(m_iTrackedBand) ? kHeardMargin : kRepetitionMargin;
+    const int j = RepeatsSooner(dPeriod, fRepeat - fMargin);
+    if (j == 0)
+        m_Tuner.Confirm(iCount);
+    else if (m_iTrackedBand + kPartialBands[j] < m_pAnalyser->NumBands())
+        StartNote(m_iTrackedBand + kPartialBands[j]);
+}
+
 CSampleBuffer* Tuner2::Process(const CSampleBuffer* pIn, int iOffset)
 {
+    Remember(pIn, iOffset);
     HoldBandPeaks();
-    const int iBand = FindBand();
+    // A new attack: the loudest held peak at least doubles from one hold to the
+    // next.
+    const float fLoudest = Loudest();
+    if (fLoudest != m_fLoudest)
+    {
+        m_bRising = fLoudest > kAttackRise * m_fLoudest;
+        m_fLoudest = fLoudest;
+    }
+    int iBand = FindBand();
     if (iBand >= 0)
     {
-        m_fTrackingFreq.store(m_pAnalyser->BandFrequency(iBand), kRelaxed);
-        // Periods measured around another note would spoil the new note's run, and
-        // its reading no longer applies.
-        if (std::abs(iBand - m_iTrackedBand) > 1)
+        const int iRise = iBand - m_iTrackedBand;
+        if (m_iTrackedBand >= 0 && std::abs(iRise) <= 1)
+            m_iTrackedBand = iBand;
+        else if (m_iTrackedBand >= 0 && iRise < 0 && PartialIndex(iBand, m_iTrackedBand) > 0 && !RepeatsBetterBelow(iBand))
         {
-            m_Tuner.Restart();
-            m_Tuner.SetMeasured(0.0f);
+            // The note being read explains the input better: it stays.
         }
-        m_iTrackedBand = iBand;
+        else if (m_iTrackedBand >= 0 && iRise > 0 && !m_Tuner.Held() && PartialIndex(m_iTrackedBand, iBand) > 0 &&
+                 !m_bRising)
+        {
+            // A partial of the note being read, with no new attack: while the note
+            // still repeats at its own period it is read on; once only the partial
+            // is left, nothing is shown rather than the partial's note.
+            if (IsOtherNote(iBand))
+                m_Tuner.SetMeasured(0.0f);
+        }
+        else
+        {
+            const int iNote = NoteUnder(iBand);
+            if (m_iTrackedBand < 0 || std::abs(iNote - m_iTrackedBand) > 1)
+                StartNote(iNote);
+        }
+        m_fTrackingFreq.store(m_pAnalyser->BandFrequency(m_iTrackedBand), kRelaxed);
     }
 
     // The cascade follows the tracked band; through silence it stays on the last one.
@@ -271,6 +542,19 @@ CSampleBuffer* Tuner2::Process(const CSampleBuffer* pIn, int iOffset)
     {
         m_Tuner.m_fGuideFreq = fCentre;
         m_Tuner.Process(&m_fOutput, iOffset);
+        if (m_Tuner.Held())
+            CheckNote();
+        // A reading whose period the input does not repeat at is withheld: the
+        // crossings of a distorted note can run off its pitch.
+        const float fNew = m_Tuner.Measured();
+        if (fNew > 0.0f && fNew != m_fCheckedFreq)
+        {
+            m_fCheckedFreq = fNew;
+            const double dPeriod = RepetitionPeriod(g_fSamplingFreq / fNew, 0.03);
+            const double dCents = dPeriod > 0.0 ? 1200.0 * std::log2(g_fSamplingFreq / dPeriod / fNew) : dPeriod < 0.0 ? 1200.0 : 0.0;
+            if (std::fabs(dCents) > kMaxReadingCents)
+                m_Tuner.SetMeasured(0.0f);
+        }
         const float fMeasured = m_Tuner.Measured();
         m_fMeasuredFreq.store(fMeasured, kRelaxed);
         m_fNoteNumber.store(static_cast<float>(NearestNote(fMeasured) % 12 + 1), kRelaxed);

@@ -21,6 +21,18 @@ public:
     static constexpr float kSoundingShare = 0.25f;   // ... and its share of the loudest band
     static constexpr float kFundamentalShare = 1.0f / 64.0f;  // an octave below still counts
     static constexpr float kPeakMargin = 1.5f;       // over the bands two semitones away
+    // The repetition checks: the input's last kCheckSeconds are compared with
+    // itself a period of each candidate note earlier.
+    static constexpr float kCheckSeconds = 0.02f;
+    static constexpr int kMaxPartial = 6;            // partials a note is looked for under
+    static constexpr float kMinRepetition = 0.5f;    // below it the input tells nothing
+    static constexpr float kRepetitionMargin = 0.04f;  // a lower note must repeat better than this
+    static constexpr int kMaxSubPeriod = 8;          // parts of a period looked at for a higher note
+    static constexpr float kHeardMargin = 0.01f;     // ... for a note the bank hears
+    static constexpr float kAttackRise = 2.0f;       // loudest held peak over the one before
+    static constexpr float kNoRepetition = -2.0f;
+    static constexpr float kMaxBandOffset = 1.0f;    // semitones between a note and its band
+    static constexpr float kMaxReadingCents = 30.0f;  // between a reading and the input's period
 
     int m_iReserved = 0;
     int m_iNumFilters = 0;
@@ -75,6 +87,51 @@ public:
 
 private:
     void BuildTunings();
+    // Keeps the newest input for the repetition checks.
+    void Remember(const CSampleBuffer* pIn, int iOffset);
+    // How alike the newest input is to itself iLag samples earlier, over the last
+    // iWindow samples: 1 when it repeats exactly, 0 or less when it does not;
+    // kNoRepetition for silence.
+    float Repetition(int iLag, int iWindow) const;
+    // The best repetition within dTolerance (a share of the lag) of dLag.
+    float BestRepetition(double dLag, double dTolerance, int iWindow) const;
+    // Which partial of the sounding note a period of dPeriod samples is (1 = the
+    // note itself), judged by the lag at which the input repeats; 0 while the
+    // input does not tell.
+    int PartialNumber(double dPeriod, double dTolerance, float* pRepeat = nullptr) const;
+    // The repetition at dLag, or kNoRepetition when too little input is kept or
+    // it is silent.
+    float RepeatAt(double dLag, double dTolerance) const;
+    // The lag within dTolerance of dPeriod at which the input repeats best, between
+    // samples; 0 when too little input is kept or it is silent, -1 when it does
+    // not repeat there or repeats best at an end.
+    double RepetitionPeriod(double dPeriod, double dTolerance) const;
+    // The j (2..8) at which the input repeats at least as well as fRepeat at
+    // dPeriod / j, 0 for none.
+    int RepeatsSooner(double dPeriod, float fRepeat) const;
+    float Loudest() const;
+    // k (2..6) when iBand lies at the k-th partial of the note in iNote, else 0.
+    static int PartialIndex(int iNote, int iBand);
+    // The period of the note being read: its reading's, else its band's.
+    double NotePeriod() const;
+    // Whether a band under the note being read is a note of its own.
+    bool RepeatsBetterBelow(int iBand) const;
+    // A band that sounds, even far under the loudest: a clear peak above 1/64 of it.
+    bool Holds(int iBand) const;
+    // Whether the input says that a band lying a partial above the note being read
+    // is no longer that note's partial but a note of its own.
+    bool IsOtherNote(int iBand) const;
+    // The band of the note of which iBand holds a partial (iBand itself when the
+    // input says nothing else).
+    int NoteUnder(int iBand) const;
+    // Whether the bank hears the note k partials under iBand, or one of its
+    // partials under iBand.
+    bool HeardUnder(int iBand, int k) const;
+    // Tracks iBand as a new note, unpublished until it is confirmed.
+    void StartNote(int iBand);
+    // While the note is unconfirmed: confirms it, or moves to the note of which
+    // its periods are a partial.
+    void CheckNote();
     // The band of the lowest sounding note, or -1 when none sounds.
     int FindBand() const;
     bool IsPeak(int iBand) const;
@@ -89,4 +146,11 @@ private:
     int m_iHoldCount = 0;
     float m_afHoldAcc[kMaxHeldBands] = {};
     float m_afHeld[kMaxHeldBands] = {};
+
+    static constexpr int kHistoryLength = 1 << 14;
+    float m_afHistory[kHistoryLength] = {};
+    long long m_llHistory = 0;                 // samples remembered since Init
+    float m_fCheckedFreq = 0.0f;               // the last reading held against the input
+    float m_fLoudest = 0.0f;                   // the loudest held peak
+    bool m_bRising = false;                    // ... at least doubled at its last change
 };
