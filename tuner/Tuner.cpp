@@ -91,6 +91,14 @@ void Tuner::Confirm(int iCount)
     m_iPending = 0;
 }
 
+float Tuner::PendingMean() const
+{
+    float fSum = 0.0f;
+    for (int i = 0; i < m_iPending; ++i)
+        fSum += m_fPending[i];
+    return m_iPending ? fSum / static_cast<float>(m_iPending) : 0.0f;
+}
+
 float Tuner::PendingEstimate(int* pCount) const
 {
     // Four periods that agree closely, or twice as many that agree within a

@@ -74,6 +74,8 @@ public:
     void Confirm(int iCount);
     bool Held() const { return m_bHeld; }
     int PendingCount() const { return m_iPending; }
+    // The mean frequency of all waiting periods, 0 for none.
+    float PendingMean() const;
     // The mean frequency of the last waiting periods when they agree (their count
     // in *pCount), else 0.
     float PendingEstimate(int* pCount) const;

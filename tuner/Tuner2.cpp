@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <cstdio>
 #include <iterator>
 
 #include "dsp/Analyser.h"
@@ -252,16 +253,18 @@ void Tuner2::Remember(const CSampleBuffer* pIn, int iOffset)
 
 float Tuner2::Repetition(int iLag, int iWindow) const
 {
-    double dCross = 0.0, dEnergy = 0.0;
+    double dCross = 0.0, dNew = 0.0, dOld = 0.0;
     const long long llEnd = m_llHistory;
     for (long long n = llEnd - iWindow; n < llEnd; ++n)
     {
         const float a = m_afHistory[n & (kHistoryLength - 1)];
         const float b = m_afHistory[(n - iLag) & (kHistoryLength - 1)];
         dCross += static_cast<double>(a) * b;
-        dEnergy += static_cast<double>(a) * a + static_cast<double>(b) * b;
+        dNew += static_cast<double>(a) * a;
+        dOld += static_cast<double>(b) * b;
     }
-    return dEnergy > 0.0 ? static_cast<float>(2.0 * dCross / dEnergy) : kNoRepetition;
+    // Once the input has fallen silent it says nothing of the note.
+    return dNew > 0.0 ? static_cast<float>(2.0 * dCross / (dNew + dOld)) : kNoRepetition;
 }
 
 float Tuner2::BestRepetition(double dLag, double dTolerance, int iWindow) const
@@ -345,9 +348,11 @@ double Tuner2::RepetitionPeriod(double dPeriod, double dTolerance) const
         }
     }
     if (fBest == kNoRepetition)
-        return 0.0;
-    if (fBest < kMinRepetition || iBest == iFrom || iBest == iTo)
-        return -1.0;
+        return kUnknownPeriod;
+    if (fBest < kMinRepetition)
+        return kNoPeriod;
+    if (iBest == iFrom || iBest == iTo)
+        return kOtherPeriod;
     // The peak between samples, from the parabola through the best lag and its
     // neighbours.
     const double a = Repetition(iBest - 1, iWindow), b = fBest, c = Repetition(iBest + 1, iWindow);
@@ -423,15 +428,30 @@ bool Tuner2::HeardUnder(int iBand, int k) const
 
 void Tuner2::StartNote(int iBand)
 {
+    if (getenv("TQ_DEBUG")) fprintf(stderr, "StartNote %d from %d\n", iBand, m_iTrackedBand);
     // Periods measured around another note would spoil the new note's run, and the
     // old reading no longer applies.
     m_Tuner.HoldBack();
     m_Tuner.SetMeasured(0.0f);
     m_iTrackedBand = iBand;
+    m_llNoteStart = m_llHistory;
 }
 
 void Tuner2::CheckNote()
 {
+    // Two strings ringing together repeat at neither's period, and the cascade
+    // passes both: after a whole run of periods that stayed near a band the bank
+    // hears, where the input does not repeat, its note is taken as the estimator
+    // always took it; not at an attack, which does not repeat yet either.
+    const float fMean = m_Tuner.PendingMean();
+    if (m_Tuner.PendingCount() == Tuner::kRunLength && m_llHistory - m_llNoteStart >= kAloneSeconds * g_fSamplingFreq &&
+        Holds(m_iTrackedBand) &&
+        std::fabs(12.0f * std::log2(fMean / m_pAnalyser->BandFrequency(m_iTrackedBand))) <= kMaxBandOffset &&
+        RepetitionPeriod(g_fSamplingFreq / fMean, 0.03) == kNoPeriod)
+    {
+        m_Tuner.Confirm(Tuner::kRunLength);
+        return;
+    }
     int iCount = 0;
     const float fEstimate = m_Tuner.PendingEstimate(&iCount);
     if (fEstimate <= 0.0f)
@@ -445,16 +465,8 @@ void Tuner2::CheckNote()
     // The crossings of a distorted attack can run a few percent off its period:
     // the input's own period near them is checked.
     const double dPeriod = RepetitionPeriod(g_fSamplingFreq / fEstimate, 0.03);
-    if (dPeriod == 0.0)
+    if (dPeriod <= 0.0)
         return;
-    // Two strings ringing together repeat at neither's period: after a whole run
-    // of periods without a word from the input, a note the bank hears is taken.
-    if (dPeriod < 0.0)
-    {
-        if (m_Tuner.PendingCount() == Tuner::kRunLength && Holds(m_iTrackedBand))
-            m_Tuner.Confirm(Tuner::kRunLength);
-        return;
-    }
     float fRepeat = 0.0f;
     const int k = PartialNumber(dPeriod, 0.004, &fRepeat);
     if (k > 1 && HeardUnder(m_iTrackedBand, k))
@@ -500,7 +512,8 @@ CSampleBuffer* Tuner2::Process(const CSampleBuffer* pIn, int iOffset)
             // still repeats at its own period it is read on; once only the partial
             // is left, nothing is shown rather than the partial's note.
             if (IsOtherNote(iBand))
-                m_Tuner.SetMeasured(0.0f);
+            { if (getenv("TQ_DEBUG")) fprintf(stderr, "other note %d\n", iBand);
+                m_Tuner.SetMeasured(0.0f); }
         }
         else
         {
@@ -551,8 +564,12 @@ CSampleBuffer* Tuner2::Process(const CSampleBuffer* pIn, int iOffset)
         {
             m_fCheckedFreq = fNew;
             const double dPeriod = RepetitionPeriod(g_fSamplingFreq / fNew, 0.03);
-            const double dCents = dPeriod > 0.0 ? 1200.0 * std::log2(g_fSamplingFreq / dPeriod / fNew) : dPeriod < 0.0 ? 1200.0 : 0.0;
-            if (std::fabs(dCents) > kMaxReadingCents)
+            // Two strings ringing repeat at neither's period: there the bank's
+            // word stands.
+            bool bOff = dPeriod == kOtherPeriod || (dPeriod == kNoPeriod && !Holds(m_iTrackedBand));
+            if (dPeriod > 0.0)
+                bOff = std::fabs(1200.0 * std::log2(g_fSamplingFreq / dPeriod / fNew)) > kMaxReadingCents;
+            if (bOff)
                 m_Tuner.SetMeasured(0.0f);
         }
         const float fMeasured = m_Tuner.Measured();

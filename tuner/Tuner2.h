@@ -30,6 +30,7 @@ public:
     static constexpr int kMaxSubPeriod = 8;          // parts of a period looked at for a higher note
     static constexpr float kHeardMargin = 0.01f;     // ... for a note the bank hears
     static constexpr float kAttackRise = 2.0f;       // loudest held peak over the one before
+    static constexpr float kAloneSeconds = 0.15f;    // a note the input cannot confirm is taken after
     static constexpr float kNoRepetition = -2.0f;
     static constexpr float kMaxBandOffset = 1.0f;    // semitones between a note and its band
     static constexpr float kMaxReadingCents = 30.0f;  // between a reading and the input's period
@@ -103,9 +104,11 @@ private:
     // it is silent.
     float RepeatAt(double dLag, double dTolerance) const;
     // The lag within dTolerance of dPeriod at which the input repeats best, between
-    // samples; 0 when too little input is kept or it is silent, -1 when it does
-    // not repeat there or repeats best at an end.
+    // samples; else one of the three values below.
     double RepetitionPeriod(double dPeriod, double dTolerance) const;
+    static constexpr double kUnknownPeriod = 0.0;  // too little input kept, or it is silent
+    static constexpr double kOtherPeriod = -1.0;   // it repeats best at an end: another period
+    static constexpr double kNoPeriod = -2.0;      // it does not repeat near dPeriod
     // The j (2..8) at which the input repeats at least as well as fRepeat at
     // dPeriod / j, 0 for none.
     int RepeatsSooner(double dPeriod, float fRepeat) const;
@@ -150,6 +153,7 @@ private:
     static constexpr int kHistoryLength = 1 << 14;
     float m_afHistory[kHistoryLength] = {};
     long long m_llHistory = 0;                 // samples remembered since Init
+    long long m_llNoteStart = 0;               // m_llHistory when the note was started
     float m_fCheckedFreq = 0.0f;               // the last reading held against the input
     float m_fLoudest = 0.0f;                   // the loudest held peak
     bool m_bRising = false;                    // ... at least doubled at its last change
