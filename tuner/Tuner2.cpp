@@ -435,6 +435,7 @@ void Tuner2::StartNote(int iBand)
     m_Tuner.SetMeasured(0.0f);
     m_iTrackedBand = iBand;
     m_llNoteStart = m_llHistory;
+    m_fTrustedFreq = 0.0f;
 }
 
 void Tuner2::CheckNote()
@@ -564,13 +565,22 @@ CSampleBuffer* Tuner2::Process(const CSampleBuffer* pIn, int iOffset)
         {
             m_fCheckedFreq = fNew;
             const double dPeriod = RepetitionPeriod(g_fSamplingFreq / fNew, 0.03);
+            auto cents = [](double a, double b) { return std::fabs(1200.0 * std::log2(a / b)); };
             // Two strings ringing repeat at neither's period: there the bank's
-            // word stands.
-            bool bOff = dPeriod == kOtherPeriod || (dPeriod == kNoPeriod && !Holds(m_iTrackedBand));
+            // word stands while the readings stay together.
+            bool bOff = dPeriod == kOtherPeriod ||
+                        (dPeriod == kNoPeriod && !(Holds(m_iTrackedBand) &&
+                                                   (m_fTrustedFreq == 0.0f || cents(fNew, m_fTrustedFreq) <= kMaxReadingCents)));
             if (dPeriod > 0.0)
-                bOff = std::fabs(1200.0 * std::log2(g_fSamplingFreq / dPeriod / fNew)) > kMaxReadingCents;
+                bOff = cents(g_fSamplingFreq / dPeriod, fNew) > kMaxReadingCents;
             if (bOff)
                 m_Tuner.SetMeasured(0.0f);
+            else if (dPeriod == kUnknownPeriod && m_fTrustedFreq > 0.0f)
+                // The input has fallen silent and the filters ring on: the note's
+                // last reading stands, not the ringing's.
+                m_Tuner.SetMeasured(m_fTrustedFreq);
+            else
+                m_fTrustedFreq = fNew;
         }
         const float fMeasured = m_Tuner.Measured();
         m_fMeasuredFreq.store(fMeasured, kRelaxed);

@@ -154,6 +154,7 @@ private:
     float m_afHistory[kHistoryLength] = {};
     long long m_llHistory = 0;                 // samples remembered since Init
     long long m_llNoteStart = 0;               // m_llHistory when the note was started
+    float m_fTrustedFreq = 0.0f;               // the note's last reading that passed
     float m_fCheckedFreq = 0.0f;               // the last reading held against the input
     float m_fLoudest = 0.0f;                   // the loudest held peak
     bool m_bRising = false;                    // ... at least doubled at its last change
