@@ -420,8 +420,9 @@ bool Tuner2::HeardUnder(int iBand, int k) const
     // Two strings a fourth or a fifth apart repeat together at a common multiple
     // of their periods, as a note far under both would: a note under the band is
     // taken only when the bank hears it or one of its partials under the band.
+    const float fFloor = kRisingShare * Loudest();
     for (int j = 1; j < k; ++j)
-        if (Holds(std::max(iBand - kPartialBands[k] + kPartialBands[j], 0)))
+        if (BandPeak(std::max(iBand - kPartialBands[k] + kPartialBands[j], 0)) > fFloor)
             return true;
     return false;
 }

@@ -30,6 +30,7 @@ public:
     static constexpr int kMaxSubPeriod = 8;          // parts of a period looked at for a higher note
     static constexpr float kHeardMargin = 0.01f;     // ... for a note the bank hears
     static constexpr float kAttackRise = 2.0f;       // loudest held peak over the one before
+    static constexpr float kRisingShare = 1.0f / 256.0f;  // a band heard under the band found
     static constexpr float kAloneSeconds = 0.15f;    // a note the input cannot confirm is taken after
     static constexpr float kNoRepetition = -2.0f;
     static constexpr float kMaxBandOffset = 1.0f;    // semitones between a note and its band
