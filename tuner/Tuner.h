@@ -24,7 +24,7 @@ public:
     // settling bends, are passed over.
     static constexpr float kFirstSpread = 1.0175f;
     static constexpr int kSettlePeriods = 1;
-    static constexpr float kWideSpread = 1.059f;
+    static constexpr float kWideSpread = 1.12f;
     static constexpr int kFirstWindow = 8;      // periods in each estimate of the first run
 
     float m_fLatestFreq = 0.0f;                  // last accepted frequency

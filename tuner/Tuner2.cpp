@@ -471,6 +471,7 @@ void Tuner2::CheckNote()
         return;
     float fRepeat = 0.0f;
     const int k = PartialNumber(dPeriod, 0.004, &fRepeat);
+    if (getenv("TQ_DEBUG")) fprintf(stderr, "check %.3f est %.2f rep %.2f k %d r %.3f\n", m_llHistory / g_fSamplingFreq, fEstimate, g_fSamplingFreq / dPeriod, k, fRepeat);
     if (k > 1 && HeardUnder(m_iTrackedBand, k))
         StartNote(std::max(m_iTrackedBand - kPartialBands[k], 0));
     if (k != 1)
@@ -574,6 +575,7 @@ CSampleBuffer* Tuner2::Process(const CSampleBuffer* pIn, int iOffset)
                                                    (m_fTrustedFreq == 0.0f || cents(fNew, m_fTrustedFreq) <= kMaxReadingCents)));
             if (dPeriod > 0.0)
                 bOff = cents(g_fSamplingFreq / dPeriod, fNew) > kMaxReadingCents;
+            if (getenv("TQ_DEBUG")) fprintf(stderr, "validate %.3f %.2f -> %.2f off %d\n", m_llHistory / g_fSamplingFreq, fNew, dPeriod > 0 ? g_fSamplingFreq / dPeriod : dPeriod, bOff);
             if (bOff)
                 m_Tuner.SetMeasured(0.0f);
             else if (dPeriod == kUnknownPeriod && m_fTrustedFreq > 0.0f)
