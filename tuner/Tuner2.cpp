@@ -171,7 +171,10 @@ void Tuner2::HoldBandPeaks()
 
 float Tuner2::BandPeak(int iBand) const
 {
-    return m_bOwnHold ? m_afHeld[iBand] : m_pAnalyser->HeldPeak(iBand);
+    const float fHeld = m_bOwnHold ? m_afHeld[iBand] : m_pAnalyser->HeldPeak(iBand);
+    if (!m_bFresh)
+        return fHeld;
+    return std::max(fHeld, m_bOwnHold ? m_afHoldAcc[iBand] : m_pAnalyser->m_pPeakAcc[0][iBand]);
 }
 
 float Tuner2::Loudest() const
@@ -441,6 +444,13 @@ void Tuner2::StartNote(int iBand)
 
 void Tuner2::CheckNote()
 {
+    // As the attack goes on the input tells more: the band may turn out a partial.
+    const int iUnder = NoteUnder(m_iTrackedBand);
+    if (iUnder != m_iTrackedBand)
+    {
+        StartNote(iUnder);
+        return;
+    }
     // Two strings ringing together repeat at neither's period, and the cascade
     // passes both: after a whole run of periods that stayed near a band the bank
     // hears, where the input does not repeat, its note is taken as the estimator
@@ -499,6 +509,13 @@ CSampleBuffer* Tuner2::Process(const CSampleBuffer* pIn, int iOffset)
         m_fLoudest = fLoudest;
     }
     int iBand = FindBand();
+    // From silence, a note is looked for in the peaks of the hold still being
+    // gathered as well: the held ones lag the attack by up to a whole hold.
+    if (iBand < 0 && m_Tuner.Measured() == 0.0f)
+    {
+        m_bFresh = true;
+        iBand = FindBand();
+    }
     if (iBand >= 0)
     {
         const int iRise = iBand - m_iTrackedBand;
@@ -526,6 +543,7 @@ CSampleBuffer* Tuner2::Process(const CSampleBuffer* pIn, int iOffset)
         }
         m_fTrackingFreq.store(m_pAnalyser->BandFrequency(m_iTrackedBand), kRelaxed);
     }
+    m_bFresh = false;
 
     // The cascade follows the tracked band; through silence it stays on the last one.
     const float fCentre = m_fTrackingFreq.load(kRelaxed);

@@ -147,6 +147,7 @@ private:
     static constexpr int kMaxHeldBands = 128;
     static constexpr float kMinHoldSeconds = 0.03f;  // a period of the lowest string, and some
     bool m_bOwnHold = false;
+    bool m_bFresh = false;                     // BandPeak includes the hold being gathered
     int m_iHoldCount = 0;
     float m_afHoldAcc[kMaxHeldBands] = {};
     float m_afHeld[kMaxHeldBands] = {};
