@@ -352,7 +352,7 @@ double Tuner2::RepetitionPeriod(double dPeriod, double dTolerance) const
     }
     if (fBest == kNoRepetition)
         return kUnknownPeriod;
-    if (fBest < kMinRepetition)
+    if (fBest < kClearRepetition)
         return kNoPeriod;
     if (iBest == iFrom || iBest == iTo)
         return kOtherPeriod;

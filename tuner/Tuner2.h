@@ -27,6 +27,7 @@ public:
     static constexpr int kMaxPartial = 6;            // partials a note is looked for under
     static constexpr float kMinRepetition = 0.5f;    // below it the input tells nothing
     static constexpr float kRepetitionMargin = 0.04f;  // a lower note must repeat better than this
+    static constexpr float kClearRepetition = 0.8f;  // a period the input is measured by
     static constexpr int kMaxSubPeriod = 8;          // parts of a period looked at for a higher note
     static constexpr float kHeardMargin = 0.01f;     // ... for a note the bank hears
     static constexpr float kAttackRise = 2.0f;       // loudest held peak over the one before
@@ -34,7 +35,7 @@ public:
     static constexpr float kAloneSeconds = 0.15f;    // a note the input cannot confirm is taken after
     static constexpr float kNoRepetition = -2.0f;
     static constexpr float kMaxBandOffset = 1.0f;    // semitones between a note and its band
-    static constexpr float kMaxReadingCents = 40.0f;  // between a reading and the input's period
+    static constexpr float kMaxReadingCents = 35.0f;  // between a reading and the input's period
 
     int m_iReserved = 0;
     int m_iNumFilters = 0;
