@@ -406,7 +406,7 @@ bool Tuner2::RepeatsBetterBelow(int iBand) const
     return fNote == kNoRepetition || fBelow >= fNote + kRepetitionMargin;
 }
 
-int Tuner2::NoteUnder(int iBand) const
+int Tuner2::NoteUnder(int iBand, float fHeardShare) const
 {
     // At an attack the upper partials reach the bank first: when the input repeats
     // at a multiple of the band's period, the note is that far below.
@@ -414,16 +414,16 @@ int Tuner2::NoteUnder(int iBand) const
     const double dPeriod = g_fSamplingFreq / m_pAnalyser->BandFrequency(iBand);
     const int k = PartialNumber(dPeriod, 0.03, &fRepeat);
     // A lag that holds several periods of another note says nothing of this one.
-    return k > 1 && RepeatsSooner(k * dPeriod, fRepeat) == 0 && HeardUnder(iBand, k) ? std::max(iBand - kPartialBands[k], 0)
+    return k > 1 && RepeatsSooner(k * dPeriod, fRepeat) == 0 && HeardUnder(iBand, k, fHeardShare) ? std::max(iBand - kPartialBands[k], 0)
                                                                                      : iBand;
 }
 
-bool Tuner2::HeardUnder(int iBand, int k) const
+bool Tuner2::HeardUnder(int iBand, int k, float fShare) const
 {
     // Two strings a fourth or a fifth apart repeat together at a common multiple
     // of their periods, as a note far under both would: a note under the band is
     // taken only when the bank hears it or one of its partials under the band.
-    const float fFloor = kRisingShare * Loudest();
+    const float fFloor = fShare * Loudest();
     for (int j = 1; j < k; ++j)
         if (BandPeak(std::max(iBand - kPartialBands[k] + kPartialBands[j], 0)) > fFloor)
             return true;
@@ -445,7 +445,7 @@ void Tuner2::StartNote(int iBand)
 void Tuner2::CheckNote()
 {
     // As the attack goes on the input tells more: the band may turn out a partial.
-    const int iUnder = NoteUnder(m_iTrackedBand);
+    const int iUnder = NoteUnder(m_iTrackedBand, kFundamentalShare);
     if (iUnder != m_iTrackedBand)
     {
         StartNote(iUnder);
@@ -482,18 +482,15 @@ void Tuner2::CheckNote()
     float fRepeat = 0.0f;
     const int k = PartialNumber(dPeriod, 0.004, &fRepeat);
     if (getenv("TQ_DEBUG")) fprintf(stderr, "check %.3f est %.2f rep %.2f k %d r %.3f\n", m_llHistory / g_fSamplingFreq, fEstimate, g_fSamplingFreq / dPeriod, k, fRepeat);
-    if (k > 1 && HeardUnder(m_iTrackedBand, k))
+    if (k > 1 && HeardUnder(m_iTrackedBand, k, kRisingShare))
         StartNote(std::max(m_iTrackedBand - kPartialBands[k], 0));
     if (k != 1)
         return;
     // Nor is the note taken while the input repeats about as well at a part of its
     // period: then the periods span several of a higher note's.
     const float fMargin = Holds(m_iTrackedBand) ? kHeardMargin : kRepetitionMargin;
-    const int j = RepeatsSooner(dPeriod, fRepeat - fMargin);
-    if (j == 0)
+    if (RepeatsSooner(dPeriod, fRepeat - fMargin) == 0)
         m_Tuner.Confirm(iCount);
-    else if (m_iTrackedBand + kPartialBands[j] < m_pAnalyser->NumBands())
-        StartNote(m_iTrackedBand + kPartialBands[j]);
 }
 
 CSampleBuffer* Tuner2::Process(const CSampleBuffer* pIn, int iOffset)
@@ -537,7 +534,7 @@ CSampleBuffer* Tuner2::Process(const CSampleBuffer* pIn, int iOffset)
         }
         else
         {
-            const int iNote = NoteUnder(iBand);
+            const int iNote = NoteUnder(iBand, kRisingShare);
             if (m_iTrackedBand < 0 || std::abs(iNote - m_iTrackedBand) > 1)
                 StartNote(iNote);
         }

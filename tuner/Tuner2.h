@@ -128,10 +128,10 @@ private:
     bool IsOtherNote(int iBand) const;
     // The band of the note of which iBand holds a partial (iBand itself when the
     // input says nothing else).
-    int NoteUnder(int iBand) const;
+    int NoteUnder(int iBand, float fHeardShare) const;
     // Whether the bank hears the note k partials under iBand, or one of its
     // partials under iBand.
-    bool HeardUnder(int iBand, int k) const;
+    bool HeardUnder(int iBand, int k, float fShare) const;
     // Tracks iBand as a new note, unpublished until it is confirmed.
     void StartNote(int iBand);
     // While the note is unconfirmed: confirms it, or moves to the note of which
