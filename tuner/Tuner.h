@@ -18,13 +18,13 @@ public:
     static constexpr float kGuideHigh = 1.1892f;
     // A new note's first estimate is published after this many periods and refined
     // with every period until its first run of 20 is complete.
-    static constexpr int kFirstEstimate = 4;
+    static constexpr int kFirstEstimate = 3;
     // ... from periods that agree within this ratio (longest to shortest, about
     // 30 cents), after the first periods following a new band, which the cascade's
     // settling bends, are passed over.
     static constexpr float kFirstSpread = 1.0175f;
     static constexpr int kSettlePeriods = 1;
-    static constexpr float kWideSpread = 1.12f;
+    static constexpr float kWideSpread = 2.0f;
     static constexpr int kFirstWindow = 8;      // periods in each estimate of the first run
 
     float m_fLatestFreq = 0.0f;                  // last accepted frequency

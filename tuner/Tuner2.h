@@ -35,7 +35,7 @@ public:
     static constexpr float kAloneSeconds = 0.15f;    // a note the input cannot confirm is taken after
     static constexpr float kNoRepetition = -2.0f;
     static constexpr float kMaxBandOffset = 1.0f;    // semitones between a note and its band
-    static constexpr float kMaxReadingCents = 35.0f;  // between a reading and the input's period
+    static constexpr float kMaxReadingCents = 30.0f;  // between a reading and the input's period
 
     int m_iReserved = 0;
     int m_iNumFilters = 0;
