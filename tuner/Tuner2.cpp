@@ -4,7 +4,6 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <cstdio>
 #include <iterator>
 
 #include "dsp/Analyser.h"
@@ -432,7 +431,6 @@ bool Tuner2::HeardUnder(int iBand, int k, float fShare) const
 
 void Tuner2::StartNote(int iBand)
 {
-    if (getenv("TQ_DEBUG")) fprintf(stderr, "StartNote %d from %d\n", iBand, m_iTrackedBand);
     // Periods measured around another note would spoil the new note's run, and the
     // old reading no longer applies.
     m_Tuner.HoldBack();
@@ -481,7 +479,6 @@ void Tuner2::CheckNote()
         return;
     float fRepeat = 0.0f;
     const int k = PartialNumber(dPeriod, 0.004, &fRepeat);
-    if (getenv("TQ_DEBUG")) fprintf(stderr, "check %.3f est %.2f rep %.2f k %d r %.3f\n", m_llHistory / g_fSamplingFreq, fEstimate, g_fSamplingFreq / dPeriod, k, fRepeat);
     if (k > 1 && HeardUnder(m_iTrackedBand, k, kRisingShare))
         StartNote(std::max(m_iTrackedBand - kPartialBands[k], 0));
     if (k != 1)
@@ -529,8 +526,7 @@ CSampleBuffer* Tuner2::Process(const CSampleBuffer* pIn, int iOffset)
             // still repeats at its own period it is read on; once only the partial
             // is left, nothing is shown rather than the partial's note.
             if (IsOtherNote(iBand))
-            { if (getenv("TQ_DEBUG")) fprintf(stderr, "other note %d\n", iBand);
-                m_Tuner.SetMeasured(0.0f); }
+                m_Tuner.SetMeasured(0.0f);
         }
         else
         {
@@ -590,7 +586,6 @@ CSampleBuffer* Tuner2::Process(const CSampleBuffer* pIn, int iOffset)
                                                    (m_fTrustedFreq == 0.0f || cents(fNew, m_fTrustedFreq) <= kMaxReadingCents)));
             if (dPeriod > 0.0)
                 bOff = cents(g_fSamplingFreq / dPeriod, fNew) > kMaxReadingCents;
-            if (getenv("TQ_DEBUG")) fprintf(stderr, "validate %.3f %.2f -> %.2f off %d\n", m_llHistory / g_fSamplingFreq, fNew, dPeriod > 0 ? g_fSamplingFreq / dPeriod : dPeriod, bOff);
             if (bOff)
                 m_Tuner.SetMeasured(0.0f);
             else if (dPeriod == kUnknownPeriod && m_fTrustedFreq > 0.0f)
