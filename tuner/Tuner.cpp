@@ -101,24 +101,26 @@ float Tuner::PendingMean() const
 
 float Tuner::PendingEstimate(int* pCount) const
 {
-    // Four periods that agree closely, or twice as many that agree within a
-    // semitone: an amplifier's distortion makes single periods jitter.
-    const struct { int iCount; float fSpread; } kTrials[] = {{kFirstEstimate, kFirstSpread}, {2 * kFirstEstimate, kWideSpread}};
-    for (const auto& t : kTrials)
+    // The last few periods when they agree closely, else twice as many whatever
+    // their spread within the guide's range: an amplifier's distortion makes
+    // single periods jitter, and the tracker checks the estimate against the
+    // input before it is taken.
+    int iCount = kFirstEstimate;
+    if (m_iPending < iCount)
+        return 0.0f;
+    const float* pLast = m_fPending + m_iPending;
+    const auto range = std::minmax_element(pLast - iCount, pLast);
+    if (*range.second > kFirstSpread * *range.first)
     {
-        if (m_iPending < t.iCount)
+        iCount = 2 * kFirstEstimate;
+        if (m_iPending < iCount)
             return 0.0f;
-        const float* pFirst = m_fPending + m_iPending - t.iCount;
-        const auto range = std::minmax_element(pFirst, pFirst + t.iCount);
-        if (*range.second > t.fSpread * *range.first)
-            continue;
-        float fSum = 0.0f;
-        for (const float* p = pFirst; p != pFirst + t.iCount; ++p)
-            fSum += *p;
-        *pCount = t.iCount;
-        return fSum / static_cast<float>(t.iCount);
     }
-    return 0.0f;
+    float fSum = 0.0f;
+    for (const float* p = pLast - iCount; p != pLast; ++p)
+        fSum += *p;
+    *pCount = iCount;
+    return fSum / static_cast<float>(iCount);
 }
 
 const CSampleBuffer* Tuner::Process(const CSampleBuffer* pIn, int iOffset)

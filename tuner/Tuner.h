@@ -13,19 +13,20 @@ public:
     static constexpr float kMinFreq = 20.0f;    // accepted range, both bounds excluded
     static constexpr float kMaxFreq = 2000.0f;
     static constexpr float kMinPeriodShare = 0.8f;
-    // Accepted frequencies lie within three semitones of the guide.
+    // With a guide, accepted frequencies lie within three semitones of it: a
+    // period far from the guide's is a missed or an extra crossing.
     static constexpr float kGuideLow = 0.8409f;
     static constexpr float kGuideHigh = 1.1892f;
-    // A new note's first estimate is published after this many periods and refined
-    // with every period until its first run of 20 is complete.
+    // A new note is estimated from its last kFirstEstimate periods when they agree
+    // within kFirstSpread (longest to shortest, about 30 cents), else from twice as
+    // many. The period after a new band starts, which the cascade's settling
+    // bends, is passed over.
     static constexpr int kFirstEstimate = 3;
-    // ... from periods that agree within this ratio (longest to shortest, about
-    // 30 cents), after the first periods following a new band, which the cascade's
-    // settling bends, are passed over.
     static constexpr float kFirstSpread = 1.0175f;
     static constexpr int kSettlePeriods = 1;
-    static constexpr float kWideSpread = 2.0f;
-    static constexpr int kFirstWindow = 8;      // periods in each estimate of the first run
+    // Until its first run of 20 is complete, a confirmed note is published at
+    // every period as the mean of its last kFirstWindow periods.
+    static constexpr int kFirstWindow = 8;
 
     float m_fLatestFreq = 0.0f;                  // last accepted frequency
     std::atomic<float> m_fMeasuredFreq{41.205f};  // published mean; read by the read-out
@@ -76,8 +77,8 @@ public:
     int PendingCount() const { return m_iPending; }
     // The mean frequency of all waiting periods, 0 for none.
     float PendingMean() const;
-    // The mean frequency of the last waiting periods when they agree (their count
-    // in *pCount), else 0.
+    // The estimate of the waiting periods (see kFirstEstimate), their count in
+    // *pCount; 0 while too few wait.
     float PendingEstimate(int* pCount) const;
 
     float Measured() const { return m_fMeasuredFreq.load(std::memory_order_relaxed); }

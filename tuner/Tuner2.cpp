@@ -70,7 +70,7 @@ int Tuner2::Init()
     m_Tuner.SetMeasured(0.0f);
     m_iTrackedBand = -1;
     m_Tuner.HoldBack();
-    m_llHistory = 0;
+    m_Input.Clear();
     m_iHoldCount = 0;
     std::fill(std::begin(m_afHoldAcc), std::end(m_afHoldAcc), 0.0f);
     std::fill(std::begin(m_afHeld), std::end(m_afHeld), 0.0f);
@@ -245,61 +245,14 @@ int Tuner2::NearestNote(float f)
     return iBest;
 }
 
-void Tuner2::Remember(const CSampleBuffer* pIn, int iOffset)
+int Tuner2::Window()
 {
-    const float* x = pIn->Channel(0) + iOffset;
-    for (int n = 0; n < g_iBlockSize; ++n)
-        m_afHistory[(m_llHistory + n) & (kHistoryLength - 1)] = x[n];
-    m_llHistory += g_iBlockSize;
-}
-
-float Tuner2::Repetition(int iLag, int iWindow) const
-{
-    double dCross = 0.0, dNew = 0.0, dOld = 0.0;
-    const long long llEnd = m_llHistory;
-    for (long long n = llEnd - iWindow; n < llEnd; ++n)
-    {
-        const float a = m_afHistory[n & (kHistoryLength - 1)];
-        const float b = m_afHistory[(n - iLag) & (kHistoryLength - 1)];
-        dCross += static_cast<double>(a) * b;
-        dNew += static_cast<double>(a) * a;
-        dOld += static_cast<double>(b) * b;
-    }
-    // Once the input has fallen silent it says nothing of the note.
-    return dNew > 0.0 ? static_cast<float>(2.0 * dCross / (dNew + dOld)) : kNoRepetition;
-}
-
-float Tuner2::BestRepetition(double dLag, double dTolerance, int iWindow) const
-{
-    // Coarse steps of about half a percent of the lag, then the samples around the
-    // best step: the repetition falls off slowly enough around its peak.
-    const int iFrom = std::max(1, static_cast<int>(std::floor(dLag * (1.0 - dTolerance))));
-    const int iTo = static_cast<int>(std::ceil(dLag * (1.0 + dTolerance)));
-    const int iStep = std::max(1, static_cast<int>(dLag * 0.005));
-    float fBest = kNoRepetition;
-    int iBest = iFrom;
-    for (int iLag = iFrom; iLag <= iTo; iLag += iStep)
-    {
-        const float r = Repetition(iLag, iWindow);
-        if (r > fBest)
-        {
-            fBest = r;
-            iBest = iLag;
-        }
-    }
-    for (int iLag = std::max(1, iBest - iStep + 1); iLag < iBest + iStep; ++iLag)
-        if (iLag != iBest)
-            fBest = std::max(fBest, Repetition(iLag, iWindow));
-    return fBest;
+    return static_cast<int>(std::lround(kCheckSeconds * g_fSamplingFreq));
 }
 
 float Tuner2::RepeatAt(double dLag, double dTolerance) const
 {
-    const int iWindow = static_cast<int>(std::lround(kCheckSeconds * g_fSamplingFreq));
-    const double dHave = static_cast<double>(std::min<long long>(m_llHistory, kHistoryLength));
-    if (!(dLag >= 2.0) || dLag * (1.0 + dTolerance) + 2.0 + iWindow > dHave)
-        return kNoRepetition;
-    return BestRepetition(dLag, dTolerance, iWindow);
+    return m_Input.BestNear(dLag, dTolerance, Window());
 }
 
 int Tuner2::PartialNumber(double dPeriod, double dTolerance, float* pRepeat) const
@@ -310,11 +263,11 @@ int Tuner2::PartialNumber(double dPeriod, double dTolerance, float* pRepeat) con
     const double dLongest = g_fSamplingFreq / (m_pAnalyser->BandFrequency(0) * 0.89);
     float afRepeat[kMaxPartial + 1] = {};
     int iCount = 0;
-    float fBest = kNoRepetition;
+    float fBest = Repetition::kSilent;
     for (int k = 1; k <= kMaxPartial && k * dPeriod <= dLongest; ++k)
     {
         afRepeat[k] = RepeatAt(k * dPeriod, dTolerance);
-        if (afRepeat[k] == kNoRepetition)
+        if (afRepeat[k] == Repetition::kSilent)
             break;
         fBest = std::max(fBest, afRepeat[k]);
         iCount = k;
@@ -331,35 +284,10 @@ int Tuner2::PartialNumber(double dPeriod, double dTolerance, float* pRepeat) con
     return 0;
 }
 
-double Tuner2::RepetitionPeriod(double dPeriod, double dTolerance) const
+double Tuner2::PeriodNear(double dPeriod) const
 {
-    const int iWindow = static_cast<int>(std::lround(kCheckSeconds * g_fSamplingFreq));
-    const int iFrom = std::max(2, static_cast<int>(std::floor(dPeriod * (1.0 - dTolerance))));
-    const int iTo = static_cast<int>(std::ceil(dPeriod * (1.0 + dTolerance)));
-    if (iTo + 2 + iWindow > std::min<long long>(m_llHistory, kHistoryLength))
-        return 0.0;
-    float fBest = kNoRepetition;
-    int iBest = iFrom;
-    for (int iLag = iFrom; iLag <= iTo; ++iLag)
-    {
-        const float r = Repetition(iLag, iWindow);
-        if (r > fBest)
-        {
-            fBest = r;
-            iBest = iLag;
-        }
-    }
-    if (fBest == kNoRepetition)
-        return kUnknownPeriod;
-    if (fBest < kClearRepetition)
-        return kNoPeriod;
-    if (iBest == iFrom || iBest == iTo)
-        return kOtherPeriod;
-    // The peak between samples, from the parabola through the best lag and its
-    // neighbours.
-    const double a = Repetition(iBest - 1, iWindow), b = fBest, c = Repetition(iBest + 1, iWindow);
-    const double dCurve = a - 2.0 * b + c;
-    return dCurve < 0.0 ? iBest + 0.5 * (a - c) / dCurve : static_cast<double>(iBest);
+    // The crossings of a distorted attack can run a few percent off its period.
+    return m_Input.PeriodNear(dPeriod, 0.03, Window(), kClearRepetition);
 }
 
 int Tuner2::RepeatsSooner(double dPeriod, float fRepeat) const
@@ -392,7 +320,7 @@ bool Tuner2::IsOtherNote(int iBand) const
     const int k = PartialIndex(m_iTrackedBand, iBand);
     const double dPeriod = NotePeriod() / k;
     const double dTolerance = m_Tuner.Measured() > 0.0f ? 0.004 : 0.03;
-    return RepeatAt(dPeriod, dTolerance) != kNoRepetition && PartialNumber(dPeriod, dTolerance) != k;
+    return RepeatAt(dPeriod, dTolerance) != Repetition::kSilent && PartialNumber(dPeriod, dTolerance) != k;
 }
 
 bool Tuner2::RepeatsBetterBelow(int iBand) const
@@ -402,7 +330,7 @@ bool Tuner2::RepeatsBetterBelow(int iBand) const
     // Without input to judge by, the bank's lowest note is taken.
     const float fNote = RepeatAt(NotePeriod(), m_Tuner.Measured() > 0.0f ? 0.004 : 0.03);
     const float fBelow = RepeatAt(g_fSamplingFreq / m_pAnalyser->BandFrequency(iBand), 0.03);
-    return fNote == kNoRepetition || fBelow >= fNote + kRepetitionMargin;
+    return fNote == Repetition::kSilent || fBelow >= fNote + kRepetitionMargin;
 }
 
 int Tuner2::NoteUnder(int iBand, float fHeardShare) const
@@ -436,8 +364,9 @@ void Tuner2::StartNote(int iBand)
     m_Tuner.HoldBack();
     m_Tuner.SetMeasured(0.0f);
     m_iTrackedBand = iBand;
-    m_llNoteStart = m_llHistory;
+    m_llNoteStart = m_Input.Count();
     m_fTrustedFreq = 0.0f;
+    m_fCheckedFreq = 0.0f;
 }
 
 void Tuner2::CheckNote()
@@ -454,10 +383,10 @@ void Tuner2::CheckNote()
     // hears, where the input does not repeat, its note is taken as the estimator
     // always took it; not at an attack, which does not repeat yet either.
     const float fMean = m_Tuner.PendingMean();
-    if (m_Tuner.PendingCount() == Tuner::kRunLength && m_llHistory - m_llNoteStart >= kAloneSeconds * g_fSamplingFreq &&
+    if (m_Tuner.PendingCount() == Tuner::kRunLength && m_Input.Count() - m_llNoteStart >= kAloneSeconds * g_fSamplingFreq &&
         Holds(m_iTrackedBand) &&
         std::fabs(12.0f * std::log2(fMean / m_pAnalyser->BandFrequency(m_iTrackedBand))) <= kMaxBandOffset &&
-        RepetitionPeriod(g_fSamplingFreq / fMean, 0.03) == kNoPeriod)
+        PeriodNear(g_fSamplingFreq / fMean) == Repetition::kNone)
     {
         m_Tuner.Confirm(Tuner::kRunLength);
         return;
@@ -472,9 +401,8 @@ void Tuner2::CheckNote()
     const float fSemitones = 12.0f * std::log2(fEstimate / m_pAnalyser->BandFrequency(m_iTrackedBand));
     if (fSemitones > kMaxBandOffset || fSemitones < (m_iTrackedBand == 0 ? -2.5f : -kMaxBandOffset))
         return;
-    // The crossings of a distorted attack can run a few percent off its period:
-    // the input's own period near them is checked.
-    const double dPeriod = RepetitionPeriod(g_fSamplingFreq / fEstimate, 0.03);
+    // The input's own period near them is checked.
+    const double dPeriod = PeriodNear(g_fSamplingFreq / fEstimate);
     if (dPeriod <= 0.0)
         return;
     float fRepeat = 0.0f;
@@ -490,9 +418,64 @@ void Tuner2::CheckNote()
         m_Tuner.Confirm(iCount);
 }
 
+void Tuner2::FollowBand(int iBand)
+{
+    const int iRise = iBand - m_iTrackedBand;
+    if (m_iTrackedBand >= 0 && std::abs(iRise) <= 1)
+        m_iTrackedBand = iBand;
+    else if (m_iTrackedBand >= 0 && iRise < 0 && PartialIndex(iBand, m_iTrackedBand) > 0 && !RepeatsBetterBelow(iBand))
+    {
+        // The note being read explains the input better: it stays.
+    }
+    else if (m_iTrackedBand >= 0 && iRise > 0 && !m_Tuner.Held() && PartialIndex(m_iTrackedBand, iBand) > 0 &&
+             !m_bRising)
+    {
+        // A partial of the note being read, with no new attack: while the note
+        // still repeats at its own period it is read on; once only the partial
+        // is left, nothing is shown rather than the partial's note.
+        if (IsOtherNote(iBand))
+            m_Tuner.SetMeasured(0.0f);
+    }
+    else
+    {
+        const int iNote = NoteUnder(iBand, kRisingShare);
+        if (m_iTrackedBand < 0 || std::abs(iNote - m_iTrackedBand) > 1)
+            StartNote(iNote);
+    }
+}
+
+void Tuner2::CheckReading()
+{
+    // A reading whose period the input does not repeat at is withheld: the
+    // crossings of a distorted note can run off its pitch.
+    const float fNew = m_Tuner.Measured();
+    if (fNew <= 0.0f || fNew == m_fCheckedFreq)
+        return;
+    m_fCheckedFreq = fNew;
+    const double dPeriod = PeriodNear(g_fSamplingFreq / fNew);
+    auto cents = [](double a, double b) { return std::fabs(1200.0 * std::log2(a / b)); };
+    bool bOff = false;
+    if (dPeriod > 0.0)
+        bOff = cents(g_fSamplingFreq / dPeriod, fNew) > kMaxReadingCents;
+    else if (dPeriod == Repetition::kOther)
+        bOff = true;
+    else if (dPeriod == Repetition::kNone)
+        // Two strings ringing repeat at neither's period: there the bank's word
+        // stands while the readings stay together.
+        bOff = !Holds(m_iTrackedBand) || (m_fTrustedFreq > 0.0f && cents(fNew, m_fTrustedFreq) > kMaxReadingCents);
+    if (bOff)
+        m_Tuner.SetMeasured(0.0f);
+    else if (dPeriod == Repetition::kUnknown && m_fTrustedFreq > 0.0f)
+        // The input has fallen silent and the filters ring on: the note's last
+        // reading stands, not the ringing's.
+        m_Tuner.SetMeasured(m_fTrustedFreq);
+    else
+        m_fTrustedFreq = fNew;
+}
+
 CSampleBuffer* Tuner2::Process(const CSampleBuffer* pIn, int iOffset)
 {
-    Remember(pIn, iOffset);
+    m_Input.Append(pIn->Channel(0) + iOffset, g_iBlockSize);
     HoldBandPeaks();
     // A new attack: the loudest held peak at least doubles from one hold to the
     // next.
@@ -512,28 +495,7 @@ CSampleBuffer* Tuner2::Process(const CSampleBuffer* pIn, int iOffset)
     }
     if (iBand >= 0)
     {
-        const int iRise = iBand - m_iTrackedBand;
-        if (m_iTrackedBand >= 0 && std::abs(iRise) <= 1)
-            m_iTrackedBand = iBand;
-        else if (m_iTrackedBand >= 0 && iRise < 0 && PartialIndex(iBand, m_iTrackedBand) > 0 && !RepeatsBetterBelow(iBand))
-        {
-            // The note being read explains the input better: it stays.
-        }
-        else if (m_iTrackedBand >= 0 && iRise > 0 && !m_Tuner.Held() && PartialIndex(m_iTrackedBand, iBand) > 0 &&
-                 !m_bRising)
-        {
-            // A partial of the note being read, with no new attack: while the note
-            // still repeats at its own period it is read on; once only the partial
-            // is left, nothing is shown rather than the partial's note.
-            if (IsOtherNote(iBand))
-                m_Tuner.SetMeasured(0.0f);
-        }
-        else
-        {
-            const int iNote = NoteUnder(iBand, kRisingShare);
-            if (m_iTrackedBand < 0 || std::abs(iNote - m_iTrackedBand) > 1)
-                StartNote(iNote);
-        }
+        FollowBand(iBand);
         m_fTrackingFreq.store(m_pAnalyser->BandFrequency(m_iTrackedBand), kRelaxed);
     }
     m_bFresh = false;
@@ -571,30 +533,7 @@ CSampleBuffer* Tuner2::Process(const CSampleBuffer* pIn, int iOffset)
         m_Tuner.Process(&m_fOutput, iOffset);
         if (m_Tuner.Held())
             CheckNote();
-        // A reading whose period the input does not repeat at is withheld: the
-        // crossings of a distorted note can run off its pitch.
-        const float fNew = m_Tuner.Measured();
-        if (fNew > 0.0f && fNew != m_fCheckedFreq)
-        {
-            m_fCheckedFreq = fNew;
-            const double dPeriod = RepetitionPeriod(g_fSamplingFreq / fNew, 0.03);
-            auto cents = [](double a, double b) { return std::fabs(1200.0 * std::log2(a / b)); };
-            // Two strings ringing repeat at neither's period: there the bank's
-            // word stands while the readings stay together.
-            bool bOff = dPeriod == kOtherPeriod ||
-                        (dPeriod == kNoPeriod && !(Holds(m_iTrackedBand) &&
-                                                   (m_fTrustedFreq == 0.0f || cents(fNew, m_fTrustedFreq) <= kMaxReadingCents)));
-            if (dPeriod > 0.0)
-                bOff = cents(g_fSamplingFreq / dPeriod, fNew) > kMaxReadingCents;
-            if (bOff)
-                m_Tuner.SetMeasured(0.0f);
-            else if (dPeriod == kUnknownPeriod && m_fTrustedFreq > 0.0f)
-                // The input has fallen silent and the filters ring on: the note's
-                // last reading stands, not the ringing's.
-                m_Tuner.SetMeasured(m_fTrustedFreq);
-            else
-                m_fTrustedFreq = fNew;
-        }
+        CheckReading();
         const float fMeasured = m_Tuner.Measured();
         m_fMeasuredFreq.store(fMeasured, kRelaxed);
         m_fNoteNumber.store(static_cast<float>(NearestNote(fMeasured) % 12 + 1), kRelaxed);

@@ -6,6 +6,7 @@
 
 #include "dsp/BpFilter.h"
 #include "dsp/SampleBuffer.h"
+#include "tuner/Repetition.h"
 #include "tuner/Tuner.h"
 
 class Analyser;
@@ -33,7 +34,6 @@ public:
     static constexpr float kAttackRise = 2.0f;       // loudest held peak over the one before
     static constexpr float kRisingShare = 1.0f / 256.0f;  // a band heard under the band found
     static constexpr float kAloneSeconds = 0.15f;    // a note the input cannot confirm is taken after
-    static constexpr float kNoRepetition = -2.0f;
     static constexpr float kMaxBandOffset = 1.0f;    // semitones between a note and its band
     static constexpr float kMaxReadingCents = 30.0f;  // between a reading and the input's period
 
@@ -90,27 +90,17 @@ public:
 
 private:
     void BuildTunings();
-    // Keeps the newest input for the repetition checks.
-    void Remember(const CSampleBuffer* pIn, int iOffset);
-    // How alike the newest input is to itself iLag samples earlier, over the last
-    // iWindow samples: 1 when it repeats exactly, 0 or less when it does not;
-    // kNoRepetition for silence.
-    float Repetition(int iLag, int iWindow) const;
-    // The best repetition within dTolerance (a share of the lag) of dLag.
-    float BestRepetition(double dLag, double dTolerance, int iWindow) const;
+    // The repetition checks' window, in samples.
+    static int Window();
+    // The input's best repetition within dTolerance of dLag (Repetition::kSilent
+    // when silent or too little is kept).
+    float RepeatAt(double dLag, double dTolerance) const;
+    // The input's clear period within 3 % of dPeriod, else a Repetition code.
+    double PeriodNear(double dPeriod) const;
     // Which partial of the sounding note a period of dPeriod samples is (1 = the
     // note itself), judged by the lag at which the input repeats; 0 while the
     // input does not tell.
     int PartialNumber(double dPeriod, double dTolerance, float* pRepeat = nullptr) const;
-    // The repetition at dLag, or kNoRepetition when too little input is kept or
-    // it is silent.
-    float RepeatAt(double dLag, double dTolerance) const;
-    // The lag within dTolerance of dPeriod at which the input repeats best, between
-    // samples; else one of the three values below.
-    double RepetitionPeriod(double dPeriod, double dTolerance) const;
-    static constexpr double kUnknownPeriod = 0.0;  // too little input kept, or it is silent
-    static constexpr double kOtherPeriod = -1.0;   // it repeats best at an end: another period
-    static constexpr double kNoPeriod = -2.0;      // it does not repeat near dPeriod
     // The j (2..8) at which the input repeats at least as well as fRepeat at
     // dPeriod / j, 0 for none.
     int RepeatsSooner(double dPeriod, float fRepeat) const;
@@ -137,6 +127,12 @@ private:
     // While the note is unconfirmed: confirms it, or moves to the note of which
     // its periods are a partial.
     void CheckNote();
+    // Takes the band the bank found this block: the same note, a partial of it,
+    // or a new note.
+    void FollowBand(int iBand);
+    // Holds a new reading against the input's period, and withholds it when they
+    // disagree.
+    void CheckReading();
     // The band of the lowest sounding note, or -1 when none sounds.
     int FindBand() const;
     bool IsPeak(int iBand) const;
@@ -153,10 +149,8 @@ private:
     float m_afHoldAcc[kMaxHeldBands] = {};
     float m_afHeld[kMaxHeldBands] = {};
 
-    static constexpr int kHistoryLength = 1 << 14;
-    float m_afHistory[kHistoryLength] = {};
-    long long m_llHistory = 0;                 // samples remembered since Init
-    long long m_llNoteStart = 0;               // m_llHistory when the note was started
+    Repetition m_Input;                        // the newest input, for the checks
+    long long m_llNoteStart = 0;               // m_Input.Count() when the note was started
     float m_fTrustedFreq = 0.0f;               // the note's last reading that passed
     float m_fCheckedFreq = 0.0f;               // the last reading held against the input
     float m_fLoudest = 0.0f;                   // the loudest held peak

@@ -1,0 +1,95 @@
+#include "tuner/Repetition.h"
+
+#include <algorithm>
+#include <cmath>
+
+void Repetition::Append(const float* x, int iCount)
+{
+    for (int n = 0; n < iCount; ++n)
+        m_afSamples[(m_llCount + n) & (kLength - 1)] = x[n];
+    m_llCount += iCount;
+}
+
+float Repetition::At(int iLag, int iWindow) const
+{
+    double dCross = 0.0, dNew = 0.0, dOld = 0.0;
+    for (long long n = m_llCount - iWindow; n < m_llCount; ++n)
+    {
+        const float a = m_afSamples[n & (kLength - 1)];
+        const float b = m_afSamples[(n - iLag) & (kLength - 1)];
+        dCross += static_cast<double>(a) * b;
+        dNew += static_cast<double>(a) * a;
+        dOld += static_cast<double>(b) * b;
+    }
+    // Once the input has fallen silent it says nothing of the note.
+    return dNew > 0.0 ? static_cast<float>(2.0 * dCross / (dNew + dOld)) : kSilent;
+}
+
+bool Repetition::Keeps(double dLag, double dTolerance, int iWindow) const
+{
+    const double dKept = static_cast<double>(std::min<long long>(m_llCount, kLength));
+    return dLag >= 2.0 && std::ceil(dLag * (1.0 + dTolerance)) + 2.0 + iWindow <= dKept;
+}
+
+float Repetition::BestNear(double dLag, double dTolerance, int iWindow) const
+{
+    if (!Keeps(dLag, dTolerance, iWindow))
+        return kSilent;
+    // r falls off slowly enough around its peak for coarse steps to land near it.
+    const int iFrom = std::max(1, static_cast<int>(std::floor(dLag * (1.0 - dTolerance))));
+    const int iTo = static_cast<int>(std::ceil(dLag * (1.0 + dTolerance)));
+    const int iStep = std::max(1, static_cast<int>(dLag * 0.005));
+    float fBest = kSilent;
+    int iBest = iFrom;
+    for (int iLag = iFrom; iLag <= iTo; iLag += iStep)
+    {
+        const float r = At(iLag, iWindow);
+        if (r > fBest)
+        {
+            fBest = r;
+            iBest = iLag;
+        }
+    }
+    for (int iLag = std::max(iFrom, iBest - iStep + 1); iLag <= std::min(iTo, iBest + iStep - 1); ++iLag)
+        fBest = std::max(fBest, At(iLag, iWindow));
+    return fBest;
+}
+
+float Repetition::BestNearPlain(double dLag, double dTolerance, int iWindow) const
+{
+    if (!Keeps(dLag, dTolerance, iWindow))
+        return kSilent;
+    float fBest = kSilent;
+    const int iTo = static_cast<int>(std::ceil(dLag * (1.0 + dTolerance)));
+    for (int iLag = std::max(1, static_cast<int>(std::floor(dLag * (1.0 - dTolerance)))); iLag <= iTo; ++iLag)
+        fBest = std::max(fBest, At(iLag, iWindow));
+    return fBest;
+}
+
+double Repetition::PeriodNear(double dPeriod, double dTolerance, int iWindow, float fClear) const
+{
+    if (!Keeps(dPeriod, dTolerance, iWindow))
+        return kUnknown;
+    const int iFrom = std::max(2, static_cast<int>(std::floor(dPeriod * (1.0 - dTolerance))));
+    const int iTo = static_cast<int>(std::ceil(dPeriod * (1.0 + dTolerance)));
+    float fBest = kSilent;
+    int iBest = iFrom;
+    for (int iLag = iFrom; iLag <= iTo; ++iLag)
+    {
+        const float r = At(iLag, iWindow);
+        if (r > fBest)
+        {
+            fBest = r;
+            iBest = iLag;
+        }
+    }
+    if (fBest == kSilent)
+        return kUnknown;
+    if (fBest < fClear)
+        return kNone;
+    if (iBest == iFrom || iBest == iTo)
+        return kOther;
+    const double a = At(iBest - 1, iWindow), b = fBest, c = At(iBest + 1, iWindow);
+    const double dCurve = a - 2.0 * b + c;
+    return dCurve < 0.0 ? iBest + 0.5 * (a - c) / dCurve : static_cast<double>(iBest);
+}
