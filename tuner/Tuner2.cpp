@@ -367,6 +367,7 @@ void Tuner2::StartNote(int iBand)
     m_llNoteStart = m_Input.Count();
     m_fTrustedFreq = 0.0f;
     m_fCheckedFreq = 0.0f;
+    m_bBankNote = false;
 }
 
 void Tuner2::CheckNote()
@@ -389,6 +390,7 @@ void Tuner2::CheckNote()
         PeriodNear(g_fSamplingFreq / fMean) == Repetition::kNone)
     {
         m_Tuner.Confirm(Tuner::kRunLength);
+        m_bBankNote = true;
         return;
     }
     int iCount = 0;
@@ -460,9 +462,10 @@ void Tuner2::CheckReading()
     else if (dPeriod == Repetition::kOther)
         bOff = true;
     else if (dPeriod == Repetition::kNone)
-        // Two strings ringing repeat at neither's period: there the bank's word
-        // stands while the readings stay together.
-        bOff = !Holds(m_iTrackedBand) || (m_fTrustedFreq > 0.0f && cents(fNew, m_fTrustedFreq) > kMaxReadingCents);
+        // Two strings ringing repeat at neither's period: for a note the bank
+        // vouched for, its word stands while the readings stay together.
+        bOff = !m_bBankNote || !Holds(m_iTrackedBand) ||
+               (m_fTrustedFreq > 0.0f && cents(fNew, m_fTrustedFreq) > kMaxReadingCents);
     if (bOff)
         m_Tuner.SetMeasured(0.0f);
     else if (dPeriod == Repetition::kUnknown && m_fTrustedFreq > 0.0f)

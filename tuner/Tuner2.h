@@ -153,6 +153,7 @@ private:
     long long m_llNoteStart = 0;               // m_Input.Count() when the note was started
     float m_fTrustedFreq = 0.0f;               // the note's last reading that passed
     float m_fCheckedFreq = 0.0f;               // the last reading held against the input
+    bool m_bBankNote = false;                  // confirmed by the bank where the input did not repeat
     float m_fLoudest = 0.0f;                   // the loudest held peak
     bool m_bRising = false;                    // ... at least doubled at its last change
 };
