@@ -20,11 +20,14 @@ std::vector<float> RenderPluckedString(const PluckedStringParams& p)
         const double tau = p.fDecaySeconds / (1.0 + 0.35 * (k - 1));
         const double w = 2.0 * kPi * f / p.fSampleRate;
         const double decay = std::exp(-1.0 / (tau * p.fSampleRate));
-        double env = 1.0;
+        const double attack = k == p.iAttackPartial ? p.fAttackLevel : 0.0;
+        const double attackDecay = std::exp(-1.0 / (p.fAttackSeconds * p.fSampleRate));
+        double env = 1.0, attackEnv = 1.0;
         for (size_t i = 0; i < n; ++i)
         {
-            acc[i] += amp * env * std::sin(w * static_cast<double>(i));
+            acc[i] += (amp * env + attack * attackEnv) * std::sin(w * static_cast<double>(i));
             env *= decay;
+            attackEnv *= attackDecay;
         }
     }
     auto normalise = [&acc] {
@@ -47,6 +50,9 @@ std::vector<float> RenderPluckedString(const PluckedStringParams& p)
     if (p.fClipDrive > 0.0f)
         for (double& v : acc)
             v = std::tanh(p.fClipDrive * v);
+    if (p.fClipLevel > 0.0f)
+        for (double& v : acc)
+            v = std::clamp(v, -static_cast<double>(p.fClipLevel), static_cast<double>(p.fClipLevel));
     normalise();
     std::vector<float> out(n + static_cast<size_t>(p.fSilenceSeconds * p.fSampleRate), 0.0f);
     for (size_t i = 0; i < n; ++i)

@@ -16,6 +16,12 @@ struct PluckedStringParams
     // law for those partials: {0.05f, 1.0f} gives a fundamental 26 dB under its octave.
     std::vector<float> partialLevels;
     float fClipDrive = 0.0f;      // > 0: soft clipping like an overdriven amplifier
+    float fClipLevel = 0.0f;      // > 0: hard clipping at this share of the peak, as an overloaded input
+    // An attack dominated by one partial: partial iAttackPartial gains fAttackLevel
+    // (on the scale of the partial levels) that dies away with fAttackSeconds.
+    int iAttackPartial = 0;
+    float fAttackLevel = 0.0f;
+    float fAttackSeconds = 0.03f;
     float fPickNoise = 0.0f;      // level of a 20 ms noise burst at the pluck, share of the peak
     float fSilenceSeconds = 0.0f; // silence appended after the note
 };

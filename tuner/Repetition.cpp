@@ -21,8 +21,11 @@ float Repetition::At(int iLag, int iWindow) const
         dNew += static_cast<double>(a) * a;
         dOld += static_cast<double>(b) * b;
     }
-    // Once the input has fallen silent it says nothing of the note.
-    return dNew > 0.0 ? static_cast<float>(2.0 * dCross / (dNew + dOld)) : kSilent;
+    // Once the input has fallen silent it says nothing of the note, nor does a lag
+    // that reaches back to before the note began.
+    if (!(dNew > 0.0) || dOld < kQuietShare * dNew)
+        return kSilent;
+    return static_cast<float>(2.0 * dCross / (dNew + dOld));
 }
 
 bool Repetition::Keeps(double dLag, double dTolerance, int iWindow) const

@@ -8,7 +8,11 @@ class Repetition
 {
 public:
     static constexpr int kLength = 1 << 14;  // samples kept: a window and the longest lag, at 192 kHz
-    static constexpr float kSilent = -2.0f;  // r when the newest window is silent or too little is kept
+    // r when the newest window is silent, when the window a lag earlier holds
+    // less than kQuietShare of its energy (the sound had not begun), or when too
+    // little is kept: the input says nothing.
+    static constexpr float kSilent = -2.0f;
+    static constexpr double kQuietShare = 0.1;
 
     // What PeriodNear returns when it finds no period.
     static constexpr double kUnknown = 0.0;  // the input is silent, or too little is kept
@@ -19,7 +23,7 @@ public:
     void Append(const float* x, int iCount);
     long long Count() const { return m_llCount; }
 
-    // r at iLag over the last iWindow samples; kSilent when the window is silent.
+    // r at iLag over the last iWindow samples, or kSilent.
     // The caller makes sure that iLag + iWindow samples are kept.
     float At(int iLag, int iWindow) const;
     // The best r within dTolerance (a share of the lag) of dLag: coarse steps of

@@ -267,8 +267,9 @@ int Tuner2::PartialNumber(double dPeriod, double dTolerance, float* pRepeat) con
     for (int k = 1; k <= kMaxPartial && k * dPeriod <= dLongest; ++k)
     {
         afRepeat[k] = RepeatAt(k * dPeriod, dTolerance);
+        // A lower note that cannot be judged yet may still be the one.
         if (afRepeat[k] == Repetition::kSilent)
-            break;
+            return 0;
         fBest = std::max(fBest, afRepeat[k]);
         iCount = k;
     }
