@@ -199,3 +199,61 @@ TEST(TunerEstimator, DiagnosticIsLoggedOnceAtThe201stAcceptedFrequency)
 }
 
 } // namespace
+
+// A new note's periods wait unpublished until the tracker confirms them; then the
+// note is published at once from its first estimate and refined period by period
+// until its first run of 20 is complete.
+TEST(TunerEstimator, HeldPeriodsWaitAndConfirmedOnesPublishFromTheFirstEstimate)
+{
+    Feeder feeder(1200);
+    Tuner tuner;
+    tuner.SetMeasured(0.0f);
+    tuner.HoldBack();
+    tuner.m_fGuideFreq = 110.0f;
+    int iCount = 0;
+    feeder.Feed(tuner, Sine(110.0, 4800));  // 11 periods, the first passed over
+    EXPECT_EQ(0.0f, tuner.Measured());
+    EXPECT_TRUE(tuner.Held());
+    EXPECT_NEAR(110.0, tuner.PendingEstimate(&iCount), 0.01);
+    EXPECT_EQ(Tuner::kFirstEstimate, iCount);
+
+    tuner.Confirm(iCount);
+    EXPECT_FALSE(tuner.Held());
+    EXPECT_TRUE(tuner.FirstRun());
+    EXPECT_NEAR(110.0, tuner.Measured(), 0.01);
+    feeder.Feed(tuner, Sine(110.0, 9600));
+    EXPECT_FALSE(tuner.FirstRun());
+    EXPECT_NEAR(110.0, tuner.Measured(), 0.01);
+}
+
+// Periods that jitter are estimated from twice as many; with a guide, periods
+// more than three semitones from it (a missed or an extra crossing) never count.
+TEST(TunerEstimator, JitteryPeriodsTakeTwiceAsManyAndTheGuideBoundsThem)
+{
+    {
+        Feeder feeder(1200);
+        Tuner tuner;
+        tuner.HoldBack();
+        tuner.m_fGuideFreq = 110.0f;
+        // Periods alternating 416 and 456 samples (115.4 and 105.3 Hz).
+        std::vector<float> x(9600, 0.0f);
+        for (size_t n = 100, i = 0; n < x.size(); n += (i++ % 2) ? 456 : 416)
+            x[n] = -1000.0f;
+        feeder.Feed(tuner, x);
+        int iCount = 0;
+        const float fEstimate = tuner.PendingEstimate(&iCount);
+        EXPECT_EQ(2 * Tuner::kFirstEstimate, iCount);
+        EXPECT_NEAR(0.5 * (48000.0 / 416 + 48000.0 / 456), fEstimate, 0.01);
+    }
+    const struct { double dHz; bool bCounts; } kCases[] = {{55.0, false}, {95.0, true}, {130.0, true}, {140.0, false}};
+    for (const auto& c : kCases)
+    {
+        Feeder feeder(1200);
+        Tuner tuner;
+        tuner.HoldBack();
+        tuner.m_fGuideFreq = 110.0f;
+        feeder.Feed(tuner, Sine(c.dHz, 9600));
+        int iCount = 0;
+        EXPECT_EQ(c.bCounts, tuner.PendingEstimate(&iCount) > 0.0f) << c.dHz << " Hz";
+    }
+}

@@ -74,6 +74,8 @@ public:
     // note is published from the first estimate on.
     void Confirm(int iCount);
     bool Held() const { return m_bHeld; }
+    // Whether the note's first run of 20 is still being gathered.
+    bool FirstRun() const { return m_bFirstRun; }
     int PendingCount() const { return m_iPending; }
     // The mean frequency of all waiting periods, 0 for none.
     float PendingMean() const;
