@@ -455,8 +455,11 @@ void Tuner2::CheckReading()
     if (fNew <= 0.0f || fNew == m_fCheckedFreq)
         return;
     m_fCheckedFreq = fNew;
-    const double dPeriod = PeriodNear(g_fSamplingFreq / fNew);
     auto cents = [](double a, double b) { return std::fabs(1200.0 * std::log2(a / b)); };
+    // A reading close to the last one that passed needs no new search.
+    if (m_fTrustedFreq > 0.0f && cents(fNew, m_fTrustedFreq) <= kRecheckCents)
+        return;
+    const double dPeriod = PeriodNear(g_fSamplingFreq / fNew);
     bool bOff = false;
     if (dPeriod > 0.0)
         bOff = cents(g_fSamplingFreq / dPeriod, fNew) > kMaxReadingCents;

@@ -36,6 +36,7 @@ public:
     static constexpr float kAloneSeconds = 0.15f;    // a note the input cannot confirm is taken after
     static constexpr float kMaxBandOffset = 1.0f;    // semitones between a note and its band
     static constexpr float kMaxReadingCents = 30.0f;  // between a reading and the input's period
+    static constexpr float kRecheckCents = 5.0f;     // a reading this close to the last passed one passes
 
     int m_iReserved = 0;
     int m_iNumFilters = 0;
