@@ -68,9 +68,10 @@ int Tuner2::Init()
     m_fMeasuredFreq.store(0.0f, kRelaxed);
     m_fTargetFreq.store(kDefaultTargetHz, kRelaxed);
     m_Tuner.SetMeasured(0.0f);
-    m_iTrackedBand = -1;
-    m_Tuner.HoldBack();
     m_Input.Clear();
+    StartNote(-1);
+    m_fLoudest = 0.0f;
+    m_bRising = false;
     m_iHoldCount = 0;
     std::fill(std::begin(m_afHoldAcc), std::end(m_afHoldAcc), 0.0f);
     std::fill(std::begin(m_afHeld), std::end(m_afHeld), 0.0f);
