@@ -41,6 +41,7 @@ void Tuner::Accept(float f)
     m_fLatestFreq = f;
     if (m_bHeld)
     {
+        ++m_iHeldPeriods;
         if (m_iSettle > 0)
         {
             --m_iSettle;

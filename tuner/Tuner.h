@@ -68,6 +68,7 @@ public:
         m_bHeld = true;
         m_iPending = 0;
         m_iSettle = kSettlePeriods;
+        m_iHeldPeriods = 0;
         m_bFirstRun = true;
     }
     // The last iCount waiting periods are the note's: they join its run and the
@@ -77,6 +78,8 @@ public:
     // Whether the note's first run of 20 is still being gathered.
     bool FirstRun() const { return m_bFirstRun; }
     int PendingCount() const { return m_iPending; }
+    // Periods that came since HoldBack, the ones passed over included.
+    int HeldPeriods() const { return m_iHeldPeriods; }
     // The mean frequency of all waiting periods, 0 for none.
     float PendingMean() const;
     // The estimate of the waiting periods (see kFirstEstimate), their count in
@@ -92,6 +95,7 @@ private:
 
     bool m_bHeld = false;
     bool m_bFirstRun = false;
+    int m_iHeldPeriods = 0;
     int m_iSettle = 0;                           // periods still to pass over
     int m_iPending = 0;                          // periods waiting, the newest last
     float m_fPending[kRunLength] = {};

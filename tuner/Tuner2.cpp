@@ -70,6 +70,7 @@ int Tuner2::Init()
     m_Tuner.SetMeasured(0.0f);
     m_Input.Clear();
     StartNote(-1);
+    m_iRefusedBand = -1;
     m_fLoudest = 0.0f;
     m_bRising = false;
     m_iHoldCount = 0;
@@ -192,17 +193,17 @@ bool Tuner2::Holds(int iBand) const
     return iBand >= 0 && iBand < iNumBands && BandPeak(iBand) > kFundamentalShare * Loudest() && IsPeak(iBand);
 }
 
-int Tuner2::FindBand() const
+int Tuner2::FindBand(int iFrom) const
 {
     const int iNumBands = m_pAnalyser ? std::min(m_pAnalyser->NumBands(), kMaxHeldBands) : 0;
     float fLoudest = 0.0f;
-    for (int b = 0; b < iNumBands; ++b)
+    for (int b = std::max(iFrom, 0); b < iNumBands; ++b)
         fLoudest = std::max(fLoudest, BandPeak(b));
 
     // The lowest band that sounds: above the fixed level, not buried under the
     // loudest band, and a peak of its own.
     int iBand = -1;
-    for (int b = 0; b < iNumBands && iBand < 0; ++b)
+    for (int b = std::max(iFrom, 0); b < iNumBands && iBand < 0; ++b)
     {
         const float h = BandPeak(b);
         if (h > kBandThreshold && h > kSoundingShare * fLoudest && IsPeak(b))
@@ -370,6 +371,25 @@ void Tuner2::StartNote(int iBand)
     m_fTrustedFreq = 0.0f;
     m_fCheckedFreq = 0.0f;
     m_bBankNote = false;
+    m_iPeriodsSeen = 0;
+    m_llPeriodsSeen = m_Input.Count();
+}
+
+double Tuner2::BarrenSamples() const
+{
+    // Long enough for two periods of the band's note, and for kBarrenSeconds.
+    return std::max(static_cast<double>(kBarrenSeconds) * g_fSamplingFreq,
+                    2.0 * g_fSamplingFreq / m_pAnalyser->BandFrequency(m_iTrackedBand));
+}
+
+void Tuner2::RefuseBand()
+{
+    m_iRefusedBand = m_iTrackedBand;
+    m_bFresh = true;
+    const int iAbove = FindBand(m_iTrackedBand + 2);
+    m_bFresh = false;
+    if (iAbove > m_iTrackedBand + 1)
+        StartNote(NoteUnder(iAbove, kRisingShare));
 }
 
 void Tuner2::CheckNote()
@@ -397,6 +417,18 @@ void Tuner2::CheckNote()
     }
     int iCount = 0;
     const float fEstimate = m_Tuner.PendingEstimate(&iCount);
+    // A band whose periods stopped coming before they made an estimate holds no
+    // note of its own: the note is looked for above it.
+    if (m_Tuner.HeldPeriods() != m_iPeriodsSeen)
+    {
+        m_iPeriodsSeen = m_Tuner.HeldPeriods();
+        m_llPeriodsSeen = m_Input.Count();
+    }
+    if (fEstimate <= 0.0f && m_Input.Count() - m_llPeriodsSeen >= BarrenSamples())
+    {
+        RefuseBand();
+        return;
+    }
     if (fEstimate <= 0.0f)
         return;
     // Periods far from the band's centre are not the band's note: the cascade lets
@@ -493,13 +525,23 @@ CSampleBuffer* Tuner2::Process(const CSampleBuffer* pIn, int iOffset)
         m_bRising = fLoudest > kAttackRise * m_fLoudest;
         m_fLoudest = fLoudest;
     }
-    int iBand = FindBand();
+    int iBand = FindBand(0);
     // From silence, a note is looked for in the peaks of the hold still being
     // gathered as well: the held ones lag the attack by up to a whole hold.
     if (iBand < 0 && m_Tuner.Measured() == 0.0f)
     {
         m_bFresh = true;
-        iBand = FindBand();
+        iBand = FindBand(0);
+    }
+    // A band refused for this note is passed over until the input falls silent.
+    if (iBand < 0)
+        m_iRefusedBand = -1;
+    else if (std::abs(iBand - m_iRefusedBand) <= 1)
+    {
+        m_bFresh = true;
+        iBand = FindBand(m_iRefusedBand + 2);
+        if (iBand < 0)
+            iBand = m_iTrackedBand;
     }
     if (iBand >= 0)
     {

@@ -33,6 +33,7 @@ public:
     static constexpr float kHeardMargin = 0.01f;     // ... for a note the bank hears
     static constexpr float kAttackRise = 2.0f;       // loudest held peak over the one before
     static constexpr float kRisingShare = 1.0f / 256.0f;  // a band heard under the band found
+    static constexpr float kBarrenSeconds = 0.05f;   // a band whose periods stop this long is given up
     static constexpr float kAloneSeconds = 0.15f;    // a note the input cannot confirm is taken after
     static constexpr float kMaxBandOffset = 1.0f;    // semitones between a note and its band
     static constexpr float kMaxReadingCents = 30.0f;  // between a reading and the input's period
@@ -128,6 +129,11 @@ private:
     // While the note is unconfirmed: confirms it, or moves to the note of which
     // its periods are a partial.
     void CheckNote();
+    // Passes over the tracked band, whose periods are not a note's, for the next
+    // sounding band above it.
+    void RefuseBand();
+    // How long a band may go without a new period before it is refused.
+    double BarrenSamples() const;
     // Takes the band the bank found this block: the same note, a partial of it,
     // or a new note.
     void FollowBand(int iBand);
@@ -135,7 +141,8 @@ private:
     // disagree.
     void CheckReading();
     // The band of the lowest sounding note, or -1 when none sounds.
-    int FindBand() const;
+    // Only bands from iFrom up are looked at.
+    int FindBand(int iFrom) const;
     bool IsPeak(int iBand) const;
     void HoldBandPeaks();
     float BandPeak(int iBand) const;
@@ -154,6 +161,9 @@ private:
     long long m_llNoteStart = 0;               // m_Input.Count() when the note was started
     float m_fTrustedFreq = 0.0f;               // the note's last reading that passed
     float m_fCheckedFreq = 0.0f;               // the last reading held against the input
+    int m_iRefusedBand = -1;                   // a band passed over for the sounding note
+    int m_iPeriodsSeen = 0;                    // the estimator's held periods at the last count
+    long long m_llPeriodsSeen = 0;             // m_Input.Count() when that count changed
     bool m_bBankNote = false;                  // confirmed by the bank where the input did not repeat
     float m_fLoudest = 0.0f;                   // the loudest held peak
     bool m_bRising = false;                    // ... at least doubled at its last change
