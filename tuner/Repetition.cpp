@@ -34,65 +34,60 @@ bool Repetition::Keeps(double dLag, double dTolerance, int iWindow) const
     return dLag >= 2.0 && std::ceil(dLag * (1.0 + dTolerance)) + 2.0 + iWindow <= dKept;
 }
 
+Repetition::Best Repetition::Scan(int iFrom, int iTo, int iStep, int iWindow) const
+{
+    Best best{iFrom, kSilent};
+    for (int iLag = iFrom; iLag <= iTo; iLag += iStep)
+    {
+        const float r = At(iLag, iWindow);
+        if (r > best.fRepeat)
+            best = {iLag, r};
+    }
+    return best;
+}
+
+int Repetition::From(double dLag, double dTolerance)
+{
+    return std::max(2, static_cast<int>(std::floor(dLag * (1.0 - dTolerance))));
+}
+
+int Repetition::To(double dLag, double dTolerance)
+{
+    return static_cast<int>(std::ceil(dLag * (1.0 + dTolerance)));
+}
+
 float Repetition::BestNear(double dLag, double dTolerance, int iWindow) const
 {
     if (!Keeps(dLag, dTolerance, iWindow))
         return kSilent;
     // r falls off slowly enough around its peak for coarse steps to land near it.
-    const int iFrom = std::max(1, static_cast<int>(std::floor(dLag * (1.0 - dTolerance))));
-    const int iTo = static_cast<int>(std::ceil(dLag * (1.0 + dTolerance)));
+    const int iFrom = From(dLag, dTolerance), iTo = To(dLag, dTolerance);
     const int iStep = std::max(1, static_cast<int>(dLag * 0.005));
-    float fBest = kSilent;
-    int iBest = iFrom;
-    for (int iLag = iFrom; iLag <= iTo; iLag += iStep)
-    {
-        const float r = At(iLag, iWindow);
-        if (r > fBest)
-        {
-            fBest = r;
-            iBest = iLag;
-        }
-    }
-    for (int iLag = std::max(iFrom, iBest - iStep + 1); iLag <= std::min(iTo, iBest + iStep - 1); ++iLag)
-        fBest = std::max(fBest, At(iLag, iWindow));
-    return fBest;
+    const Best coarse = Scan(iFrom, iTo, iStep, iWindow);
+    const Best fine = Scan(std::max(iFrom, coarse.iLag - iStep + 1), std::min(iTo, coarse.iLag + iStep - 1), 1, iWindow);
+    return std::max(coarse.fRepeat, fine.fRepeat);
 }
 
 float Repetition::BestNearPlain(double dLag, double dTolerance, int iWindow) const
 {
     if (!Keeps(dLag, dTolerance, iWindow))
         return kSilent;
-    float fBest = kSilent;
-    const int iTo = static_cast<int>(std::ceil(dLag * (1.0 + dTolerance)));
-    for (int iLag = std::max(1, static_cast<int>(std::floor(dLag * (1.0 - dTolerance)))); iLag <= iTo; ++iLag)
-        fBest = std::max(fBest, At(iLag, iWindow));
-    return fBest;
+    return Scan(From(dLag, dTolerance), To(dLag, dTolerance), 1, iWindow).fRepeat;
 }
 
 double Repetition::PeriodNear(double dPeriod, double dTolerance, int iWindow, float fClear) const
 {
     if (!Keeps(dPeriod, dTolerance, iWindow))
         return kUnknown;
-    const int iFrom = std::max(2, static_cast<int>(std::floor(dPeriod * (1.0 - dTolerance))));
-    const int iTo = static_cast<int>(std::ceil(dPeriod * (1.0 + dTolerance)));
-    float fBest = kSilent;
-    int iBest = iFrom;
-    for (int iLag = iFrom; iLag <= iTo; ++iLag)
-    {
-        const float r = At(iLag, iWindow);
-        if (r > fBest)
-        {
-            fBest = r;
-            iBest = iLag;
-        }
-    }
-    if (fBest == kSilent)
+    const int iFrom = From(dPeriod, dTolerance), iTo = To(dPeriod, dTolerance);
+    const Best best = Scan(iFrom, iTo, 1, iWindow);
+    if (best.fRepeat == kSilent)
         return kUnknown;
-    if (fBest < fClear)
+    if (best.fRepeat < fClear)
         return kNone;
-    if (iBest == iFrom || iBest == iTo)
+    if (best.iLag == iFrom || best.iLag == iTo)
         return kOther;
-    const double a = At(iBest - 1, iWindow), b = fBest, c = At(iBest + 1, iWindow);
+    const double a = At(best.iLag - 1, iWindow), b = best.fRepeat, c = At(best.iLag + 1, iWindow);
     const double dCurve = a - 2.0 * b + c;
-    return dCurve < 0.0 ? iBest + 0.5 * (a - c) / dCurve : static_cast<double>(iBest);
+    return dCurve < 0.0 ? best.iLag + 0.5 * (a - c) / dCurve : static_cast<double>(best.iLag);
 }

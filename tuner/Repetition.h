@@ -38,6 +38,16 @@ public:
     double PeriodNear(double dPeriod, double dTolerance, int iWindow, float fClear) const;
 
 private:
+    struct Best
+    {
+        int iLag;
+        float fRepeat;
+    };
+    // The best r over lags iFrom, iFrom + iStep, ... up to iTo.
+    Best Scan(int iFrom, int iTo, int iStep, int iWindow) const;
+    // The lags within dTolerance of dLag.
+    static int From(double dLag, double dTolerance);
+    static int To(double dLag, double dTolerance);
     // Whether the lags up to dLag * (1 + dTolerance) and the window are kept.
     bool Keeps(double dLag, double dTolerance, int iWindow) const;
 

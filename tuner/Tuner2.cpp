@@ -140,7 +140,7 @@ bool Tuner2::IsPeak(int iBand) const
     // A note lifts its own band above both neighbours and well above the bands two
     // semitones away; the slopes of rumble, hum skirts and leakage from a loud
     // neighbour do not. Bands beyond the ends count as silent.
-    const int iNumBands = std::min(m_pAnalyser->NumBands(), kMaxHeldBands);
+    const int iNumBands = HeldBands();
     auto held = [&](int b) { return b >= 0 && b < iNumBands ? BandPeak(b) : 0.0f; };
     const float h = held(iBand);
     return h >= held(iBand - 1) && h >= held(iBand + 1) && h > kPeakMargin * held(iBand - 2) &&
@@ -153,7 +153,7 @@ void Tuner2::HoldBandPeaks()
     // is shorter than a period of the low strings, and a band sounding in its
     // negative half-wave would look silent: then the peaks are held here over a
     // window of whole blocks that spans at least one such period.
-    const int iNumBands = m_pAnalyser ? std::min(m_pAnalyser->NumBands(), kMaxHeldBands) : 0;
+    const int iNumBands = HeldBands();
     const int iWindow = static_cast<int>(std::ceil(g_fSamplingFreq * kMinHoldSeconds / g_iBlockSize));
     m_bOwnHold = iWindow > 3;
     if (!m_bOwnHold)
@@ -178,27 +178,30 @@ float Tuner2::BandPeak(int iBand) const
     return std::max(fHeld, m_bOwnHold ? m_afHoldAcc[iBand] : m_pAnalyser->m_pPeakAcc[0][iBand]);
 }
 
-float Tuner2::Loudest() const
+int Tuner2::HeldBands() const
 {
-    const int iNumBands = m_pAnalyser ? std::min(m_pAnalyser->NumBands(), kMaxHeldBands) : 0;
+    return m_pAnalyser ? std::min(m_pAnalyser->NumBands(), kMaxHeldBands) : 0;
+}
+
+float Tuner2::Loudest(int iFrom) const
+{
+    const int iNumBands = HeldBands();
     float fLoudest = 0.0f;
-    for (int b = 0; b < iNumBands; ++b)
+    for (int b = std::max(iFrom, 0); b < iNumBands; ++b)
         fLoudest = std::max(fLoudest, BandPeak(b));
     return fLoudest;
 }
 
 bool Tuner2::Holds(int iBand) const
 {
-    const int iNumBands = m_pAnalyser ? std::min(m_pAnalyser->NumBands(), kMaxHeldBands) : 0;
-    return iBand >= 0 && iBand < iNumBands && BandPeak(iBand) > kFundamentalShare * Loudest() && IsPeak(iBand);
+    const int iNumBands = HeldBands();
+    return iBand >= 0 && iBand < iNumBands && BandPeak(iBand) > kFundamentalShare * Loudest(0) && IsPeak(iBand);
 }
 
 int Tuner2::FindBand(int iFrom) const
 {
-    const int iNumBands = m_pAnalyser ? std::min(m_pAnalyser->NumBands(), kMaxHeldBands) : 0;
-    float fLoudest = 0.0f;
-    for (int b = std::max(iFrom, 0); b < iNumBands; ++b)
-        fLoudest = std::max(fLoudest, BandPeak(b));
+    const int iNumBands = HeldBands();
+    const float fLoudest = Loudest(iFrom);
 
     // The lowest band that sounds: above the fixed level, not buried under the
     // loudest band, and a peak of its own.
@@ -353,7 +356,7 @@ bool Tuner2::HeardUnder(int iBand, int k, float fShare) const
     // Two strings a fourth or a fifth apart repeat together at a common multiple
     // of their periods, as a note far under both would: a note under the band is
     // taken only when the bank hears it or one of its partials under the band.
-    const float fFloor = fShare * Loudest();
+    const float fFloor = fShare * Loudest(0);
     for (int j = 1; j < k; ++j)
         if (BandPeak(std::max(iBand - kPartialBands[k] + kPartialBands[j], 0)) > fFloor)
             return true;
@@ -382,11 +385,17 @@ double Tuner2::BarrenSamples() const
                     2.0 * g_fSamplingFreq / m_pAnalyser->BandFrequency(m_iTrackedBand));
 }
 
+int Tuner2::FreshBandAbove(int iBand)
+{
+    // The fresher peaks stay in use until the block's band is followed.
+    m_bFresh = true;
+    return FindBand(iBand + 2);
+}
+
 void Tuner2::RefuseBand()
 {
     m_iRefusedBand = m_iTrackedBand;
-    m_bFresh = true;
-    const int iAbove = FindBand(m_iTrackedBand + 2);
+    const int iAbove = FreshBandAbove(m_iTrackedBand);
     m_bFresh = false;
     if (iAbove > m_iTrackedBand + 1)
         StartNote(NoteUnder(iAbove, kRisingShare));
@@ -457,27 +466,29 @@ void Tuner2::CheckNote()
 void Tuner2::FollowBand(int iBand)
 {
     const int iRise = iBand - m_iTrackedBand;
-    if (m_iTrackedBand >= 0 && std::abs(iRise) <= 1)
-        m_iTrackedBand = iBand;
-    else if (m_iTrackedBand >= 0 && iRise < 0 && PartialIndex(iBand, m_iTrackedBand) > 0 && !RepeatsBetterBelow(iBand))
+    if (m_iTrackedBand >= 0)
     {
-        // The note being read explains the input better: it stays.
-    }
-    else if (m_iTrackedBand >= 0 && iRise > 0 && !m_Tuner.Held() && PartialIndex(m_iTrackedBand, iBand) > 0 &&
-             !m_bRising)
-    {
+        if (std::abs(iRise) <= 1)
+        {
+            m_iTrackedBand = iBand;
+            return;
+        }
+        // A band under the note being read, which explains the input better: it stays.
+        if (iRise < 0 && PartialIndex(iBand, m_iTrackedBand) > 0 && !RepeatsBetterBelow(iBand))
+            return;
         // A partial of the note being read, with no new attack: while the note
-        // still repeats at its own period it is read on; once only the partial
-        // is left, nothing is shown rather than the partial's note.
-        if (IsOtherNote(iBand))
-            m_Tuner.SetMeasured(0.0f);
+        // still repeats at its own period it is read on; once only the partial is
+        // left, nothing is shown rather than the partial's note.
+        if (iRise > 0 && !m_Tuner.Held() && PartialIndex(m_iTrackedBand, iBand) > 0 && !m_bRising)
+        {
+            if (IsOtherNote(iBand))
+                m_Tuner.SetMeasured(0.0f);
+            return;
+        }
     }
-    else
-    {
-        const int iNote = NoteUnder(iBand, kRisingShare);
-        if (m_iTrackedBand < 0 || std::abs(iNote - m_iTrackedBand) > 1)
-            StartNote(iNote);
-    }
+    const int iNote = NoteUnder(iBand, kRisingShare);
+    if (m_iTrackedBand < 0 || std::abs(iNote - m_iTrackedBand) > 1)
+        StartNote(iNote);
 }
 
 void Tuner2::CheckReading()
@@ -519,7 +530,7 @@ CSampleBuffer* Tuner2::Process(const CSampleBuffer* pIn, int iOffset)
     HoldBandPeaks();
     // A new attack: the loudest held peak at least doubles from one hold to the
     // next.
-    const float fLoudest = Loudest();
+    const float fLoudest = Loudest(0);
     if (fLoudest != m_fLoudest)
     {
         m_bRising = fLoudest > kAttackRise * m_fLoudest;
@@ -538,8 +549,7 @@ CSampleBuffer* Tuner2::Process(const CSampleBuffer* pIn, int iOffset)
         m_iRefusedBand = -1;
     else if (std::abs(iBand - m_iRefusedBand) <= 1)
     {
-        m_bFresh = true;
-        iBand = FindBand(m_iRefusedBand + 2);
+        iBand = FreshBandAbove(m_iRefusedBand);
         if (iBand < 0)
             iBand = m_iTrackedBand;
     }

@@ -106,7 +106,9 @@ private:
     // The j (2..8) at which the input repeats at least as well as fRepeat at
     // dPeriod / j, 0 for none.
     int RepeatsSooner(double dPeriod, float fRepeat) const;
-    float Loudest() const;
+    // The bands the tracker reads, and the loudest held peak from band iFrom up.
+    int HeldBands() const;
+    float Loudest(int iFrom) const;
     // k (2..6) when iBand lies at the k-th partial of the note in iNote, else 0.
     static int PartialIndex(int iNote, int iBand);
     // The period of the note being read: its reading's, else its band's.
@@ -132,6 +134,8 @@ private:
     // Passes over the tracked band, whose periods are not a note's, for the next
     // sounding band above it.
     void RefuseBand();
+    // The lowest sounding band from two above iBand, in the fresher peaks.
+    int FreshBandAbove(int iBand);
     // How long a band may go without a new period before it is refused.
     double BarrenSamples() const;
     // Takes the band the bank found this block: the same note, a partial of it,
