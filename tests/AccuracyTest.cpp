@@ -30,6 +30,7 @@ struct Readings
 {
     int iBlocks = 0, iPitch = 0, iNear = 0;  // blocks, blocks with a pitch, pitches within 50 cents
     int iOff = 0;                             // pitches more than 50 cents off, from the first block on
+    double dFirstNear = -1.0;                 // when the played note was first shown, -1 for never
     std::map<Guidance, int> words;
     std::map<std::string, int> notes;         // every note shown and how often, for failure messages
 
@@ -61,6 +62,8 @@ Readings Read(const std::vector<float>& x, double dHz, double dFrom, float fRate
     for (const OfflineTunerRow& row : tuner.Run(x.data(), nullptr, x.size()))
     {
         const bool bNear = std::fabs(1200.0 * std::log2(row.fMeasuredHz / dHz)) <= 50.0;
+        if (row.readOut.bPitch && bNear && r.dFirstNear < 0.0)
+            r.dFirstNear = row.dTime;
         if (row.readOut.bPitch && !bNear)
         {
             ++r.iOff;
@@ -146,6 +149,10 @@ TEST_P(Accuracy, ShowsTheStringAndTheWayToTurnThePeg)
     // strings are tuned down, flat ones up.
     const Readings r = Read(samples, dHz, samples.size() / 96000.0, 48000.0f, options);
     r.ExpectTheNote();
+    // The note is shown soon after the pluck: a synthetic one starts the signal,
+    // and the recordings' plucks are at most 0.1 s into them.
+    EXPECT_GE(r.dFirstNear, 0.0);
+    EXPECT_LE(r.dFirstNear, n.szGuitar ? 0.4 : 0.1);
     const Guidance eWord = n.iCents > 0 ? Guidance::TuneDown : n.iCents < 0 ? Guidance::TuneUp : Guidance::InTune;
     EXPECT_GT(2 * r.words.at(eWord), r.iPitch) << r.Summary();
 }

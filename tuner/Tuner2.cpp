@@ -463,6 +463,29 @@ void Tuner2::CheckNote()
         m_Tuner.Confirm(iCount);
 }
 
+void Tuner2::ReadRepetition()
+{
+    // The estimator's first periods come only after the cascade has settled on
+    // the band. Meanwhile an input that repeats clearly at a period within a
+    // semitone of the band, at no part of it, over the check's window and over
+    // the window twice as long, is read at that period. A reading it no longer
+    // supports is withdrawn; while it says nothing, the reading stands.
+    const double dBand = g_fSamplingFreq / m_pAnalyser->BandFrequency(m_iTrackedBand);
+    const double dPeriod = m_Input.PeriodNear(dBand, kBandTolerance, Window(), kClearRepetition);
+    if (dPeriod == Repetition::kUnknown)
+        return;
+    float fRepeat = 0.0f;
+    const float fMargin = Holds(m_iTrackedBand) ? kHeardMargin : kRepetitionMargin;
+    bool bClear = dPeriod > 0.0 && PartialNumber(dPeriod, 0.004, &fRepeat) == 1 &&
+                  RepeatsSooner(dPeriod, fRepeat - fMargin) == 0;
+    if (bClear)
+    {
+        const double dSteady = m_Input.PeriodNear(dPeriod, 0.03, 2 * Window(), kClearRepetition);
+        bClear = dSteady > 0.0 && std::fabs(dSteady / dPeriod - 1.0) <= kSteadyAgree;
+    }
+    m_Tuner.SetMeasured(bClear ? static_cast<float>(g_fSamplingFreq / dPeriod) : 0.0f);
+}
+
 void Tuner2::FollowBand(int iBand)
 {
     const int iRise = iBand - m_iTrackedBand;
@@ -593,6 +616,8 @@ CSampleBuffer* Tuner2::Process(const CSampleBuffer* pIn, int iOffset)
         m_Tuner.Process(&m_fOutput, iOffset);
         if (m_Tuner.Held())
             CheckNote();
+        if (m_Tuner.Held())
+            ReadRepetition();
         CheckReading();
         const float fMeasured = m_Tuner.Measured();
         m_fMeasuredFreq.store(fMeasured, kRelaxed);

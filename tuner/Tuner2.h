@@ -38,6 +38,10 @@ public:
     static constexpr float kMaxBandOffset = 1.0f;    // semitones between a note and its band
     static constexpr float kMaxReadingCents = 30.0f;  // between a reading and the input's period
     static constexpr float kRecheckCents = 5.0f;     // a reading this close to the last passed one passes
+    // An unconfirmed note is read at the input's period: within a semitone of its
+    // band, and found again within 1 % over twice the check's window.
+    static constexpr double kBandTolerance = 0.06;
+    static constexpr double kSteadyAgree = 0.01;
 
     int m_iReserved = 0;
     int m_iNumFilters = 0;
@@ -138,6 +142,9 @@ private:
     int FreshBandAbove(int iBand);
     // How long a band may go without a new period before it is refused.
     double BarrenSamples() const;
+    // Reads an unconfirmed note at the input's own period, until the estimator's
+    // periods confirm it.
+    void ReadRepetition();
     // Takes the band the bank found this block: the same note, a partial of it,
     // or a new note.
     void FollowBand(int iBand);
