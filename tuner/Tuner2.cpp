@@ -474,15 +474,17 @@ void Tuner2::ReadRepetition()
     const double dPeriod = m_Input.PeriodNear(dBand, kBandTolerance, Window(), kClearRepetition);
     if (dPeriod == Repetition::kUnknown)
         return;
-    float fRepeat = 0.0f;
-    const float fMargin = Holds(m_iTrackedBand) ? kHeardMargin : kRepetitionMargin;
-    bool bClear = dPeriod > 0.0 && PartialNumber(dPeriod, 0.004, &fRepeat) == 1 &&
-                  RepeatsSooner(dPeriod, fRepeat - fMargin) == 0;
-    if (bClear)
+    // A period that agrees with the reading shown was judged a whole note's already.
+    const double dShown = m_Tuner.Measured() > 0.0f ? g_fSamplingFreq / m_Tuner.Measured() : 0.0;
+    bool bClear = dPeriod > 0.0 && std::fabs(dPeriod / dShown - 1.0) <= kSteadyAgree;
+    if (dPeriod > 0.0 && !bClear)
     {
-        const double dSteady = m_Input.PeriodNear(dPeriod, 0.03, 2 * Window(), kClearRepetition);
-        bClear = dSteady > 0.0 && std::fabs(dSteady / dPeriod - 1.0) <= kSteadyAgree;
+        float fRepeat = 0.0f;
+        const float fMargin = Holds(m_iTrackedBand) ? kHeardMargin : kRepetitionMargin;
+        bClear = PartialNumber(dPeriod, 0.004, &fRepeat) == 1 && RepeatsSooner(dPeriod, fRepeat - fMargin) == 0;
     }
+    if (bClear)
+        bClear = m_Input.BestNear(dPeriod, kSteadyAgree, 2 * Window()) >= kClearRepetition;
     m_Tuner.SetMeasured(bClear ? static_cast<float>(g_fSamplingFreq / dPeriod) : 0.0f);
 }
 
