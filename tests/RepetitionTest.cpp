@@ -2,6 +2,7 @@
 // the plain one over every lag, and the period found between samples.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -55,6 +56,32 @@ TEST(Repetition, CoarseSearchFindsWhatEveryLagFinds)
                 EXPECT_GE(fFast, fPlain - 0.01f) << t.dHz << " Hz, lag " << dLag << ", tolerance " << dTolerance;
             }
     }
+}
+
+TEST(Repetition, WindowsReadStraightThroughMatchTheRing)
+{
+    // Kept in odd-sized blocks well past the ring's length, so that windows and
+    // lags straddle its end.
+    const std::vector<float> x = Tone(97.0, 9, 3 * Repetition::kLength, 0.1);
+    Repetition r;
+    for (size_t n = 0; n < x.size();)
+    {
+        const int iCount = static_cast<int>(std::min<size_t>(1237, x.size() - n));
+        r.Append(x.data() + n, iCount);
+        n += static_cast<size_t>(iCount);
+        for (int iLag : {2, 495, 4001, Repetition::kLength - 2 * kWindow})
+            for (int iWindow : {kWindow, 2 * kWindow + 3})
+            {
+                if (iLag + iWindow < Repetition::kLength && static_cast<long long>(iLag + iWindow) < r.Count())
+                {
+                    ASSERT_NEAR(r.AtPlain(iLag, iWindow), r.At(iLag, iWindow), 1e-6) << "after " << n << ", lag " << iLag;
+                }
+            }
+    }
+    // Kept all at once, more than the ring holds: the newest samples are the same.
+    const Repetition whole = Keep(x);
+    EXPECT_EQ(r.Count(), whole.Count());
+    EXPECT_EQ(r.At(4001, kWindow), whole.At(4001, kWindow));
 }
 
 TEST(Repetition, PeriodBetweenSamplesAndWhyNoneIsFound)

@@ -2,15 +2,69 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 void Repetition::Append(const float* x, int iCount)
 {
-    for (int n = 0; n < iCount; ++n)
-        m_afSamples[(m_llCount + n) & (kLength - 1)] = x[n];
+    if (iCount <= 0)
+        return;
+    // Only the newest kLength samples can be kept.
+    if (iCount > kLength)
+    {
+        m_llCount += iCount - kLength;
+        x += iCount - kLength;
+        iCount = kLength;
+    }
+    const int iAt = static_cast<int>(m_llCount & (kLength - 1));
+    const int iToEnd = std::min(iCount, kLength - iAt);
+    for (float* pCopy : {m_afSamples, m_afSamples + kLength})
+    {
+        std::memcpy(pCopy + iAt, x, sizeof(float) * static_cast<size_t>(iToEnd));
+        std::memcpy(pCopy, x + iToEnd, sizeof(float) * static_cast<size_t>(iCount - iToEnd));
+    }
     m_llCount += iCount;
 }
 
+double Repetition::Energy(const float* x, int iCount)
+{
+    double d = 0.0;
+    for (int n = 0; n < iCount; ++n)
+        d += static_cast<double>(x[n]) * x[n];
+    return d;
+}
+
+float Repetition::Compare(const float* pNew, double dNew, int iLag, int iWindow) const
+{
+    const float* pOld = Kept(m_llCount - iWindow - iLag);
+    // Four running sums of each kind, so that the additions need not wait on one
+    // another.
+    double adCross[4] = {}, adOld[4] = {};
+    int n = 0;
+    for (; n + 4 <= iWindow; n += 4)
+        for (int j = 0; j < 4; ++j)
+        {
+            adCross[j] += static_cast<double>(pNew[n + j]) * pOld[n + j];
+            adOld[j] += static_cast<double>(pOld[n + j]) * pOld[n + j];
+        }
+    for (; n < iWindow; ++n)
+    {
+        adCross[0] += static_cast<double>(pNew[n]) * pOld[n];
+        adOld[0] += static_cast<double>(pOld[n]) * pOld[n];
+    }
+    const double dCross = (adCross[0] + adCross[1]) + (adCross[2] + adCross[3]);
+    const double dOld = (adOld[0] + adOld[1]) + (adOld[2] + adOld[3]);
+    if (!(dNew > 0.0) || dOld < kQuietShare * dNew)
+        return kSilent;
+    return static_cast<float>(2.0 * dCross / (dNew + dOld));
+}
+
 float Repetition::At(int iLag, int iWindow) const
+{
+    const float* pNew = Kept(m_llCount - iWindow);
+    return Compare(pNew, Energy(pNew, iWindow), iLag, iWindow);
+}
+
+float Repetition::AtPlain(int iLag, int iWindow) const
 {
     double dCross = 0.0, dNew = 0.0, dOld = 0.0;
     for (long long n = m_llCount - iWindow; n < m_llCount; ++n)
@@ -37,9 +91,12 @@ bool Repetition::Keeps(double dLag, double dTolerance, int iWindow) const
 Repetition::Best Repetition::Scan(int iFrom, int iTo, int iStep, int iWindow) const
 {
     Best best{iFrom, kSilent};
+    // The newest window is the same for every lag.
+    const float* pNew = Kept(m_llCount - iWindow);
+    const double dNew = Energy(pNew, iWindow);
     for (int iLag = iFrom; iLag <= iTo; iLag += iStep)
     {
-        const float r = At(iLag, iWindow);
+        const float r = Compare(pNew, dNew, iLag, iWindow);
         if (r > best.fRepeat)
             best = {iLag, r};
     }

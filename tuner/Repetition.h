@@ -26,6 +26,8 @@ public:
     // r at iLag over the last iWindow samples, or kSilent.
     // The caller makes sure that iLag + iWindow samples are kept.
     float At(int iLag, int iWindow) const;
+    // The same, sample by sample around the ring: the plain reference for At.
+    float AtPlain(int iLag, int iWindow) const;
     // The best r within dTolerance (a share of the lag) of dLag: coarse steps of
     // half a percent of the lag, then every lag around the best step. kSilent when
     // too little input is kept.
@@ -45,12 +47,19 @@ private:
     };
     // The best r over lags iFrom, iFrom + iStep, ... up to iTo.
     Best Scan(int iFrom, int iTo, int iStep, int iWindow) const;
+    // The kept samples from the given count on, straight through for up to
+    // kLength of them.
+    const float* Kept(long long llSample) const { return m_afSamples + (llSample & (kLength - 1)); }
+    static double Energy(const float* x, int iCount);
+    // r of the newest window (its energy given) against the one iLag earlier.
+    float Compare(const float* pNew, double dNew, int iLag, int iWindow) const;
     // The lags within dTolerance of dLag.
     static int From(double dLag, double dTolerance);
     static int To(double dLag, double dTolerance);
     // Whether the lags up to dLag * (1 + dTolerance) and the window are kept.
     bool Keeps(double dLag, double dTolerance, int iWindow) const;
 
-    float m_afSamples[kLength] = {};
+    // Each sample is kept twice, kLength apart, so that no window wraps.
+    float m_afSamples[2 * kLength] = {};
     long long m_llCount = 0;  // samples appended since Clear
 };
