@@ -1,5 +1,6 @@
 #include "app/Settings.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <climits>
@@ -80,14 +81,96 @@ private:
         return false;
     }
 
+public:
+    // What follows the last number read.
+    const char* Rest() const { return m_p; }
+
+private:
     const char* m_p;
     const char* m_pEnd;
     bool m_bStopped = false;
 };
 
+const char kCaptureEndpointName[] = "wasapi_capture";
+const char kRenderEndpointName[] = "wasapi_render";
+
+bool IsNameChar(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '.' ||
+           c == '-';
+}
+
+std::string Trimmed(const char* p, const char* pEnd)
+{
+    while (p < pEnd && std::isspace(static_cast<unsigned char>(*p)))
+        ++p;
+    while (pEnd > p && std::isspace(static_cast<unsigned char>(pEnd[-1])))
+        --pEnd;
+    return std::string(p, pEnd);
+}
+
+// Empty when the line is a well-formed "name=value", else why it is not.
+std::string SplitSetting(const std::string& sLine, std::string* pName, std::string* pValue)
+{
+    const std::size_t nEqual = sLine.find('=');
+    if (nEqual == std::string::npos)
+        return "no '='";
+    *pName = Trimmed(sLine.data(), sLine.data() + nEqual);
+    *pValue = Trimmed(sLine.data() + nEqual + 1, sLine.data() + sLine.size());
+    if (pName->empty() || pName->size() > kMaxSettingName)
+        return "no name, or a name too long";
+    for (char c : *pName)
+        if (!IsNameChar(c))
+            return "a name of other than letters, digits, '_', '.' and '-'";
+    if (pValue->size() > kMaxSettingValue)
+        return "a value too long";
+    for (char c : *pValue)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            return "a control character in the value";
+    return std::string();
+}
+
+// The lines after the seventh number, from the end of its line on.
+void ReadSettingLines(const char* p, const char* pEnd, SettingsValues* pValues, std::vector<std::string>* pSkipped)
+{
+    auto skip = [&](int iLine, const std::string& sWhy) {
+        if (pSkipped)
+            pSkipped->push_back("line " + std::to_string(iLine) + ": " + sWhy);
+    };
+    const char* pLineEnd = std::find(p, pEnd, '\n');
+    if (!Trimmed(p, pLineEnd).empty())
+        skip(7, "text after the number");
+    int iLine = 7;
+    for (p = pLineEnd; p < pEnd; p = pLineEnd)
+    {
+        ++p;
+        ++iLine;
+        pLineEnd = std::find(p, pEnd, '\n');
+        const std::string sLine = Trimmed(p, pLineEnd);
+        if (sLine.empty())
+            continue;
+        std::string sName, sValue;
+        const std::string sWhy = SplitSetting(sLine, &sName, &sValue);
+        if (!sWhy.empty())
+            skip(iLine, sWhy);
+        else if (sName == kCaptureEndpointName)
+            pValues->sCaptureEndpoint = sValue;
+        else if (sName == kRenderEndpointName)
+            pValues->sRenderEndpoint = sValue;
+        else if (pValues->asOtherLines.size() < kMaxOtherSettingLines)
+        {
+            pValues->asOtherLines.push_back(sName + "=" + sValue);
+            skip(iLine, "\"" + sName + "\" is not known here; kept as it is");
+        }
+        else
+            skip(iLine, "too many lines");
+    }
+}
+
 } // namespace
 
-SettingsValues ReadSettingsText(const char* pData, std::size_t nSize, const SettingsValues& current)
+SettingsValues ReadSettingsText(const char* pData, std::size_t nSize, const SettingsValues& current,
+                                std::vector<std::string>* pSkipped)
 {
     SettingsValues read = current;
     if (!pData)
@@ -98,10 +181,13 @@ SettingsValues ReadSettingsText(const char* pData, std::size_t nSize, const Sett
         pData += 3;
         nSize -= 3;
     }
+    // Text past a NUL is not read.
+    nSize = static_cast<std::size_t>(std::find(pData, pData + nSize, '\0') - pData);
     CNumberReader reader(pData, nSize);
-    reader.ReadInt(read.iSamplingFreq) && reader.ReadInt(read.iBlockSize) && reader.ReadInt(read.iAudioDriver) &&
-        reader.ReadInt(read.iCaptureDevice) && reader.ReadInt(read.iRenderDevice) &&
-        reader.ReadInt(read.iInputChannels) && reader.ReadUnsigned(read.uAnalyserSetting);
+    const bool bSeven = reader.ReadInt(read.iSamplingFreq) && reader.ReadInt(read.iBlockSize) &&
+                        reader.ReadInt(read.iAudioDriver) && reader.ReadInt(read.iCaptureDevice) &&
+                        reader.ReadInt(read.iRenderDevice) && reader.ReadInt(read.iInputChannels) &&
+                        reader.ReadUnsigned(read.uAnalyserSetting);
 
     // Each value by its own rule; a refused one keeps what was there.
     SettingsValues result = current;
@@ -109,7 +195,8 @@ SettingsValues ReadSettingsText(const char* pData, std::size_t nSize, const Sett
         result.iSamplingFreq = read.iSamplingFreq;
     if (read.iBlockSize >= 25 && read.iBlockSize <= 2000)
         result.iBlockSize = read.iBlockSize;
-    if (read.iAudioDriver == 0 || read.iAudioDriver == 1)
+    if (read.iAudioDriver == AUDIO_DRIVER_KS || read.iAudioDriver == AUDIO_DRIVER_ASIO ||
+        read.iAudioDriver == AUDIO_DRIVER_WASAPI)
         result.iAudioDriver = read.iAudioDriver;
     if (static_cast<unsigned>(read.iCaptureDevice) < 10)
         result.iCaptureDevice = read.iCaptureDevice;
@@ -117,6 +204,14 @@ SettingsValues ReadSettingsText(const char* pData, std::size_t nSize, const Sett
         result.iRenderDevice = read.iRenderDevice;
     result.iInputChannels = read.iInputChannels;
     result.uAnalyserSetting = read.uAnalyserSetting;
+    if (bSeven)
+    {
+        // The named lines are the file's own: one it lacks takes its default.
+        result.sCaptureEndpoint.clear();
+        result.sRenderEndpoint.clear();
+        result.asOtherLines.clear();
+        ReadSettingLines(reader.Rest(), pData + nSize, &result, pSkipped);
+    }
     return result;
 }
 
@@ -125,8 +220,22 @@ std::string WriteSettingsText(const SettingsValues& v)
     char szText[128];
     std::snprintf(szText, sizeof(szText), "%d\n%d\n%d\n%d\n%d\n%d\n%u\n", v.iSamplingFreq, v.iBlockSize, v.iAudioDriver,
                   v.iCaptureDevice, v.iRenderDevice, v.iInputChannels, v.uAnalyserSetting);
-    return szText;
+    std::string sText = szText;
+    if (!v.sCaptureEndpoint.empty())
+        sText += std::string(kCaptureEndpointName) + "=" + v.sCaptureEndpoint + "\n";
+    if (!v.sRenderEndpoint.empty())
+        sText += std::string(kRenderEndpointName) + "=" + v.sRenderEndpoint + "\n";
+    for (const std::string& sLine : v.asOtherLines)
+        sText += sLine + "\n";
+    return sText;
 }
+
+namespace {
+
+// The file's lines this program does not know, from loading to saving.
+std::vector<std::string> g_asOtherSettingLines;
+
+} // namespace
 
 SettingsValues CSettings::Current()
 {
@@ -138,6 +247,9 @@ SettingsValues CSettings::Current()
     v.iRenderDevice = g_iRenderDevice;
     v.iInputChannels = g_iInputChannels.load(kRelaxed);
     v.uAnalyserSetting = g_XEffects.g_iAnalyserSetting;
+    v.sCaptureEndpoint = g_sCaptureEndpoint;
+    v.sRenderEndpoint = g_sRenderEndpoint;
+    v.asOtherLines = g_asOtherSettingLines;
     return v;
 }
 
@@ -152,6 +264,9 @@ void CSettings::Apply(const SettingsValues& v)
     g_iRenderDevice = v.iRenderDevice;
     g_iInputChannels.store(v.iInputChannels, kRelaxed);
     g_XEffects.g_iAnalyserSetting = v.uAnalyserSetting;
+    g_sCaptureEndpoint = v.sCaptureEndpoint;
+    g_sRenderEndpoint = v.sRenderEndpoint;
+    g_asOtherSettingLines = v.asOtherLines;
 }
 
 namespace {
@@ -198,11 +313,17 @@ int CSettings::LoadSettings()
     std::FILE* f = OpenFile(home.sReadFile.c_str(), "r");
     if (!f)
         return 1;
-    // Seven numbers need little room; a larger file is read no further.
-    char szData[4096];
-    const std::size_t nRead = std::fread(szData, 1, sizeof(szData), f);
+    // The settings need little room; a larger file is read no further, and a line
+    // cut short at that point is not read at all.
+    std::vector<char> data(kMaxSettingsFileRead);
+    std::size_t nRead = std::fread(data.data(), 1, data.size(), f);
     std::fclose(f);
-    Apply(ReadSettingsText(szData, nRead, SettingsValues()));
+    if (nRead == data.size())
+        nRead = static_cast<std::size_t>(std::find(data.rbegin(), data.rend(), '\n').base() - data.begin());
+    std::vector<std::string> asSkipped;
+    Apply(ReadSettingsText(data.data(), nRead, SettingsValues(), &asSkipped));
+    for (const std::string& sSkipped : asSkipped)
+        g_Log.Print(("LoadSettings() skipped " + sSkipped).c_str());
     return 1;
 }
 

@@ -3,27 +3,49 @@
 // install folder: seven decimal integers, one a line.
 #include <cstddef>
 #include <string>
+#include <vector>
 
-// The file's seven values, in line order, with their defaults.
+// The file's values: seven numbers in line order, then lines of the form
+// "name=value", with their defaults.
 struct SettingsValues
 {
     int iSamplingFreq = 48000;     // 12000..192000
     int iBlockSize = 1200;         // 25..2000
-    int iAudioDriver = 1;          // 0 kernel streaming or 1 ASIO
+    int iAudioDriver = 1;          // 0 kernel streaming, 1 ASIO or 3 Windows audio
     int iCaptureDevice = 0;        // 0..9
     int iRenderDevice = 0;         // 0..9
     int iInputChannels = 0;        // 0 mono, else stereo
     unsigned uAnalyserSetting = 0; // kept as read
+    // Windows-audio endpoint ids ("wasapi_capture=", "wasapi_render="); empty for
+    // the system's default device.
+    std::string sCaptureEndpoint;
+    std::string sRenderEndpoint;
+    // Lines of names this program does not know, as read: a later version's
+    // settings survive a run of this one.
+    std::vector<std::string> asOtherLines;
 };
+
+// The longest name and value of a "name=value" line, and how many unknown lines
+// are kept.
+constexpr std::size_t kMaxSettingName = 64;
+constexpr std::size_t kMaxSettingValue = 512;
+constexpr std::size_t kMaxOtherSettingLines = 32;
+// How much of the file is read.
+constexpr std::size_t kMaxSettingsFileRead = 16384;
 
 // Reads the values from the file's bytes over `current`: each one that can be
 // read and passes its range rule replaces the value in `current`. A leading
 // UTF-8 byte-order mark (as Notepad saves) is passed over. Whitespace of any kind
-// separates the values; at the first text that is no number (or a number too
-// large for its type) reading stops and the rest keep their values.
-SettingsValues ReadSettingsText(const char* pData, std::size_t nSize, const SettingsValues& current);
+// separates the seven numbers; at the first text that is no number (or a number
+// too large for its type) reading stops and the rest keep their values. Only when
+// all seven were read are the lines after the seventh read: one "name=value"
+// each, a name the file lacks taking its default. A line that is not of that form, or whose value is refused, is skipped,
+// and why is added to *pSkipped when given ("line 9: ...").
+SettingsValues ReadSettingsText(const char* pData, std::size_t nSize, const SettingsValues& current,
+                                std::vector<std::string>* pSkipped = nullptr);
 // The file's text, "\n" line ends (a text-mode file turns them into the
-// platform's own).
+// platform's own). Endpoint lines are written when not empty, then the unknown
+// lines as they were read.
 std::string WriteSettingsText(const SettingsValues& values);
 
 class CSettings

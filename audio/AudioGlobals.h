@@ -4,6 +4,7 @@
 // Written by the user-interface thread while no stream runs; the input-channel mode
 // is read again by every block, hence atomic.
 #include <atomic>
+#include <string>
 
 class CDspEngine;
 
@@ -14,18 +15,23 @@ extern int g_iMaxSamplingFreq;           // the highest rate the current stream 
 extern int g_iBytesPerBlock;             // block size of the stream (frames on the ASIO path)
 extern std::atomic<int> g_iInputChannels;  // 0 mono (input 0 feeds both channels), else stereo
 
-// The driver in use and the one last committed: 0 kernel streaming, 1 ASIO, 2 none.
+// The driver in use and the one last committed: 0 kernel streaming, 1 ASIO, 2 none,
+// 3 Windows audio.
 enum : int
 {
     AUDIO_DRIVER_KS = 0,
     AUDIO_DRIVER_ASIO = 1,
     AUDIO_DRIVER_NONE = 2,
+    AUDIO_DRIVER_WASAPI = 3,
 };
 extern int g_iAudioDriver;           // 1 at start: ASIO is tried first
 extern int g_iConfirmedAudioDriver;  // what a restart must shut down
 extern int g_bAsioPresent;           // latched once the ASIO driver was found loadable
 extern int g_iCaptureDevice;         // kernel-streaming devices by enumeration order, 0..9
 extern int g_iRenderDevice;
+// Windows-audio endpoints by id, empty for the system's default devices.
+extern std::string g_sCaptureEndpoint;
+extern std::string g_sRenderEndpoint;
 extern std::atomic<int> g_iAudioErrorKind;  // set by the audio thread: 1 capture, 2 render
 extern CDspEngine* g_pDspEngine;           // the engine every stream drives
 

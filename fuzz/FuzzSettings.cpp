@@ -31,18 +31,35 @@ struct Rule
 const Rule kRules[6] = {
     {&SettingsValues::iSamplingFreq, 12000, 192000, "the sampling frequency's range"},
     {&SettingsValues::iBlockSize, 25, 2000, "the block size's range"},
-    {&SettingsValues::iAudioDriver, 0, 1, "the driver's values"},
+    {&SettingsValues::iAudioDriver, 0, 3, "the driver's values"},
     {&SettingsValues::iCaptureDevice, 0, 9, "the capture device's range"},
     {&SettingsValues::iRenderDevice, 0, 9, "the render device's range"},
     {&SettingsValues::iInputChannels, INT_MIN, INT_MAX, "any channel setting"},
 };
 
-bool Same(const SettingsValues& a, const SettingsValues& b)
+bool SameNumbers(const SettingsValues& a, const SettingsValues& b)
 {
     for (const Rule& rule : kRules)
         if (a.*rule.pValue != b.*rule.pValue)
             return false;
     return a.uAnalyserSetting == b.uAnalyserSetting;
+}
+
+bool Same(const SettingsValues& a, const SettingsValues& b)
+{
+    return SameNumbers(a, b) && a.sCaptureEndpoint == b.sCaptureEndpoint && a.sRenderEndpoint == b.sRenderEndpoint &&
+           a.asOtherLines == b.asOtherLines;
+}
+
+// A value the reader hands back: not too long, no control characters.
+bool Clean(const std::string& s)
+{
+    if (s.size() > kMaxSettingValue + kMaxSettingName + 1)
+        return false;
+    for (char c : s)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            return false;
+    return true;
 }
 
 // The file's values as sscanf reads them, each kept only inside its range.
@@ -53,7 +70,7 @@ SettingsValues ScanfReference(const std::string& sText, const SettingsValues& cu
     unsigned u = 0;
     const int n = std::sscanf(sText.c_str(), "%d%d%d%d%d%d%u", &ai[0], &ai[1], &ai[2], &ai[3], &ai[4], &ai[5], &u);
     for (int i = 0; i < n && i < 6; ++i)
-        if (ai[i] >= kRules[i].iLo && ai[i] <= kRules[i].iHi)
+        if (ai[i] >= kRules[i].iLo && ai[i] <= kRules[i].iHi && (i != 2 || ai[i] != AUDIO_DRIVER_NONE))
             r.*kRules[i].pValue = ai[i];
     if (n == 7)
         r.uAnalyserSetting = u;
@@ -105,7 +122,16 @@ void CheckLoadSettings(const char* p, size_t nSize, const SettingsValues& odd)
     CSettings::Apply(odd);
     CSettings settings;
     FuzzCheck(settings.LoadSettings() == 1, "the settings file loads");
-    const SettingsValues v = ReadSettingsText(p, std::min<size_t>(nSize, 4096), SettingsValues());
+    // LoadSettings reads the file's start, without a line cut short there.
+    size_t nRead = std::min<size_t>(nSize, kMaxSettingsFileRead);
+    if (nRead == kMaxSettingsFileRead)
+        while (nRead > 0 && p[nRead - 1] != '\n')
+            --nRead;
+    const SettingsValues v = ReadSettingsText(p, nRead, SettingsValues());
+    const SettingsValues kept = CSettings::Current();
+    FuzzCheck(kept.sCaptureEndpoint == v.sCaptureEndpoint && kept.sRenderEndpoint == v.sRenderEndpoint &&
+                  kept.asOtherLines == v.asOtherLines,
+              "LoadSettings keeps the named lines the reader reads");
     FuzzCheck(g_fRequestedSamplingFreq == static_cast<float>(v.iSamplingFreq) && g_iRequestedBlockSize == v.iBlockSize &&
                   g_iAudioDriver == v.iAudioDriver && g_iCaptureDevice == v.iCaptureDevice &&
                   g_iRenderDevice == v.iRenderDevice && g_iInputChannels.load() == v.iInputChannels &&
@@ -118,7 +144,7 @@ void CheckLoadSettings(const char* p, size_t nSize, const SettingsValues& odd)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, size_t nSize)
 {
     const char* p = reinterpret_cast<const char*>(pData);
-    const SettingsValues odd{7, -3, 5, 11, -1, 77, 99};  // outside every rule, to see which values were taken
+    const SettingsValues odd{7, -3, 5, 11, -1, 77, 99, "odd capture", "odd render", {"odd=1"}};  // outside every rule
     for (const SettingsValues& current : {SettingsValues(), odd})
     {
         const SettingsValues v = ReadSettingsText(p, nSize, current);
@@ -127,13 +153,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, size_t nSize)
             const int i = v.*rule.pValue;
             FuzzCheck(i == current.*rule.pValue || (i >= rule.iLo && i <= rule.iHi), rule.szWhat);
         }
+        FuzzCheck(v.iAudioDriver != 2 || current.iAudioDriver == 2, "no driver is never read");
+        FuzzCheck(v.asOtherLines.size() <= kMaxOtherSettingLines, "a bounded number of unknown lines");
+        for (const std::string& s : v.asOtherLines)
+            FuzzCheck(Clean(s) && s.find('=') != std::string::npos, "an unknown line kept is a clean name=value");
+        FuzzCheck(Clean(v.sCaptureEndpoint) && Clean(v.sRenderEndpoint), "endpoint ids are clean");
         // Text up to a NUL is what a C string holds; past it the reader has stopped.
         // A leading UTF-8 byte-order mark is passed over before the numbers.
         std::string sText(p, strnlen(p, nSize));
         if (sText.compare(0, 3, "\xEF\xBB\xBF") == 0)
             sText.erase(0, 3);
         if (!HasLongNumber(sText))
-            FuzzCheck(Same(v, ScanfReference(sText, current)), "reads as the C conversions do");
+            FuzzCheck(SameNumbers(v, ScanfReference(sText, current)), "reads as the C conversions do");
         // (Values kept from `odd` are written as they are and kept again when read over it.)
         const std::string sWritten = WriteSettingsText(v);
         FuzzCheck(Same(ReadSettingsText(sWritten.data(), sWritten.size(), odd), v), "what is written reads back");

@@ -3,6 +3,7 @@
 // find no place to write.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -10,6 +11,7 @@
 #include <sstream>
 #include <string>
 #include <tuple>
+#include <vector>
 
 #include "app/InstallPath.h"
 #include "app/Settings.h"
@@ -60,6 +62,46 @@ TEST(SettingsText, EachLineByItsRangeRule)
     };
     for (const auto& c : cases)
         EXPECT_EQ(Values(Read(c.sFile)), c.szExpected) << "file: " << c.sFile;
+}
+
+TEST(SettingsText, LinesAfterTheSeventhAreNamesAndValues)
+{
+    const std::string kSeven = "48000\n1200\n3\n0\n0\n0\n0\n";
+    const struct { std::string sFile; const char* szCapture; const char* szRender; const char* szOther; const char* szSkipped; } cases[] = {
+        {kSeven, "", "", "", ""},
+        {kSeven + "wasapi_capture={0.0.1.00000000}.{5e1f}\r\n\r\n wasapi_render = {0.0.0.1} \r\n", "{0.0.1.00000000}.{5e1f}",
+         "{0.0.0.1}", "", ""},
+        // A later version's line is kept as it is, and said to be unknown.
+        {kSeven + "reference_hz=442.0\nwasapi_render=r\n", "", "r", "reference_hz=442.0",
+         "line 8: \"reference_hz\" is not known here; kept as it is|"},
+        {kSeven + "wasapi_capture\n=x\nbad name=1\nwasapi_render=a\tb\nwasapi_capture=" + std::string(600, 'x') + "\n",
+         "", "", "",
+         "line 8: no '='|line 9: no name, or a name too long|line 10: a name of other than letters, digits, '_', '.' "
+         "and '-'|line 11: a control character in the value|line 12: a value too long|"},
+        {"48000\n1200\n1\n0\n0\n0\n0 junk\nwasapi_render=r\n", "", "r", "", "line 7: text after the number|"},
+        // Only after all seven numbers.
+        {"44100\n256\nwasapi_capture=x\n", "", "", "", ""},
+    };
+    for (const auto& c : cases)
+    {
+        std::vector<std::string> asSkipped;
+        const SettingsValues v = ReadSettingsText(c.sFile.data(), c.sFile.size(), SettingsValues(), &asSkipped);
+        std::string sOther, sSkipped;
+        for (const std::string& s : v.asOtherLines)
+            sOther += s;
+        for (const std::string& s : asSkipped)
+            sSkipped += s + "|";
+        EXPECT_EQ(std::make_tuple(v.sCaptureEndpoint, v.sRenderEndpoint, sOther, sSkipped),
+                  std::make_tuple(std::string(c.szCapture), std::string(c.szRender), std::string(c.szOther),
+                                  std::string(c.szSkipped)))
+            << "file: " << c.sFile;
+        // What is written reads back the same.
+        const std::string sWritten = WriteSettingsText(v);
+        const SettingsValues w = ReadSettingsText(sWritten.data(), sWritten.size(), SettingsValues());
+        EXPECT_EQ(std::make_tuple(Values(w), w.sCaptureEndpoint, w.sRenderEndpoint, w.asOtherLines),
+                  std::make_tuple(Values(v), v.sCaptureEndpoint, v.sRenderEndpoint, v.asOtherLines));
+    }
+    EXPECT_EQ(Values(Read(kSeven)), "48000 1200 3 0 0 0 0");  // the Windows-audio driver
 }
 
 std::string g_sInstallPath;
@@ -145,6 +187,20 @@ TEST_F(SettingsFile, LoadedValuesReachTheGlobalsAndAreWrittenBack)
     g_fSamplingFreq = 44100.7f;
     ASSERT_EQ(settings.SaveSettings(), 1);
     EXPECT_EQ(Values(Read(FileText())), "44100 512 0 2 3 1 5");
+}
+
+TEST_F(SettingsFile, NamedLinesReachTheGlobalsAndAreWrittenBack)
+{
+    WriteFile("48000\r\n1200\r\n3\r\n0\r\n0\r\n0\r\n0\r\nwasapi_capture={in}\r\nlater=1\r\noops\r\n");
+    CSettings settings;
+    ASSERT_EQ(settings.LoadSettings(), 1);
+    EXPECT_EQ(std::make_tuple(g_iAudioDriver, g_sCaptureEndpoint, g_sRenderEndpoint),
+              std::make_tuple(3, std::string("{in}"), std::string()));
+    EXPECT_EQ(CountLogLines("LoadSettings() skipped line 10: no '='"), 1);
+    ASSERT_EQ(settings.SaveSettings(), 1);
+    std::string sText = FileText();
+    sText.erase(std::remove(sText.begin(), sText.end(), '\r'), sText.end());  // a text-mode file's line ends
+    EXPECT_EQ(sText, "48000\n1200\n3\n0\n0\n0\n0\nwasapi_capture={in}\nlater=1\n");
 }
 
 TEST_F(SettingsFile, WithoutAnInstallPathNothingIsReadOrWritten)
