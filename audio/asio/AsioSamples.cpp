@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "audio/asio/AsioCodes.h"
+#include "audio/asio/AsioSampleTypes.h"
 
 namespace {
 
@@ -47,13 +48,14 @@ std::int32_t AsioSampleFromFloat(float f)
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(t) << 16);
 }
 
-void AsioInputToFloats(long type, const void* pIn, float* pOut, int n)
+void AsioInputToFloats(long type, const void* pIn, float* pOut, int n, int iStride)
 {
     const auto* p = static_cast<const unsigned char*>(pIn);
+    const int step = iStride > 0 ? iStride : AsioSampleBytes(type);
     switch (type)
     {
     case ASIOSTInt16LSB:
-        for (int i = 0; i < n; ++i, p += 2)
+        for (int i = 0; i < n; ++i, p += step)
         {
             std::int16_t s;
             std::memcpy(&s, p, 2);
@@ -61,11 +63,11 @@ void AsioInputToFloats(long type, const void* pIn, float* pOut, int n)
         }
         break;
     case ASIOSTInt24LSB:
-        for (int i = 0; i < n; ++i, p += 3)
+        for (int i = 0; i < n; ++i, p += step)
             pOut[i] = AsioSampleToFloat(LeftJustified(p[0] | (p[1] << 8) | (static_cast<std::uint32_t>(p[2]) << 16), 24));
         break;
     case ASIOSTInt32LSB:
-        for (int i = 0; i < n; ++i, p += 4)
+        for (int i = 0; i < n; ++i, p += step)
             pOut[i] = AsioSampleToFloat(static_cast<std::int32_t>(Load32(p)));
         break;
     case ASIOSTInt32LSB16:
@@ -74,12 +76,12 @@ void AsioInputToFloats(long type, const void* pIn, float* pOut, int n)
     case ASIOSTInt32LSB24:
     {
         const int bits = type == ASIOSTInt32LSB16 ? 16 : type == ASIOSTInt32LSB18 ? 18 : type == ASIOSTInt32LSB20 ? 20 : 24;
-        for (int i = 0; i < n; ++i, p += 4)
+        for (int i = 0; i < n; ++i, p += step)
             pOut[i] = AsioSampleToFloat(LeftJustified(Load32(p), bits));
         break;
     }
     case ASIOSTFloat32LSB:
-        for (int i = 0; i < n; ++i, p += 4)
+        for (int i = 0; i < n; ++i, p += step)
         {
             float f;
             std::memcpy(&f, p, 4);
@@ -87,7 +89,7 @@ void AsioInputToFloats(long type, const void* pIn, float* pOut, int n)
         }
         break;
     case ASIOSTFloat64LSB:
-        for (int i = 0; i < n; ++i, p += 8)
+        for (int i = 0; i < n; ++i, p += step)
         {
             double d;
             std::memcpy(&d, p, 8);
@@ -102,9 +104,10 @@ void AsioInputToFloats(long type, const void* pIn, float* pOut, int n)
     }
 }
 
-void AsioFloatsToOutput(long type, const float* pIn, void* pOut, int n)
+void AsioFloatsToOutput(long type, const float* pIn, void* pOut, int n, int iStride)
 {
     auto* p = static_cast<unsigned char*>(pOut);
+    const int step = iStride > 0 ? iStride : AsioSampleBytes(type);
     for (int i = 0; i < n; ++i)
     {
         // The 16-bit value in the upper half; dividing is exact as the lower half is zero.
@@ -116,7 +119,7 @@ void AsioFloatsToOutput(long type, const float* pIn, void* pOut, int n)
         {
             const auto s = static_cast<std::int16_t>(t);
             std::memcpy(p, &s, 2);
-            p += 2;
+            p += step;
             break;
         }
         case ASIOSTInt24LSB:
@@ -125,7 +128,7 @@ void AsioFloatsToOutput(long type, const float* pIn, void* pOut, int n)
             p[0] = static_cast<unsigned char>(u >> 8);
             p[1] = static_cast<unsigned char>(u >> 16);
             p[2] = static_cast<unsigned char>(u >> 24);
-            p += 3;
+            p += step;
             break;
         }
         case ASIOSTInt32LSB:
@@ -140,21 +143,21 @@ void AsioFloatsToOutput(long type, const float* pIn, void* pOut, int n)
                                    : type == ASIOSTInt32LSB20 ? x / 4096
                                                               : x / 256;
             std::memcpy(p, &v, 4);
-            p += 4;
+            p += step;
             break;
         }
         case ASIOSTFloat32LSB:
         {
             const float f = static_cast<float>(t) / 32768.0f;
             std::memcpy(p, &f, 4);
-            p += 4;
+            p += step;
             break;
         }
         case ASIOSTFloat64LSB:
         {
             const double d = static_cast<double>(t) / 32768.0;
             std::memcpy(p, &d, 8);
-            p += 8;
+            p += step;
             break;
         }
         default:

@@ -22,8 +22,10 @@ std::int32_t AsioSampleFromFloat(float f);
 // 32-bit scale and divided by 65536 truncating toward zero, a float is scaled by
 // 32768 and truncated likewise (NaN gives 0, beyond full scale saturates). Output
 // is the 16-bit value AsioSampleFromFloat makes, at the type's own scale.
-void AsioInputToFloats(long type, const void* pIn, float* pOut, int n);
-void AsioFloatsToOutput(long type, const float* pIn, void* pOut, int n);
+// iStride: bytes from one sample of the channel to the next, for interleaved
+// buffers; 0 for a channel's own buffer (the type's size).
+void AsioInputToFloats(long type, const void* pIn, float* pOut, int n, int iStride = 0);
+void AsioFloatsToOutput(long type, const float* pIn, void* pOut, int n, int iStride = 0);
 
 // What a message from the driver asks the host to do, as bits; 0 for questions
 // and for what the host ignores.
