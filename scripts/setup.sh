@@ -25,6 +25,10 @@ PACKAGES=(
   xdotool gdb
   # The installer (makensis) and the run command's screenshot (xwd, then to PNG).
   nsis x11-apps netpbm
+  # Windows audio (WASAPI) under Wine goes to a real sound server: a PulseAudio
+  # server each test starts itself, played into and recorded with paplay and
+  # parecord; Wine's PulseAudio driver needs the client library of both widths.
+  pulseaudio pulseaudio-utils libpulse0 libpulse0:i386
 )
 
 SUDO=""
