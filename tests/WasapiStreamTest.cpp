@@ -11,7 +11,12 @@
 #include <cstdlib>
 #include <thread>
 
+#include "audio/AudioGlobals.h"
+#include "audio/wasapi/WasapiHost.h"
 #include "audio/wasapi/WasapiStream.h"
+#include "dsp/StreamParams.h"
+#include "engine/DspEngine.h"
+#include "tests/TestSupport.h"
 
 namespace {
 
@@ -52,6 +57,37 @@ TEST(WasapiStream, PassesTheServersInputThrough)
     EXPECT_FALSE(stream.Lost());
     EXPECT_GT(stream.Blocks(), 100);
     EXPECT_GT(sink.fPeak, 100.0f);
+}
+
+// The program's way: the host builds the engine for the stream, and the tuner
+// reads the recording's string, the low E 30 cents flat (80.8 Hz).
+TEST(WasapiHost, TheTunerReadsTheServersInput)
+{
+    CDspEngine engine;
+    g_fRequestedSamplingFreq = 48000.0f;
+    g_iRequestedBlockSize = 1200;
+    g_iInputChannels = 0;
+    WasapiHost::Attach(&engine);
+    ASSERT_EQ(1, WasapiHost::Init()) << WasapiHost::FailedStep();
+    EXPECT_EQ(1200, g_iBlockSize);
+    EXPECT_EQ(48000.0f, g_fSamplingFreq);
+    ASSERT_EQ(1, WasapiHost::Start()) << WasapiHost::FailedStep();
+    float fRead = 0.0f;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (std::chrono::steady_clock::now() < deadline && std::fabs(fRead - 80.8f) > 0.8f)
+    {
+        std::this_thread::sleep_for(std::chrono::milliseconds(25));
+        fRead = engine.m_Tuner2.m_fMeasuredFreq.load();
+    }
+    WasapiHost::Stop();
+    const long long llBlocks = WasapiHost::Blocks();
+    WasapiHost::Release();
+    WasapiHost::Attach(nullptr);
+    engine.Release();
+    EXPECT_NEAR(80.8f, fRead, 0.8f);
+    EXPECT_GT(llBlocks, 0);
+    EXPECT_EQ(1, CountLogLines("CWasapi::Init() shared mode, input 2 ch 32-bit float, output 2 ch 32-bit float") +
+                     CountLogLines("CWasapi::Init() exclusive mode, input 2 ch 16-bit, output 2 ch 16-bit"));
 }
 
 } // namespace
