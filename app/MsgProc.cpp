@@ -129,7 +129,7 @@ LRESULT CALLBACK MsgProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
         g_bQuitting = 1;
         if (g_iAudioDriver != AUDIO_DRIVER_KS)
         {
-            CAsio::Release();
+            ReleaseAudioDriver();
             PostQuitMessage(0);
             return 0;
         }
@@ -187,6 +187,9 @@ LRESULT CALLBACK MsgProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
         if (OnExitThread(hWnd, lParam))
             return 0;
         break;
+    case CM_WASAPI_LOST:
+        HandleWasapiLoss(lParam);
+        return 0;
     case CM_ASIO_REQUEST:
         HandleAsioRequests();
         return 0;

@@ -31,7 +31,9 @@ OptionsRestart DecideOptionsRestart(bool bChanged, int iConfirmedDriver)
 {
     if (!bChanged)
         return OptionsRestart::None;
-    return iConfirmedDriver == AUDIO_DRIVER_KS ? OptionsRestart::KernelStreaming : OptionsRestart::Asio;
+    if (iConfirmedDriver == AUDIO_DRIVER_KS)
+        return OptionsRestart::KernelStreaming;
+    return iConfirmedDriver == AUDIO_DRIVER_WASAPI ? OptionsRestart::Wasapi : OptionsRestart::Asio;
 }
 
 int DriverOfSelection(int iSel)
@@ -68,6 +70,8 @@ OptionsRestart OptionsOk(const OptionsChoice& choice)
     const OptionsRestart restart = DecideOptionsRestart(choice.bChanged, g_iConfirmedAudioDriver);
     if (restart == OptionsRestart::Asio)
         RestartAsioStream();
+    else if (restart == OptionsRestart::Wasapi)
+        RestartWasapiStream();
     else if (restart == OptionsRestart::KernelStreaming)
     {
         // The thread stops its pins and reports; the window restarts the audio

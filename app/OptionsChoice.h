@@ -33,6 +33,7 @@ enum class OptionsRestart
     None,             // nothing that needs the stream rebuilt
     Asio,             // release the ASIO driver, InitAudio, StartAudio, here and now
     KernelStreaming,  // abort the audio thread; the window restarts on its report
+    Wasapi,           // release Windows audio, InitAudio, StartAudio, here and now
 };
 
 // The restart an OK needs, decided by the driver that was running before the dialog.

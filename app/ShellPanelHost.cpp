@@ -8,6 +8,7 @@
 #include "app/RecordingMixer.h"
 #include "audio/AudioGlobals.h"
 #include "audio/StreamControl.h"
+#include "audio/wasapi/WasapiHost.h"
 #include "audio/asio/Asio.h"
 #include "base/Log.h"
 #include "panel/FrameTick.h"
@@ -33,6 +34,8 @@ public:
     {
         if (g_iAudioDriver == AUDIO_DRIVER_KS)
             Signal(eRun);
+        else if (g_iAudioDriver == AUDIO_DRIVER_WASAPI)
+            WasapiHost::Start();
         else
             ASIOStart();
     }
@@ -40,6 +43,8 @@ public:
     {
         if (g_iAudioDriver == AUDIO_DRIVER_KS)
             Signal(ePause);
+        else if (g_iAudioDriver == AUDIO_DRIVER_WASAPI)
+            WasapiHost::Stop();
         else
             ASIOStop();
     }

@@ -3,7 +3,9 @@
 #include "app/AppGlobals.h"
 #include "audio/asio/Asio.h"
 #include "audio/ks/KsStream.h"
+#include "audio/wasapi/WasapiHost.h"
 #include "base/Log.h"
+#include "engine/DspEngine.h"
 
 namespace {
 
@@ -22,8 +24,27 @@ void ShowError(const char* szText, const char* szCaption) { MessageBoxA(g_hWnd, 
 
 AudioPlatform WindowsAudioPlatform()
 {
-    return AudioPlatform{&AsioPresent, &AsioInit,    &AsioStart,   &CreateCaptureThread, &EnumKsDeviceNames,
-                         &Signal,      &ShowError, &AsioRelease, &CAsio::FailedStep};
+    return AudioPlatform{&AsioPresent,          &AsioInit,           &AsioStart,          &CreateCaptureThread,
+                         &EnumKsDeviceNames,    &Signal,             &ShowError,          &AsioRelease,
+                         &CAsio::FailedStep,    &WasapiHost::Init,   &WasapiHost::Start,  &WasapiHost::Stop,
+                         &WasapiHost::Release,  &WasapiHost::FailedStep};
+}
+
+void HandleWasapiLoss(LPARAM hr)
+{
+    g_Log.Print("MsgProc() CM_WASAPI_LOST hr =", static_cast<int>(hr));
+    WasapiHost::Stop();
+    if (g_pDspEngine)
+        g_pDspEngine->m_Tuner2.ClearReading();
+    MessageBoxA(g_hWnd, kWasapiLostMessage, kDriverFailedCaption, MB_OK);
+}
+
+void ReleaseAudioDriver()
+{
+    if (g_iAudioDriver == AUDIO_DRIVER_ASIO)
+        CAsio::Release();
+    else if (g_iAudioDriver == AUDIO_DRIVER_WASAPI)
+        WasapiHost::Release();
 }
 
 void HandleAsioRequests()

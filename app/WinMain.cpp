@@ -22,6 +22,7 @@
 #include "audio/SoundDevices.h"
 #include "audio/StreamControl.h"
 #include "audio/asio/Asio.h"
+#include "audio/wasapi/WasapiHost.h"
 #include "audio/ks/CaptureThread.h"
 #include "audio/ks/KsStream.h"
 #include "base/Log.h"
@@ -138,8 +139,7 @@ void Shutdown(HINSTANCE hInstance)
     // waiting in it when the quit was forced: what it uses must outlive it.
     if (!WaitForCaptureThreadEnd(kAudioThreadDeadlineMs))
         g_Log.Print("Shutdown() the audio thread did not end in time");
-    if (g_iAudioDriver == AUDIO_DRIVER_ASIO)
-        CAsio::Release();
+    ReleaseAudioDriver();
     // A frame still drawing after the deadline keeps what it draws with: the
     // process ends soon anyway, and releasing it under the frame would crash.
     const bool bFramesStopped = StopFrameTimer(kFrameStopDeadlineMs);
@@ -173,9 +173,11 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
     LogStartOfRun();
 
     g_Settings.LoadSettings();
-    // Every start tries ASIO first; the audio start-up falls back from there.
-    g_iAudioDriver = AUDIO_DRIVER_ASIO;
-    g_iConfirmedAudioDriver = AUDIO_DRIVER_ASIO;
+    // Every start tries ASIO first, unless the player chose Windows audio; the
+    // audio start-up falls back from there.
+    if (g_iAudioDriver != AUDIO_DRIVER_WASAPI)
+        g_iAudioDriver = AUDIO_DRIVER_ASIO;
+    g_iConfirmedAudioDriver = g_iAudioDriver;
 
     RegisterWindowClass(hInstance);
     g_hInst = hInstance;
@@ -228,6 +230,8 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
     ClearScreen();
 
     CAsio::Attach(&g_DspEngine);
+    WasapiHost::Attach(&g_DspEngine);
+    WasapiHost::NotifyOnLoss(g_hWnd, CM_WASAPI_LOST);
     EnumAudioDrivers();
     InitAudio();
     g_XEffects.Attach(&g_DspEngine, &ShellPanelHost());

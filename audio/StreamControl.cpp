@@ -15,6 +15,10 @@ void* g_hAudioEvents[kNumAudioEvents] = {};
 void* g_hCaptureThread = nullptr;
 const char kAsioDownloadAddress[] = "http://www.asio4all.org/";
 const char kDriverFailedCaption[] = "Audio failed to start";
+const char kWasapiDriverName[] = "Windows Audio";
+const char kWasapiLostMessage[] =
+    "Windows audio stopped: the input or output device was removed or changed.\n\nThe tuner keeps running without "
+    "sound. To start again, click Options on the panel, then OK.";
 
 namespace {
 
@@ -37,10 +41,24 @@ void ClearReading()
         g_pDspEngine->m_Tuner2.ClearReading();
 }
 
+const char* StepOrUnknown(const char* szStep)
+{
+    return szStep && *szStep ? szStep : "unknown";
+}
+
 const char* AsioFailedStep()
 {
-    const char* szStep = g_AudioPlatform.AsioFailedStep ? g_AudioPlatform.AsioFailedStep() : nullptr;
-    return szStep && *szStep ? szStep : "unknown";
+    return StepOrUnknown(g_AudioPlatform.AsioFailedStep ? g_AudioPlatform.AsioFailedStep() : nullptr);
+}
+
+const char* WasapiFailedStep()
+{
+    return StepOrUnknown(g_AudioPlatform.WasapiFailedStep ? g_AudioPlatform.WasapiFailedStep() : nullptr);
+}
+
+bool WasapiInit()
+{
+    return g_AudioPlatform.WasapiInit && g_AudioPlatform.WasapiInit();
 }
 
 // A thread that cannot be made has been reported by the platform already.
@@ -65,6 +83,16 @@ std::string DriverFailedMessage(const char* szDriver, const char* szStep)
     return std::string("The audio driver \"") + szDriver + "\" is installed but failed to start (step: " + szStep +
            ").\n\nThe tuner keeps running without sound. To choose another driver, sampling frequency or block "
            "size, click Options on the panel.";
+}
+
+std::string NoDriverStartedMessage(const char* szAsioStep, const char* szWasapiStep)
+{
+    const std::string sAsio = szAsioStep ? std::string("The ASIO driver \"") + kAsioDriverName +
+                                               "\" is installed but failed to start (step: " + szAsioStep + ")"
+                                         : std::string("No ASIO driver is installed");
+    return sAsio + ", and Windows audio could not be opened (step: " + szWasapiStep +
+           ").\n\nThe tuner keeps running without sound. Connect an input and an output, or install an ASIO driver "
+           "(one is at " + kAsioDownloadAddress + "), then click Options on the panel.";
 }
 
 void TellDriverFailed(const char* szDriver, const char* szStep)
@@ -112,15 +140,17 @@ AudioDecision DecideAudioDriver(int iWindowsMajor, bool bAsioPresent, int iAudio
             return {iAudioDriver, false, false, false, false};
         return {AUDIO_DRIVER_ASIO, false, false, true, false};
     }
-    if (!bAsioPresent)
-        return {AUDIO_DRIVER_NONE, true, false, false, true};
-    return {AUDIO_DRIVER_ASIO, false, false, true, false};
+    // ASIO first where it is installed, unless the player chose Windows audio;
+    // Windows audio when ASIO does not start.
+    if (!bAsioPresent || iAudioDriver == AUDIO_DRIVER_WASAPI)
+        return {AUDIO_DRIVER_WASAPI, false, false, false, true};
+    return {AUDIO_DRIVER_ASIO, false, false, true, true};
 }
 
 AudioDecision DecideAfterAsioFailure(int iWindowsMajor)
 {
     if (iWindowsMajor >= 6)
-        return {AUDIO_DRIVER_NONE, false, false, false, false};
+        return {AUDIO_DRIVER_WASAPI, false, false, false, true};
     return {AUDIO_DRIVER_KS, false, true, false, false};
 }
 
@@ -136,34 +166,51 @@ int InitAudio()
         g_iConfirmedAudioDriver = d.iDriver;
     if (d.bCreateThread)
         StartCaptureThread();
-    if (d.bNoDriverMessage)
+    const char* szAsioStep = nullptr;  // the step ASIO failed at, when it was tried
+    if (d.bTryAsio)
     {
-        g_Log.Print("InitAudio() Asio.Init() FAILED no audio drivers in use");
-        const std::string sText = std::string("Audio failed to start. Please down the ASIO4ALL driver from ") +
-                                  kAsioDownloadAddress;
-        ClearReading();
-        g_AudioPlatform.ShowError(sText.c_str(), "Error");
-        return 0;
+        if (g_AudioPlatform.AsioInit())
+        {
+            g_iAudioDriver = AUDIO_DRIVER_ASIO;
+            return 1;
+        }
+        szAsioStep = AsioFailedStep();
+        const AudioDecision f = DecideAfterAsioFailure(g_iWindowsMajorVersion);
+        g_iAudioDriver = f.iDriver;
+        if (f.bCreateThread)
+        {
+            g_Log.Print("InitAudio() Asio.Init() FAILED trying WDM KS");
+            StartCaptureThread();
+            return 1;
+        }
+        g_Log.Print("InitAudio() Asio.Init() FAILED trying Windows audio");
     }
-    if (!d.bTryAsio)
+    if (!d.bTryWasapi)
         return 1;
-
-    if (g_AudioPlatform.AsioInit())
+    // The driver that runs is the one a restart shuts down.
+    if (WasapiInit())
     {
-        g_iAudioDriver = AUDIO_DRIVER_ASIO;
+        g_iAudioDriver = g_iConfirmedAudioDriver = AUDIO_DRIVER_WASAPI;
         return 1;
     }
-    const AudioDecision f = DecideAfterAsioFailure(g_iWindowsMajorVersion);
-    g_iAudioDriver = f.iDriver;
-    if (!f.bCreateThread)
+    // Windows audio chosen but not starting: an installed ASIO driver is tried next.
+    if (!d.bTryAsio && g_bAsioPresent)
     {
-        g_Log.Print("InitAudio() Asio.Init() FAILED no audio drivers in use");
-        TellDriverFailed(kAsioDriverName, AsioFailedStep());
-        return 0;
+        g_Log.Print("InitAudio() Windows audio FAILED trying ASIO");
+        if (g_AudioPlatform.AsioInit())
+        {
+            g_iAudioDriver = g_iConfirmedAudioDriver = AUDIO_DRIVER_ASIO;
+            return 1;
+        }
+        szAsioStep = AsioFailedStep();
     }
-    g_Log.Print("InitAudio() Asio.Init() FAILED trying WDM KS");
-    StartCaptureThread();
-    return 1;
+    g_iAudioDriver = AUDIO_DRIVER_NONE;
+    if (!g_bAsioPresent)
+        g_iConfirmedAudioDriver = AUDIO_DRIVER_NONE;
+    g_Log.Print("InitAudio() Asio.Init() FAILED no audio drivers in use");
+    ClearReading();
+    g_AudioPlatform.ShowError(NoDriverStartedMessage(szAsioStep, WasapiFailedStep()).c_str(), kDriverFailedCaption);
+    return 0;
 }
 
 int StartAudio()
@@ -178,12 +225,25 @@ int StartAudio()
         TellDriverFailed(kAsioDriverName, "start");
         return 0;
     }
+    else if (g_iAudioDriver == AUDIO_DRIVER_WASAPI && !(g_AudioPlatform.WasapiStart && g_AudioPlatform.WasapiStart()))
+    {
+        TellDriverFailed(kWasapiDriverName, WasapiFailedStep());
+        return 0;
+    }
     return 1;
 }
 
 void RestartAsioStream()
 {
     g_AudioPlatform.AsioRelease();
+    InitAudio();
+    StartAudio();
+}
+
+void RestartWasapiStream()
+{
+    if (g_AudioPlatform.WasapiRelease)
+        g_AudioPlatform.WasapiRelease();
     InitAudio();
     StartAudio();
 }
@@ -200,5 +260,6 @@ void NoRelease() {}
 
 } // namespace
 
-AudioPlatform g_AudioPlatform = {&NoAsio,   &NoAsio,    &NoAsio,    &NoThread, &NoKsNames,
-                                 &NoSignal, &NoMessage, &NoRelease, nullptr};
+AudioPlatform g_AudioPlatform = {&NoAsio,   &NoAsio,    &NoAsio,    &NoThread, &NoKsNames, &NoSignal,
+                                 &NoMessage, &NoRelease, nullptr,    nullptr,   nullptr,    nullptr,
+                                 nullptr,    nullptr};

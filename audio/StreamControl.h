@@ -41,6 +41,9 @@ extern void* g_hCaptureThread;
 constexpr unsigned int CM_EXIT_THREAD = 0x400;
 // The ASIO driver asked for something (WM_APP + 1): posted from the driver's thread.
 constexpr unsigned int CM_ASIO_REQUEST = 0x8001;
+// The Windows-audio endpoints were lost while streaming (WM_APP + 2): posted once
+// from the stream's thread; lParam is the failing call's HRESULT.
+constexpr unsigned int CM_WASAPI_LOST = 0x8002;
 
 // Where the ASIO driver is offered for download; ends the messages that name it.
 extern const char kAsioDownloadAddress[];
@@ -57,6 +60,12 @@ struct AudioPlatform
     void (*ShowError)(const char* szText, const char* szCaption);
     void (*AsioRelease)();         // stops the driver's callbacks, then unloads it
     const char* (*AsioFailedStep)();  // the step the last AsioInit failed at; may be null
+    // Windows audio (WASAPI), offered from Windows 6 on. Null where there is none.
+    int (*WasapiInit)();           // 1 on success
+    int (*WasapiStart)();          // 1 on success
+    void (*WasapiStop)();          // pauses; Start resumes
+    void (*WasapiRelease)();
+    const char* (*WasapiFailedStep)();
 };
 extern AudioPlatform g_AudioPlatform;
 
@@ -67,12 +76,20 @@ struct AudioDecision
     bool bCommit;         // also becomes the confirmed driver
     bool bCreateThread;   // start the kernel-streaming thread
     bool bTryAsio;        // then initialise ASIO
-    bool bNoDriverMessage;  // tell the user no driver is usable
+    bool bTryWasapi;      // initialise Windows audio (after ASIO, when both are tried)
 };
-// iWindowsMajor below 6 allows kernel streaming; bAsioPresent is the latched flag.
+// iWindowsMajor below 6 allows kernel streaming, 6 and later Windows audio;
+// bAsioPresent is the latched flag.
 AudioDecision DecideAudioDriver(int iWindowsMajor, bool bAsioPresent, int iAudioDriver);
 // When the ASIO initialisation failed.
 AudioDecision DecideAfterAsioFailure(int iWindowsMajor);
+
+// The driver's name for the player: "Windows Audio" for WASAPI.
+extern const char kWasapiDriverName[];
+// What the player is told when no driver starts on Windows 6 or later: ASIO
+// (szAsioStep: the step it failed at, null when none is installed) and Windows
+// audio (the step it failed at) were tried. Caption kDriverFailedCaption.
+std::string NoDriverStartedMessage(const char* szAsioStep, const char* szWasapiStep);
 
 // What the player is told when an installed driver does not start: the driver, the
 // step that failed, and where to choose another. Caption kDriverFailedCaption.
@@ -90,3 +107,7 @@ int StartAudio();
 // (its callbacks have stopped then, so the engine they run may be rebuilt), then
 // InitAudio and StartAudio.
 void RestartAsioStream();
+// The same for the Windows-audio stream.
+void RestartWasapiStream();
+// What the player is told when the Windows-audio endpoints go away mid-stream.
+extern const char kWasapiLostMessage[];

@@ -167,6 +167,9 @@ wine_test_begin() {
     [ -n "${!name:-}" ] || { echo "FAIL: the option for $name is missing" >&2; exit 2; }
   done
   export WINEPREFIX=${CALLER_WINEPREFIX:-$BUILD_DIR/wineprefix}
+  # Windows audio reaches only the sound server a test names (TQ_PULSE_SERVER):
+  # none otherwise, even where the machine runs one.
+  export PULSE_SERVER=${TQ_PULSE_SERVER:-unix:$BUILD_DIR/no-sound-server}
   report_unchecked_failures
   # Wine manages windows unless a script says otherwise (the dialogs run); one
   # killed before its clean-up would leave the next script's windows unmanaged.

@@ -39,7 +39,8 @@ protected:
     void SetUp() override
     {
         m_Saved = g_AudioPlatform;
-        g_AudioPlatform = {&Present, &Init, &Start, &Thread, &KsNames, &Signal, &Message, &Release, nullptr};
+        g_AudioPlatform = {&Present, &Init, &Start, &Thread, &KsNames, &Signal, &Message, &Release, nullptr,
+                           nullptr,  nullptr, nullptr, nullptr,  nullptr};
         for (int i = 0; i < kNumAudioEvents; ++i)
             g_hAudioEvents[i] = &g_aiEvents[i];
         g_Calls.clear();

@@ -70,7 +70,8 @@ protected:
     {
         g_pDriver = &m_Driver;
         m_Saved = g_AudioPlatform;
-        g_AudioPlatform = {&Present, &Init, &Start, &NoThread, &NoNames, &NoSignal, &NoMessage, &Release, nullptr};
+        g_AudioPlatform = {&Present, &Init, &Start, &NoThread, &NoNames, &NoSignal, &NoMessage, &Release, nullptr,
+                           nullptr,  nullptr, nullptr,   nullptr,  nullptr};
         g_iWindowsMajorVersion = 10;
         g_iNumAudioDrivers = 1;
         g_AudioDriverList[0].iType = AUDIO_DRIVER_ASIO;

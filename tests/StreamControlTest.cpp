@@ -20,6 +20,8 @@ struct Platform
     bool bAsioStartOk = true;
     bool bThreadOk = true;
     bool bKsNamesOk = true;
+    bool bWasapiInitOk = true;
+    bool bWasapiStartOk = true;
     std::vector<std::string> calls;
 } g_P;
 
@@ -48,6 +50,11 @@ void FakeMessage(const char* szText, const char* szCaption)
 }
 void FakeRelease() { Record("asio-release", true); }
 const char* FakeFailedStep() { return "createBuffers"; }
+int FakeWasapiInit() { return Record("wasapi-init", g_P.bWasapiInitOk); }
+int FakeWasapiStart() { return Record("wasapi-start", g_P.bWasapiStartOk); }
+void FakeWasapiStop() { Record("wasapi-stop", true); }
+void FakeWasapiRelease() { Record("wasapi-release", true); }
+const char* FakeWasapiStep() { return "no input device"; }
 
 class StreamControl : public ::testing::Test
 {
@@ -56,8 +63,10 @@ protected:
     {
         m_Saved = g_AudioPlatform;
         m_iSavedMajor = g_iWindowsMajorVersion;
-        g_AudioPlatform = {&FakePresent, &FakeInit,    &FakeStart,   &FakeThread,     &FakeKsNames,
-                           &FakeSignal,  &FakeMessage, &FakeRelease, &FakeFailedStep};
+        g_AudioPlatform = {&FakePresent,    &FakeInit,        &FakeStart,      &FakeThread,
+                           &FakeKsNames,    &FakeSignal,      &FakeMessage,    &FakeRelease,
+                           &FakeFailedStep, &FakeWasapiInit,  &FakeWasapiStart, &FakeWasapiStop,
+                           &FakeWasapiRelease, &FakeWasapiStep};
         for (int i = 0; i < kNumAudioEvents; ++i)
             g_hAudioEvents[i] = &m_aiEvents[i];
         g_P = Platform();
@@ -76,38 +85,48 @@ protected:
     int m_aiEvents[kNumAudioEvents] = {};
 };
 
-const std::string kNoDriverMessage =
-    "message Error: Audio failed to start. Please down the ASIO4ALL driver from " + std::string(kAsioDownloadAddress);
 std::string FailedMessage(const char* szDriver, const char* szStep)
 {
     return std::string("message ") + kDriverFailedCaption + ": " + DriverFailedMessage(szDriver, szStep);
 }
 const std::string kAsioFailed = FailedMessage("ASIO4ALL v2", "createBuffers");
+// Nothing started on Windows 6 or later: what was tried, and why each failed.
+const std::string kNoDriver =
+    std::string("message ") + kDriverFailedCaption + ": " + NoDriverStartedMessage(nullptr, "no input device");
+const std::string kNeither =
+    std::string("message ") + kDriverFailedCaption + ": " + NoDriverStartedMessage("createBuffers", "no input device");
 
 TEST_F(StreamControl, InitAudioFollowsTheDriverTable)
 {
     struct Case
     {
         int iMajor;
-        bool bPresent, bInitOk, bThreadOk;
+        bool bPresent, bInitOk, bThreadOk, bWasapiOk;
         int iBefore;
         int iResult, iDriver, iConfirmed;
         std::vector<std::string> calls;
         const char* szLogLine;  // the one line InitAudio writes, or null
     } const cases[] = {
-        {5, false, true, true, 1, 1, 0, 0, {"thread"}, nullptr},
-        {5, false, true, true, 0, 1, 0, 0, {"thread"}, nullptr},
-        {0, false, true, true, 1, 1, 0, 0, {"thread"}, nullptr},  // unknown version counts as old
-        {5, true, true, true, 0, 1, 0, 1, {"thread"}, nullptr},
-        {5, true, true, true, 1, 1, 1, 1, {"asio-init"}, nullptr},
-        {5, true, false, true, 1, 1, 0, 1, {"asio-init", "thread"}, "InitAudio() Asio.Init() FAILED trying WDM KS"},
-        {5, true, true, true, 2, 1, 2, 1, {}, nullptr},
-        {6, false, true, true, 1, 0, 2, 2, {kNoDriverMessage}, "InitAudio() Asio.Init() FAILED no audio drivers in use"},
-        {10, false, true, true, 0, 0, 2, 2, {kNoDriverMessage}, "InitAudio() Asio.Init() FAILED no audio drivers in use"},
-        {6, true, true, true, 0, 1, 1, 1, {"asio-init"}, nullptr},
-        {6, true, false, true, 1, 0, 2, 1, {"asio-init", kAsioFailed}, "InitAudio() Asio.Init() FAILED no audio drivers in use"},
+        {5, false, true, true, true, 1, 1, 0, 0, {"thread"}, nullptr},
+        {5, false, true, true, true, 0, 1, 0, 0, {"thread"}, nullptr},
+        {0, false, true, true, true, 1, 1, 0, 0, {"thread"}, nullptr},  // unknown version counts as old
+        {5, true, true, true, true, 0, 1, 0, 1, {"thread"}, nullptr},
+        {5, true, true, true, true, 1, 1, 1, 1, {"asio-init"}, nullptr},
+        {5, true, false, true, true, 1, 1, 0, 1, {"asio-init", "thread"}, "InitAudio() Asio.Init() FAILED trying WDM KS"},
+        {5, true, true, true, true, 2, 1, 2, 1, {}, nullptr},
+        // Windows 6 and later: ASIO first where installed, then Windows audio.
+        {6, false, true, true, true, 1, 1, 3, 3, {"wasapi-init"}, nullptr},
+        {10, false, true, true, true, 0, 1, 3, 3, {"wasapi-init"}, nullptr},
+        {6, true, true, true, true, 0, 1, 1, 1, {"asio-init"}, nullptr},
+        {6, true, false, true, true, 1, 1, 3, 3, {"asio-init", "wasapi-init"}, "InitAudio() Asio.Init() FAILED trying Windows audio"},
+        // Windows audio chosen: it comes first, and an installed ASIO driver after it.
+        {6, true, true, true, true, 3, 1, 3, 3, {"wasapi-init"}, nullptr},
+        {6, true, true, true, false, 3, 1, 1, 1, {"wasapi-init", "asio-init"}, "InitAudio() Windows audio FAILED trying ASIO"},
+        // Nothing starts: one message saying what was tried.
+        {6, false, true, true, false, 1, 0, 2, 2, {"wasapi-init", kNoDriver}, "InitAudio() Asio.Init() FAILED no audio drivers in use"},
+        {6, true, false, true, false, 1, 0, 2, 1, {"asio-init", "wasapi-init", kNeither}, "InitAudio() Asio.Init() FAILED no audio drivers in use"},
         // A thread that cannot be made is reported where it is made.
-        {5, false, true, false, 1, 1, 0, 0, {"thread"}, "InitAudio() CreateCaptureThread() FAILED"},
+        {5, false, true, false, true, 1, 1, 0, 0, {"thread"}, "InitAudio() CreateCaptureThread() FAILED"},
     };
     for (const Case& c : cases)
     {
@@ -116,6 +135,7 @@ TEST_F(StreamControl, InitAudioFollowsTheDriverTable)
         g_P.bAsioPresent = c.bPresent;
         g_P.bAsioInitOk = c.bInitOk;
         g_P.bThreadOk = c.bThreadOk;
+        g_P.bWasapiInitOk = c.bWasapiOk;
         g_iAudioDriver = c.iBefore;
         g_iConfirmedAudioDriver = 1;
         const int iLogBefore = c.szLogLine ? CountLogLines(c.szLogLine) : 0;
@@ -153,12 +173,15 @@ TEST_F(StreamControl, StartAudioByDriver)
         {1, true, 1, {"asio-start"}},
         {1, false, 0, {"asio-start", FailedMessage("ASIO4ALL v2", "start")}},
         {2, true, 1, {}},
+        {3, true, 1, {"wasapi-start"}},
+        {3, false, 0, {"wasapi-start", FailedMessage("Windows Audio", "no input device")}},
     };
     for (const auto& c : cases)
     {
         SetUp();
         g_iAudioDriver = c.iDriver;
         g_P.bAsioStartOk = c.bStartOk;
+        g_P.bWasapiStartOk = c.bStartOk;
         EXPECT_EQ(StartAudio(), c.iResult) << c.iDriver;
         EXPECT_EQ(g_P.calls, c.calls) << c.iDriver;
     }
@@ -212,15 +235,16 @@ TEST_F(StreamControl, FailedDriverIsToldOnceAndClearsTheReading)
     {
         const char* szName;
         int iMajor;
-        bool bRestart, bInitOk, bStartOk, bThreadOk;
+        bool bRestart, bInitOk, bStartOk, bThreadOk, bWasapiOk;
         std::string sMessage;  // empty: none, and the reading stays
     } cases[] = {
-        {"start-up, init fails", 6, false, false, true, true, kAsioFailed},
-        {"start-up, start fails", 6, false, true, false, true, FailedMessage("ASIO4ALL v2", "start")},
-        {"restart, init fails", 10, true, false, true, true, kAsioFailed},
-        {"restart, start fails", 10, true, true, false, true, FailedMessage("ASIO4ALL v2", "start")},
-        {"old system, ASIO fails, kernel streaming runs", 5, false, false, true, true, ""},
-        {"restart that works", 6, true, true, true, true, ""},
+        {"start-up, init fails", 6, false, false, true, true, false, kNeither},
+        {"start-up, start fails", 6, false, true, false, true, false, FailedMessage("ASIO4ALL v2", "start")},
+        {"restart, init fails", 10, true, false, true, true, false, kNeither},
+        {"restart, start fails", 10, true, true, false, true, false, FailedMessage("ASIO4ALL v2", "start")},
+        {"old system, ASIO fails, kernel streaming runs", 5, false, false, true, true, false, ""},
+        {"ASIO fails, Windows audio runs", 6, false, false, true, true, true, ""},
+        {"restart that works", 6, true, true, true, true, false, ""},
     };
     for (const auto& c : cases)
     {
@@ -231,6 +255,7 @@ TEST_F(StreamControl, FailedDriverIsToldOnceAndClearsTheReading)
         g_P.bAsioInitOk = c.bInitOk;
         g_P.bAsioStartOk = c.bStartOk;
         g_P.bThreadOk = c.bThreadOk;
+        g_P.bWasapiInitOk = c.bWasapiOk;
         g_iAudioDriver = AUDIO_DRIVER_ASIO;
         engine.m_Tuner2.m_Tuner.SetMeasured(80.96f);
         engine.m_Tuner2.m_fMeasuredFreq.store(80.96f);

@@ -170,7 +170,8 @@ HRESULT CWasapiStream::Open(const std::wstring& sCaptureId, const std::wstring& 
     m_afOutLeft.assign(m_uRenderFrames, 0.0f);
     m_afOutRight.assign(m_uRenderFrames, 0.0f);
     // Room for the render buffer and a few blocks of the clocks' drift.
-    m_Queue.Reset(m_iBlock, static_cast<int>(m_uRenderFrames / static_cast<UINT32>(m_iBlock)) + 4);
+    m_iQueueBlocks = static_cast<int>(m_uRenderFrames / static_cast<UINT32>(m_iBlock)) + 4;
+    m_Queue.Reset(m_iBlock, m_iQueueBlocks);
     return S_OK;
 }
 
@@ -258,6 +259,7 @@ HRESULT CWasapiStream::Start(WasapiBlockSink* pSink, std::string* pWhy)
         return Fail(E_UNEXPECTED, "the stream is not open", pWhy);
     m_pSink = pSink;
     m_iGathered = 0;
+    m_Queue.Reset(m_iBlock, m_iQueueBlocks);
     m_bLost.store(false, std::memory_order_relaxed);
     ResetEvent(m_hStopEvent);
     // The render buffer starts full of silence, so the first period has something.
@@ -430,10 +432,17 @@ bool CWasapiStream::Stop()
         CloseHandle(m_hThread);
         m_hThread = nullptr;
     }
+    // Stopped and emptied, so that Start begins afresh.
     if (m_pCaptureClient)
+    {
         m_pCaptureClient->Stop();
+        m_pCaptureClient->Reset();
+    }
     if (m_pRenderClient)
+    {
         m_pRenderClient->Stop();
+        m_pRenderClient->Reset();
+    }
     return true;
 }
 

@@ -94,6 +94,7 @@ private:
     int m_iGathered = 0;
     std::vector<float> m_afOutLeft, m_afOutRight;  // frames for the render buffer
     RenderQueue m_Queue;
+    int m_iQueueBlocks = 0;
 
     std::atomic<long long> m_llDropped{0};
     std::atomic<long long> m_llRepeated{0};
