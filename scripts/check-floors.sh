@@ -14,6 +14,7 @@ FLOORS=(
   "panel"
   "audio"
   "audio/asio audio/ks"
+  "audio/wasapi"
   "app"
   "tools drivers/demo-asio"
   "fuzz tests"

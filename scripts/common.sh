@@ -290,10 +290,56 @@ PROGRAM_PID= DLL_WIN= RUN=
 # wine_test_cleanup: at exit, whatever the result: ends the program, runs the
 # script's cleanup_more, removes the company's registry key, the demo driver's
 # registration, the run folder and the display the script started.
+# start_sound_server WAV: a PulseAudio server of the caller's own, in a folder of
+# its own, which Wine's audio reaches as the system's sound: two null sinks,
+# "guitar", whose monitor is the default input and into which WAV plays over and
+# over, and "out", the default output. Exports PULSE_SERVER; SOUND_DIR is the
+# folder. stop_sound_server ends what it started, by process id.
+SOUND_DIR= SOUND_SERVER_PID= SOUND_PLAY_PID=
+start_sound_server() {
+  local deadline
+  SOUND_DIR=$(mktemp -d /tmp/tq-pulse.XXXXXX)
+  export XDG_RUNTIME_DIR=$SOUND_DIR PULSE_SERVER=unix:$SOUND_DIR/native
+  pulseaudio --daemonize=no --exit-idle-time=-1 --disable-shm=yes -n --use-pid-file=no \
+    -L "module-native-protocol-unix socket=$SOUND_DIR/native auth-anonymous=1" \
+    -L "module-null-sink sink_name=guitar rate=48000" -L "module-null-sink sink_name=out rate=48000" \
+    --log-target="file:$SOUND_DIR/pulse.log" &
+  SOUND_SERVER_PID=$!
+  deadline=$((SECONDS + 20))
+  until pactl info >/dev/null 2>&1; do
+    if [ $SECONDS -ge $deadline ] || ! kill -0 "$SOUND_SERVER_PID" 2>/dev/null; then
+      echo "the sound server did not start" >&2
+      cat "$SOUND_DIR/pulse.log" >&2 || true
+      return 1
+    fi
+    sleep 0.2
+  done
+  pactl set-default-source guitar.monitor
+  pactl set-default-sink out
+  (while paplay -d guitar "$1"; do :; done) &
+  SOUND_PLAY_PID=$!
+}
+stop_sound_server() {
+  if [ -n "$SOUND_PLAY_PID" ]; then
+    kill "$SOUND_PLAY_PID" 2>/dev/null || true
+    pkill -P "$SOUND_PLAY_PID" 2>/dev/null || true
+    wait "$SOUND_PLAY_PID" 2>/dev/null || true
+    SOUND_PLAY_PID=
+  fi
+  if [ -n "$SOUND_SERVER_PID" ]; then
+    kill "$SOUND_SERVER_PID" 2>/dev/null || true
+    wait "$SOUND_SERVER_PID" 2>/dev/null || true
+    SOUND_SERVER_PID=
+  fi
+  [ -n "$SOUND_DIR" ] && rm -rf "$SOUND_DIR"
+  SOUND_DIR=
+}
+
 wine_test_cleanup() {
   trap - ERR  # the result is decided; cleaning up reports nothing
   [ -n "$PROGRAM_PID" ] && stop_program "$PROGRAM_PID" || true
   if declare -F cleanup_more >/dev/null; then cleanup_more || true; fi
+  stop_sound_server
   "$WINE" reg delete "HKLM\\Software\\Tonquarry Multimedia Studios" /f /reg:32 >/dev/null 2>&1 || true
   [ -n "$DLL_WIN" ] && "$WINE" "$REGISTER" --unregister "$DLL_WIN" >/dev/null 2>&1 || true
   [ -n "$RUN" ] && rm -rf "$RUN"
