@@ -316,13 +316,21 @@ start_sound_server() {
   done
   pactl set-default-source guitar.monitor
   pactl set-default-sink out
-  (while paplay -d guitar "$1"; do :; done) &
+  # A plain 44-byte header (PCM from byte 44): its samples are played as one
+  # stream, over and over without a gap, as a string held ringing; any other file
+  # is started afresh each time, with a short gap. The player runs in a process
+  # group of its own, ended as one.
+  local play="while paplay -d guitar \"\$0\"; do :; done"
+  if [ "$(dd if="$1" bs=1 skip=36 count=4 2>/dev/null)" = data ] && [ "$(od -An -tu2 -j20 -N2 "$1" | tr -d ' ')" = 1 ]; then
+    play="while tail -c +45 \"\$0\"; do :; done | pacat --raw -d guitar --format=s$(od -An -tu2 -j34 -N2 "$1" | tr -d ' ')le"
+    play+=" --rate=$(od -An -tu4 -j24 -N4 "$1" | tr -d ' ') --channels=$(od -An -tu2 -j22 -N2 "$1" | tr -d ' ')"
+  fi
+  setsid bash -c "$play" "$1" >/dev/null 2>&1 &
   SOUND_PLAY_PID=$!
 }
 stop_sound_server() {
   if [ -n "$SOUND_PLAY_PID" ]; then
-    kill "$SOUND_PLAY_PID" 2>/dev/null || true
-    pkill -P "$SOUND_PLAY_PID" 2>/dev/null || true
+    kill -- "-$SOUND_PLAY_PID" 2>/dev/null || true
     wait "$SOUND_PLAY_PID" 2>/dev/null || true
     SOUND_PLAY_PID=
   fi

@@ -2,12 +2,20 @@
 # Builds the 32-bit program, the demo ASIO driver and the installer, installs the
 # program with its installer into a private Wine prefix (build/run-prefix), has the
 # demo driver play a recording of the low E string tuned 30 cents flat as
-# "ASIO4ALL v2", and runs the installed program: in a window on $DISPLAY when set,
-# otherwise on a virtual display. The options are in USAGE below.
+# "ASIO4ALL v2" (or, with --driver wasapi, plays it into a sound server of its own
+# that the program reaches through Windows audio), and runs the installed program:
+# in a window on $DISPLAY when set, otherwise on a virtual display. The options are
+# in USAGE below.
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 
-USAGE="usage: run.sh [--seconds N] [--screenshot FILE.png] [--recording FILE.wav]
+USAGE="usage: run.sh [--driver asio|wasapi] [--live] [--seconds N] [--screenshot FILE.png] [--recording FILE.wav]
+--driver D        asio (default): the demo ASIO driver plays the recording;
+                  wasapi: no ASIO driver, and the recording plays into a PulseAudio
+                  server of the run's own, which the program reaches through
+                  Windows audio
+--live            Windows audio from this machine's own sound server (PulseAudio or
+                  PipeWire) and its default input: a real guitar; implies wasapi
 --seconds N       quit with the program's 'q' key N seconds after its first frame
                   (default: run until the window is closed); pages through the
                   first-run pages itself
@@ -19,9 +27,12 @@ usage() { echo "$USAGE" >&2; exit 2; }
 die() { echo "run: $*" >&2; exit 1; }
 absolute() { (cd "$(dirname "$1")" && echo "$PWD/$(basename "$1")"); }
 
-SECONDS_TO_RUN= SHOT= WAV=$ROOT/assets/audio/guitar-E2-flat.wav
+SECONDS_TO_RUN= SHOT= WAV=$ROOT/assets/audio/guitar-E2-flat.wav DRIVER=asio LIVE=
 while [ $# -gt 0 ]; do
   case $1 in
+    --driver) [[ ${2:-} =~ ^(asio|wasapi)$ ]] || die "--driver takes asio or wasapi"
+              DRIVER=$2; shift 2 ;;
+    --live) LIVE=1; shift ;;
     --seconds) [[ ${2:-} =~ ^[1-9][0-9]{0,4}$ ]] || die "--seconds takes a whole number of seconds, 1 to 99999"
                SECONDS_TO_RUN=$2; shift 2 ;;
     --screenshot) [ -n "${2:-}" ] && [ -d "$(dirname "$2")" ] || die "--screenshot needs a file in an existing folder"
@@ -33,6 +44,7 @@ while [ $# -gt 0 ]; do
   esac
 done
 
+[ -n "$LIVE" ] && DRIVER=wasapi
 "$ROOT/scripts/setup.sh"
 WINE=$(wine64_path)
 mkdir -p "$BUILD"
@@ -54,6 +66,7 @@ cleanup() {
   [ -n "$PROGRAM_PID" ] && kill "$PROGRAM_PID" 2>/dev/null || true
   rm -f "$SHOT_XWD"
   stop_wine
+  stop_sound_server
   [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null || true
 }
 trap cleanup EXIT
@@ -70,12 +83,24 @@ DIR=${DIR/#$WINEPREFIX\/dosdevices\/c:/$WINEPREFIX/drive_c}
 
 # The demo driver stands in for the player's audio interface; a 32-bit driver for
 # the 32-bit program, registered in the 32-bit registry view.
-WAV_WIN=$("$WINE" winepath -w "$WAV" 2>/dev/null | tr -d '\r')
-"$WINE" "$DRIVERS/tq-demo-asio-register.exe" --description "ASIO4ALL v2" \
-  "$("$WINE" winepath -w "$DRIVERS/tq-demo-asio.dll" 2>/dev/null | tr -d '\r')" >/dev/null ||
-  die "registering the demo driver failed"
-"$WINE" reg add 'HKLM\software\asio\ASIO4ALL v2' /v WavIn /d "$WAV_WIN" /f /reg:32 >/dev/null
-echo "Playing $WAV"
+DRIVER_DLL_WIN=$("$WINE" winepath -w "$DRIVERS/tq-demo-asio.dll" 2>/dev/null | tr -d '\r')
+if [ "$DRIVER" = asio ]; then
+  WAV_WIN=$("$WINE" winepath -w "$WAV" 2>/dev/null | tr -d '\r')
+  "$WINE" "$DRIVERS/tq-demo-asio-register.exe" --description "ASIO4ALL v2" "$DRIVER_DLL_WIN" >/dev/null ||
+    die "registering the demo driver failed"
+  "$WINE" reg add 'HKLM\software\asio\ASIO4ALL v2' /v WavIn /d "$WAV_WIN" /f /reg:32 >/dev/null
+  echo "Playing $WAV through the demo ASIO driver"
+else
+  # No ASIO driver: the program starts on Windows audio.
+  "$WINE" "$DRIVERS/tq-demo-asio-register.exe" --unregister "$DRIVER_DLL_WIN" >/dev/null 2>&1 || true
+  if [ -n "$LIVE" ]; then
+    unset PULSE_SERVER
+    echo "Live: Windows audio uses this machine's own sound server and its default input and output"
+  else
+    start_sound_server "$WAV" || die "the sound server did not start"
+    echo "Playing $WAV into a sound server of the run's own, through Windows audio"
+  fi
+fi
 
 FIRST_RUN=1
 "$WINE" reg query 'HKCU\Software\Tonquarry Multimedia Studios\Tonquarry Guitar Tuner' /v "First Run Done" \

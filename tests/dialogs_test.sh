@@ -155,15 +155,15 @@ quit_program
 expect "memory counters after $RESTARTS restarts" "$MEMORY" \
   "$(tr -d '\r' < "$RUN/Logfile.txt" | grep -E '^g_dwMem(Block)?Count +=' | tail -2 | paste -sd' ')"
 
-# --- 3. No driver: "None available", and OK keeps the driver and the frequency read
-# at start (96000).
+# --- 3. No driver (no ASIO driver, and no sound server for Windows audio): "None
+# available", and OK keeps the driver and the frequency read at start (96000).
 "$WINE" "$REGISTER" --unregister "$DLL_WIN" >/dev/null || fail "unregistering the demo driver"
 start_program
-drive dialog Error press 1 closed >/dev/null
+drive dialog "Audio failed to start" press 1 closed >/dev/null
 SHOWN=$(drive $OPTIONS items 1040 items 1041 items 1042 items 1043 items 1039 select 1039 0 press 1)
 expect "Options without a driver" "$SHOWN" "*None available|Mono|*Stereo|*None available|*None available|*None available"
 # The restart finds no driver again and says so before the dialog closes.
-drive dialog Error press 1 closed >/dev/null
+drive dialog "Audio failed to start" press 1 closed >/dev/null
 wait_until 60 no_window Options || fail "the Options dialog did not close (visible: $(visible_windows))"
 quit_program
 expect "Settings.dat without a driver" "$(tr -d '\r' < "$RUN/Settings.dat" | tr '\n' ' ')" "96000 1200 2 0 0 1 0 "

@@ -15,6 +15,9 @@ namespace {
 constexpr DWORD kAutoConvertPcm = 0x80000000;
 constexpr DWORD kSrcDefaultQuality = 0x08000000;
 
+// 200 ms, in the 100-ns units of REFERENCE_TIME.
+constexpr REFERENCE_TIME kSharedCaptureBuffer = 2000000;
+
 const GUID kSubtypePcm = {0x00000001, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
 const GUID kSubtypeFloat = {0x00000003, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
 
@@ -238,9 +241,11 @@ HRESULT CWasapiStream::OpenShared(int iBlock, std::string* pWhy)
         dwRenderFlags |= kAutoConvertPcm | kSrcDefaultQuality;
     }
     hr = WasapiFrameBytes(m_Capture) && WasapiFrameBytes(m_Render) ? S_OK : AUDCLNT_E_UNSUPPORTED_FORMAT;
+    // A capture buffer far longer than a period costs no latency (it is read as
+    // soon as a period arrives) and keeps a late read from losing input.
     if (SUCCEEDED(hr))
-        hr = m_pCaptureClient->Initialize(AUDCLNT_SHAREMODE_SHARED, AUDCLNT_STREAMFLAGS_EVENTCALLBACK, 0, 0, pCaptureMix,
-                                          nullptr);
+        hr = m_pCaptureClient->Initialize(AUDCLNT_SHAREMODE_SHARED, AUDCLNT_STREAMFLAGS_EVENTCALLBACK,
+                                          kSharedCaptureBuffer, 0, pCaptureMix, nullptr);
     if (SUCCEEDED(hr))
         hr = m_pRenderClient->Initialize(AUDCLNT_SHAREMODE_SHARED, dwRenderFlags, 0, 0,
                                          xr.Format.nChannels ? &xr.Format : pRenderMix, nullptr);
