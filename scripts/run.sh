@@ -89,6 +89,8 @@ if [ "$DRIVER" = asio ]; then
   "$WINE" "$DRIVERS/tq-demo-asio-register.exe" --description "ASIO4ALL v2" "$DRIVER_DLL_WIN" >/dev/null ||
     die "registering the demo driver failed"
   "$WINE" reg add 'HKLM\software\asio\ASIO4ALL v2' /v WavIn /d "$WAV_WIN" /f /reg:32 >/dev/null
+  # A Windows-audio choice kept from an earlier --driver wasapi run would come first.
+  [ -f "$DIR/Settings.dat" ] && sed -i '3s/^3/1/' "$DIR/Settings.dat"
   echo "Playing $WAV through the demo ASIO driver"
 else
   # No ASIO driver: the program starts on Windows audio.
