@@ -56,9 +56,15 @@ const char* WasapiFailedStep()
     return StepOrUnknown(g_AudioPlatform.WasapiFailedStep ? g_AudioPlatform.WasapiFailedStep() : nullptr);
 }
 
+// A platform without Windows audio leaves its actions null: nothing opens.
 bool WasapiInit()
 {
     return g_AudioPlatform.WasapiInit && g_AudioPlatform.WasapiInit();
+}
+
+bool WasapiStart()
+{
+    return g_AudioPlatform.WasapiStart && g_AudioPlatform.WasapiStart();
 }
 
 // A thread that cannot be made has been reported by the platform already.
@@ -167,14 +173,19 @@ int InitAudio()
     if (d.bCreateThread)
         StartCaptureThread();
     const char* szAsioStep = nullptr;  // the step ASIO failed at, when it was tried
+    auto asioStarts = [&szAsioStep] {
+        if (g_AudioPlatform.AsioInit())
+            return true;
+        szAsioStep = AsioFailedStep();
+        return false;
+    };
     if (d.bTryAsio)
     {
-        if (g_AudioPlatform.AsioInit())
+        if (asioStarts())
         {
             g_iAudioDriver = AUDIO_DRIVER_ASIO;
             return 1;
         }
-        szAsioStep = AsioFailedStep();
         const AudioDecision f = DecideAfterAsioFailure(g_iWindowsMajorVersion);
         g_iAudioDriver = f.iDriver;
         if (f.bCreateThread)
@@ -197,12 +208,11 @@ int InitAudio()
     if (!d.bTryAsio && g_bAsioPresent)
     {
         g_Log.Print("InitAudio() Windows audio FAILED trying ASIO");
-        if (g_AudioPlatform.AsioInit())
+        if (asioStarts())
         {
             g_iAudioDriver = g_iConfirmedAudioDriver = AUDIO_DRIVER_ASIO;
             return 1;
         }
-        szAsioStep = AsioFailedStep();
     }
     g_iAudioDriver = AUDIO_DRIVER_NONE;
     if (!g_bAsioPresent)
@@ -225,7 +235,7 @@ int StartAudio()
         TellDriverFailed(kAsioDriverName, "start");
         return 0;
     }
-    else if (g_iAudioDriver == AUDIO_DRIVER_WASAPI && !(g_AudioPlatform.WasapiStart && g_AudioPlatform.WasapiStart()))
+    else if (g_iAudioDriver == AUDIO_DRIVER_WASAPI && !WasapiStart())
     {
         TellDriverFailed(kWasapiDriverName, WasapiFailedStep());
         return 0;
