@@ -7,6 +7,7 @@
 #include "audio/AudioGlobals.h"
 #include "audio/wasapi/WasapiStream.h"
 #include "base/Log.h"
+#include "dsp/Alloc.h"
 #include "dsp/SampleBuffer.h"
 #include "dsp/StreamParams.h"
 #include "engine/DspEngine.h"
@@ -112,6 +113,13 @@ int WasapiHost::Init()
         return 0;
     }
     g_Stream.NotifyOnLoss(g_hNotify, g_uNotify);
+    // What a restart after a lost device must give back: the same counts each time.
+    DWORD dwHandles = 0;
+    GetProcessHandleCount(GetCurrentProcess(), &dwHandles);
+    g_Log.Print(("CWasapi::Init() handles " + std::to_string(dwHandles) + ", memory blocks " +
+                 std::to_string(g_dwMemBlockCount.load(std::memory_order_relaxed)) + ", bytes " +
+                 std::to_string(g_dwMemCount.load(std::memory_order_relaxed)))
+                    .c_str());
     return 1;
 }
 
