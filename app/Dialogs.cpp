@@ -198,35 +198,28 @@ void FillSingle(HWND hDlg, int iId, const char* szText)
     FillList(hDlg, iId, &szText, 1, 0);
 }
 
-const AudioDriverEntry* KsEntry()
-{
-    for (int i = 0; i < g_iNumAudioDrivers; ++i)
-        if (g_AudioDriverList[i].iType == AUDIO_DRIVER_KS)
-            return &g_AudioDriverList[i];
-    return nullptr;
-}
-
-// A device list of the kernel-streaming entry; szOther stands for any other driver.
+// A device list of the driver in use, when it lists its devices; szOther stands
+// for them otherwise.
 void FillDeviceList(HWND hDlg, int iId, bool bCapture, const char* szOther)
 {
-    const AudioDriverEntry* pKs = KsEntry();
-    if (g_iAudioDriver != AUDIO_DRIVER_KS || !pKs)
+    const AudioDriverEntry* e = EntryOfDriver(g_iAudioDriver);
+    const int iCount = !e ? 0 : bCapture ? e->iNumCaptureNames : e->iNumRenderNames;
+    if (iCount <= 0)
     {
         FillSingle(hDlg, iId, szOther);
         return;
     }
     const char* apszNames[kMaxKsDeviceNames];
-    const int iCount = bCapture ? pKs->iNumCaptureNames : pKs->iNumRenderNames;
-    for (int i = 0; i < iCount && i < kMaxKsDeviceNames; ++i)
-        apszNames[i] = bCapture ? pKs->aszCaptureNames[i] : pKs->aszRenderNames[i];
-    FillList(hDlg, iId, apszNames, iCount < kMaxKsDeviceNames ? iCount : kMaxKsDeviceNames,
-             bCapture ? g_iCaptureDevice : g_iRenderDevice);
+    const int n = iCount < kMaxKsDeviceNames ? iCount : kMaxKsDeviceNames;
+    for (int i = 0; i < n; ++i)
+        apszNames[i] = bCapture ? e->aszCaptureNames[i] : e->aszRenderNames[i];
+    FillList(hDlg, iId, apszNames, n, ShownDeviceSel(*e, bCapture));
 }
 
 void FillFrequencyList(HWND hDlg)
 {
     const int iRow = g_iAudioDriver;
-    if (g_iNumAudioDrivers == 0 || (iRow != AUDIO_DRIVER_KS && iRow != AUDIO_DRIVER_ASIO))
+    if (g_iNumAudioDrivers == 0 || iRow < 0 || iRow >= 4 || g_aiNumSamplingFreqs[iRow] == 0)
     {
         FillSingle(hDlg, IDC_FREQUENCY, "None available");
         return;
@@ -257,15 +250,16 @@ void InitOptions(HWND hDlg)
     }
     else
     {
-        const char* apszNames[2];
+        const char* apszNames[kMaxAudioDrivers];
         int iSelected = -1;
-        for (int i = 0; i < g_iNumAudioDrivers && i < 2; ++i)
+        for (int i = 0; i < g_iNumAudioDrivers && i < kMaxAudioDrivers; ++i)
         {
             apszNames[i] = g_AudioDriverList[i].szName;
             if (g_AudioDriverList[i].iType == g_iAudioDriver)
                 iSelected = i;
         }
-        FillList(hDlg, IDC_AUDIO_INTERFACE, apszNames, g_iNumAudioDrivers < 2 ? g_iNumAudioDrivers : 2, iSelected);
+        FillList(hDlg, IDC_AUDIO_INTERFACE, apszNames,
+                 g_iNumAudioDrivers < kMaxAudioDrivers ? g_iNumAudioDrivers : kMaxAudioDrivers, iSelected);
     }
     const char* szOther = g_bAsioPresent ? "Set in Asio4All Control Panel" : "None available";
     FillDeviceList(hDlg, IDC_INPUT_DEVICE, true, szOther);

@@ -12,7 +12,6 @@
 #include "app/StreamControlWin.h"
 #include "audio/AudioGlobals.h"
 #include "audio/StreamControl.h"
-#include "audio/asio/Asio.h"
 #include "base/Log.h"
 #include "panel/Button.h"
 #include "panel/FrameTick.h"
@@ -41,8 +40,8 @@ void MouseToPanel(int iMessage)
         g_XEffects.Mouse(g_iMouseX, g_iMouseY, iMessage);
 }
 
-// Quitting while the kernel-streaming thread may run: it is told to end, and its
-// end report quits (g_bQuitting); the timer quits if it does not answer in time.
+// Quitting while an audio thread that reports its end may run (kernel
+// streaming's): it is told to end, and its end report quits (g_bQuitting); the timer quits if it does not answer in time.
 // Quitting at once would destroy what the thread still uses.
 void QuitAfterAudioThread(HWND hWnd)
 {
@@ -127,7 +126,7 @@ LRESULT CALLBACK MsgProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
     case WM_CLOSE:
         g_Log.Print("\nMsgProc() WM_CLOSE");
         g_bQuitting = 1;
-        if (g_iAudioDriver != AUDIO_DRIVER_KS)
+        if (!AudioBackendOf(g_iAudioDriver).bEndReported)
         {
             ReleaseAudioDriver();
             PostQuitMessage(0);
@@ -146,7 +145,7 @@ LRESULT CALLBACK MsgProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
         {
         case 'm': OpenRecordingMixer(g_hWnd); break;
         case 'q':
-            if (g_iAudioDriver == AUDIO_DRIVER_KS)
+            if (AudioBackendOf(g_iAudioDriver).bEndReported)
             {
                 QuitAfterAudioThread(hWnd);
                 break;

@@ -1,5 +1,7 @@
 #include "app/OptionsChoice.h"
 
+#include <string>
+
 #include "audio/AudioGlobals.h"
 #include "audio/StreamControl.h"
 #include "base/Log.h"
@@ -31,9 +33,44 @@ OptionsRestart DecideOptionsRestart(bool bChanged, int iConfirmedDriver)
 {
     if (!bChanged)
         return OptionsRestart::None;
-    if (iConfirmedDriver == AUDIO_DRIVER_KS)
-        return OptionsRestart::KernelStreaming;
-    return iConfirmedDriver == AUDIO_DRIVER_WASAPI ? OptionsRestart::Wasapi : OptionsRestart::Asio;
+    return AudioBackendOf(iConfirmedDriver).bEndReported ? OptionsRestart::AfterThreadEnds : OptionsRestart::Now;
+}
+
+const AudioDriverEntry* EntryOfDriver(int iDriver)
+{
+    for (int i = 0; i < g_iNumAudioDrivers; ++i)
+        if (g_AudioDriverList[i].iType == iDriver)
+            return &g_AudioDriverList[i];
+    return nullptr;
+}
+
+void ChooseDevices(int iCaptureSel, int iRenderSel)
+{
+    // Windows audio keeps the endpoints' ids, which stay valid however the list
+    // is ordered; kernel streaming keeps the devices' places in its list.
+    const AudioDriverEntry* e = EntryOfDriver(g_iAudioDriver);
+    if (e && e->iType == AUDIO_DRIVER_WASAPI)
+    {
+        if (iCaptureSel >= 0 && iCaptureSel < e->iNumCaptureNames)
+            g_sCaptureEndpoint = e->aszCaptureIds[iCaptureSel];
+        if (iRenderSel >= 0 && iRenderSel < e->iNumRenderNames)
+            g_sRenderEndpoint = e->aszRenderIds[iRenderSel];
+        return;
+    }
+    g_iCaptureDevice = iCaptureSel < 0 ? 0 : iCaptureSel;
+    g_iRenderDevice = iRenderSel < 0 ? 0 : iRenderSel;
+}
+
+int ShownDeviceSel(const AudioDriverEntry& e, bool bCapture)
+{
+    if (e.iType != AUDIO_DRIVER_WASAPI)
+        return bCapture ? g_iCaptureDevice : g_iRenderDevice;
+    const std::string& sId = bCapture ? g_sCaptureEndpoint : g_sRenderEndpoint;
+    const int n = bCapture ? e.iNumCaptureNames : e.iNumRenderNames;
+    for (int i = 0; i < n && i < kMaxKsDeviceNames; ++i)
+        if (sId == (bCapture ? e.aszCaptureIds[i] : e.aszRenderIds[i]))
+            return i;
+    return 0;
 }
 
 int DriverOfSelection(int iSel)
@@ -47,8 +84,7 @@ float RequestedFreqForSelection(int iFreqSel)
 {
     // The list shows the row of a real driver only; "None available" has no row.
     const int iRow = g_iAudioDriver;
-    if (g_iNumAudioDrivers == 0 || (iRow != AUDIO_DRIVER_KS && iRow != AUDIO_DRIVER_ASIO) || iFreqSel < 0 ||
-        iFreqSel >= g_aiNumSamplingFreqs[iRow])
+    if (g_iNumAudioDrivers == 0 || iRow < 0 || iRow >= 4 || iFreqSel < 0 || iFreqSel >= g_aiNumSamplingFreqs[iRow])
         return g_fRequestedSamplingFreq;
     const int iFreq = g_aiSamplingFreqs[iRow][iFreqSel];
     return iFreq > g_iMaxSamplingFreq ? g_fPrevSamplingFreq : static_cast<float>(iFreq);
@@ -61,22 +97,21 @@ OptionsRestart OptionsOk(const OptionsChoice& choice)
         g_iAudioDriver = iDriver;
     // The audio side reads the channel mode for every block, so it needs no restart.
     g_iInputChannels.store(choice.iChannelsSel > 0 ? 1 : 0, std::memory_order_relaxed);
-    g_iCaptureDevice = choice.iCaptureSel < 0 ? 0 : choice.iCaptureSel;
-    g_iRenderDevice = choice.iRenderSel < 0 ? 0 : choice.iRenderSel;
+    ChooseDevices(choice.iCaptureSel, choice.iRenderSel);
     g_fRequestedSamplingFreq = RequestedFreqForSelection(choice.iFreqSel);
     g_iRequestedBlockSize = g_aiBlockSizes[BlockSizeIndexForThumb(choice.iThumb)];
     g_Log.Print("g_iRequestedBlockSize = ", g_iRequestedBlockSize);
 
     const OptionsRestart restart = DecideOptionsRestart(choice.bChanged, g_iConfirmedAudioDriver);
-    if (restart == OptionsRestart::Asio)
-        RestartAsioStream();
-    else if (restart == OptionsRestart::Wasapi)
-        RestartWasapiStream();
-    else if (restart == OptionsRestart::KernelStreaming)
+    if (restart == OptionsRestart::Now)
+        RestartStream(g_iConfirmedAudioDriver);
+    else if (restart == OptionsRestart::AfterThreadEnds)
     {
         // The thread stops its pins and reports; the window restarts the audio
         // while the thread waits in that report.
-        g_AudioPlatform.SignalEvent(g_hAudioEvents[eAbort]);
+        const AudioBackend& b = AudioBackendOf(g_iConfirmedAudioDriver);
+        if (b.Release)
+            b.Release();
     }
     g_iConfirmedAudioDriver = g_iAudioDriver;
     return restart;

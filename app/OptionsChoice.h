@@ -21,7 +21,7 @@ struct OptionsChoice
 {
     int iDriverSel;      // "Audio Interface"
     int iChannelsSel;    // "Input Channels": 0 mono, 1 stereo
-    int iCaptureSel;     // "Input Device"
+    int iCaptureSel;     // "Input Device", in the chosen driver's list
     int iRenderSel;      // "Output Device"
     int iFreqSel;        // "Sampling Frequency", in the rate row of the chosen driver
     int iThumb;          // the trackbar
@@ -31,13 +31,24 @@ struct OptionsChoice
 enum class OptionsRestart
 {
     None,             // nothing that needs the stream rebuilt
-    Asio,             // release the ASIO driver, InitAudio, StartAudio, here and now
-    KernelStreaming,  // abort the audio thread; the window restarts on its report
-    Wasapi,           // release Windows audio, InitAudio, StartAudio, here and now
+    Now,              // release the running stream, InitAudio, StartAudio, here and now
+    AfterThreadEnds,  // end the audio thread (kernel streaming); the window restarts on its report
 };
 
 // The restart an OK needs, decided by the driver that was running before the dialog.
 OptionsRestart DecideOptionsRestart(bool bChanged, int iConfirmedDriver);
+struct AudioDriverEntry;
+// The listed entry of a driver type; null when it is not listed.
+const AudioDriverEntry* EntryOfDriver(int iDriver);
+// The devices chosen in the lists of the driver in use (g_iAudioDriver): kernel
+// streaming's by place, Windows audio's by endpoint id; ASIO's are set in its own
+// panel. A selection of -1 keeps kernel streaming's first device and Windows
+// audio's current endpoint.
+void ChooseDevices(int iCaptureSel, int iRenderSel);
+// The device a driver's list shows as chosen: kernel streaming's by place,
+// Windows audio's by endpoint id (the default device when the chosen one is not
+// listed).
+int ShownDeviceSel(const AudioDriverEntry& entry, bool bCapture);
 // The driver type a list selection stands for, or -1 for "None available".
 int DriverOfSelection(int iSel);
 // The rate (Hz) that OK requests for a frequency selection; the current request

@@ -8,18 +8,11 @@
 #include "app/RecordingMixer.h"
 #include "audio/AudioGlobals.h"
 #include "audio/StreamControl.h"
-#include "audio/wasapi/WasapiHost.h"
-#include "audio/asio/Asio.h"
 #include "base/Log.h"
 #include "panel/FrameTick.h"
 
 namespace {
 
-void Signal(int iEvent)
-{
-    if (g_hAudioEvents[iEvent])
-        SetEvent(g_hAudioEvents[iEvent]);
-}
 
 class CShellPanelHost : public CPanelHost
 {
@@ -29,24 +22,19 @@ public:
     void OpenWebSite() override { ShellExecuteA(g_hWnd, "open", kTonquarryWebSite, nullptr, nullptr, SW_SHOWMAXIMIZED); }
     void OpenHelpPage() override { OpenIntroHelpPage(g_hWnd); }
     void OpenRecordingMixer() override { ::OpenRecordingMixer(g_hWnd); }
-    // The power button: the driver recorded now receives the command.
+    // The power button: the driver recorded now receives the command; its
+    // result is not shown (the button shows what was asked).
     void StartAudio() override
     {
-        if (g_iAudioDriver == AUDIO_DRIVER_KS)
-            Signal(eRun);
-        else if (g_iAudioDriver == AUDIO_DRIVER_WASAPI)
-            WasapiHost::Start();
-        else
-            ASIOStart();
+        const AudioBackend& b = AudioBackendOf(g_iAudioDriver);
+        if (b.Start)
+            b.Start();
     }
     void PauseAudio() override
     {
-        if (g_iAudioDriver == AUDIO_DRIVER_KS)
-            Signal(ePause);
-        else if (g_iAudioDriver == AUDIO_DRIVER_WASAPI)
-            WasapiHost::Stop();
-        else
-            ASIOStop();
+        const AudioBackend& b = AudioBackendOf(g_iAudioDriver);
+        if (b.Stop)
+            b.Stop();
     }
 };
 

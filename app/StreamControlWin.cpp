@@ -9,25 +9,47 @@
 
 namespace {
 
+void Signal(int iEvent)
+{
+    if (g_hAudioEvents[iEvent])
+        SetEvent(g_hAudioEvents[iEvent]);
+}
+
+int KsInit()
+{
+    g_hCaptureThread = CreateCaptureThread(g_hAudioEvents);
+    return g_hCaptureThread ? 1 : 0;
+}
+int KsStart()
+{
+    Signal(eRun);
+    return 1;
+}
+void KsStop() { Signal(ePause); }
+void KsRelease() { Signal(eAbort); }
+
 int AsioPresent() { return CAsio::bIsAsioDriverPresent(); }
 int AsioInit() { return CAsio::Init(); }
 int AsioStart() { return ASIOStart() == ASE_OK ? 1 : 0; }
-void Signal(void* hEvent)
-{
-    if (hEvent)
-        SetEvent(hEvent);
-}
+void AsioStop() { ASIOStop(); }
 void AsioRelease() { CAsio::Release(); }
+
 void ShowError(const char* szText, const char* szCaption) { MessageBoxA(g_hWnd, szText, szCaption, MB_OK); }
 
 } // namespace
 
 AudioPlatform WindowsAudioPlatform()
 {
-    return AudioPlatform{&AsioPresent,          &AsioInit,           &AsioStart,          &CreateCaptureThread,
-                         &EnumKsDeviceNames,    &Signal,             &ShowError,          &AsioRelease,
-                         &CAsio::FailedStep,    &WasapiHost::Init,   &WasapiHost::Start,  &WasapiHost::Stop,
-                         &WasapiHost::Release,  &WasapiHost::FailedStep};
+    AudioPlatform p{};
+    p.aBackends[AUDIO_DRIVER_KS] = {nullptr, &EnumKsDeviceNames, &KsInit, &KsStart, &KsStop, &KsRelease, nullptr, true};
+    p.aBackends[AUDIO_DRIVER_ASIO] = {&AsioPresent, nullptr,      &AsioInit,
+                                      &AsioStart,   &AsioStop,    &AsioRelease,
+                                      &CAsio::FailedStep, false};
+    p.aBackends[AUDIO_DRIVER_WASAPI] = {nullptr, &WasapiHost::ListDevices, &WasapiHost::Init,
+                                        &WasapiHost::Start,   &WasapiHost::Stop,        &WasapiHost::Release,
+                                        &WasapiHost::FailedStep, false};
+    p.ShowError = &ShowError;
+    return p;
 }
 
 void HandleWasapiLoss(LPARAM hr)
@@ -41,10 +63,9 @@ void HandleWasapiLoss(LPARAM hr)
 
 void ReleaseAudioDriver()
 {
-    if (g_iAudioDriver == AUDIO_DRIVER_ASIO)
-        CAsio::Release();
-    else if (g_iAudioDriver == AUDIO_DRIVER_WASAPI)
-        WasapiHost::Release();
+    const AudioBackend& b = AudioBackendOf(g_iAudioDriver);
+    if (b.Release)
+        b.Release();
 }
 
 void HandleAsioRequests()
@@ -53,7 +74,7 @@ void HandleAsioRequests()
         return;
     // The stream that asked is an ASIO one, whatever an open Options dialog shows.
     g_iAudioDriver = AUDIO_DRIVER_ASIO;
-    RestartAsioStream();
+    RestartStream(AUDIO_DRIVER_ASIO);
 }
 
 void SetRealtimePriority(HWND hWnd)

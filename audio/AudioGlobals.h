@@ -38,8 +38,9 @@ extern CDspEngine* g_pDspEngine;           // the engine every stream drives
 // The registry description of the ASIO driver the host loads.
 constexpr char kAsioDriverName[] = "ASIO4ALL v2";
 
-// The Options dialog's rates by driver type: row 0 kernel streaming (also the audio
-// thread's fallback order), row 1 ASIO.
-extern int g_aiSamplingFreqs[2][20];
-extern int g_aiNumSamplingFreqs[2];
+// The Options dialog's rates by driver value: row 0 kernel streaming (also the
+// audio thread's fallback order), row 1 ASIO, row 3 Windows audio (the rates it
+// asks an endpoint for in exclusive mode; shared mode runs at the endpoint's own).
+extern int g_aiSamplingFreqs[4][20];
+extern int g_aiNumSamplingFreqs[4];
 void InitSamplingFreqTables();

@@ -7,9 +7,9 @@
 #include "base/Log.h"
 #include "engine/DspEngine.h"
 
-int g_aiSamplingFreqs[2][20];
-int g_aiNumSamplingFreqs[2];
-AudioDriverEntry g_AudioDriverList[2];
+int g_aiSamplingFreqs[4][20];
+int g_aiNumSamplingFreqs[4];
+AudioDriverEntry g_AudioDriverList[kMaxAudioDrivers];
 int g_iNumAudioDrivers = 0;
 void* g_hAudioEvents[kNumAudioEvents] = {};
 void* g_hCaptureThread = nullptr;
@@ -24,6 +24,7 @@ namespace {
 
 constexpr int kKsFreqs[] = {12000, 24000, 36000, 48000, 60000, 72000, 84000, 96000, 192000};
 constexpr int kAsioFreqs[] = {12000, 24000, 48000, 96000, 192000};
+constexpr int kWasapiFreqs[] = {44100, 48000, 88200, 96000, 176400, 192000};
 
 template <int N>
 void FillRow(int iRow, const int (&aiFreqs)[N])
@@ -46,32 +47,28 @@ const char* StepOrUnknown(const char* szStep)
     return szStep && *szStep ? szStep : "unknown";
 }
 
-const char* AsioFailedStep()
+const char* FailedStep(int iDriver)
 {
-    return StepOrUnknown(g_AudioPlatform.AsioFailedStep ? g_AudioPlatform.AsioFailedStep() : nullptr);
+    const AudioBackend& b = AudioBackendOf(iDriver);
+    return StepOrUnknown(b.FailedStep ? b.FailedStep() : nullptr);
 }
 
-const char* WasapiFailedStep()
+// A back end without the operation does nothing, and fails where that is a failure.
+bool Call(int (*pOp)())
 {
-    return StepOrUnknown(g_AudioPlatform.WasapiFailedStep ? g_AudioPlatform.WasapiFailedStep() : nullptr);
+    return pOp && pOp() != 0;
 }
 
-// A platform without Windows audio leaves its actions null: nothing opens.
-bool WasapiInit()
+bool Present(int iDriver)
 {
-    return g_AudioPlatform.WasapiInit && g_AudioPlatform.WasapiInit();
-}
-
-bool WasapiStart()
-{
-    return g_AudioPlatform.WasapiStart && g_AudioPlatform.WasapiStart();
+    const AudioBackend& b = AudioBackendOf(iDriver);
+    return b.Present ? b.Present() != 0 : b.Init != nullptr;
 }
 
 // A thread that cannot be made has been reported by the platform already.
 void StartCaptureThread()
 {
-    g_hCaptureThread = g_AudioPlatform.CreateCaptureThread(g_hAudioEvents);
-    if (!g_hCaptureThread)
+    if (!Call(AudioBackendOf(AUDIO_DRIVER_KS).Init))
         g_Log.Print("InitAudio() CreateCaptureThread() FAILED");
 }
 
@@ -111,18 +108,28 @@ void InitSamplingFreqTables()
 {
     FillRow(AUDIO_DRIVER_KS, kKsFreqs);
     FillRow(AUDIO_DRIVER_ASIO, kAsioFreqs);
+    FillRow(AUDIO_DRIVER_WASAPI, kWasapiFreqs);
+}
+
+const AudioBackend& AudioBackendOf(int iDriver)
+{
+    static const AudioBackend kNone{};
+    if (iDriver < 0 || iDriver >= 4 || iDriver == AUDIO_DRIVER_NONE)
+        return kNone;
+    return g_AudioPlatform.aBackends[iDriver];
 }
 
 void EnumAudioDrivers()
 {
     g_iNumAudioDrivers = 0;
-    const bool bAsio = g_AudioPlatform.IsAsioDriverPresent() != 0;
+    const bool bAsio = Present(AUDIO_DRIVER_ASIO);
+    const AudioBackend& ks = AudioBackendOf(AUDIO_DRIVER_KS);
     if (g_iWindowsMajorVersion < 6)
     {
         // Devices that cannot be listed end the program only when there is no ASIO
         // driver to run on; with one, kernel streaming is simply not offered.
         ClearEntry(g_AudioDriverList[0], AUDIO_DRIVER_KS, "WDM KS");
-        if (g_AudioPlatform.EnumKsDeviceNames(&g_AudioDriverList[0], !bAsio) || !bAsio)
+        if ((ks.ListDevices && ks.ListDevices(&g_AudioDriverList[0], !bAsio)) || !bAsio)
             g_iNumAudioDrivers = 1;
         else
             g_Log.Print("EnumAudioDrivers() kernel streaming not offered: its devices could not be listed; using ASIO");
@@ -131,6 +138,16 @@ void EnumAudioDrivers()
     {
         ClearEntry(g_AudioDriverList[g_iNumAudioDrivers], AUDIO_DRIVER_ASIO, "Asio4All v2");
         ++g_iNumAudioDrivers;
+    }
+    // Windows audio is offered from Windows 6 on, with the default devices first
+    // and whichever others can be listed after them.
+    const AudioBackend& wasapi = AudioBackendOf(AUDIO_DRIVER_WASAPI);
+    if (g_iWindowsMajorVersion >= 6 && Present(AUDIO_DRIVER_WASAPI))
+    {
+        AudioDriverEntry& entry = g_AudioDriverList[g_iNumAudioDrivers++];
+        ClearEntry(entry, AUDIO_DRIVER_WASAPI, kWasapiDriverName);
+        if (wasapi.ListDevices && !wasapi.ListDevices(&entry, false))
+            g_Log.Print("EnumAudioDrivers() Windows audio's devices could not be listed; the defaults are offered");
     }
 }
 
@@ -163,7 +180,7 @@ AudioDecision DecideAfterAsioFailure(int iWindowsMajor)
 int InitAudio()
 {
     InitSamplingFreqTables();
-    if (g_AudioPlatform.IsAsioDriverPresent())
+    if (Present(AUDIO_DRIVER_ASIO))
         g_bAsioPresent = 1;
 
     const AudioDecision d = DecideAudioDriver(g_iWindowsMajorVersion, g_bAsioPresent != 0, g_iAudioDriver);
@@ -174,9 +191,9 @@ int InitAudio()
         StartCaptureThread();
     const char* szAsioStep = nullptr;  // the step ASIO failed at, when it was tried
     auto asioStarts = [&szAsioStep] {
-        if (g_AudioPlatform.AsioInit())
+        if (Call(AudioBackendOf(AUDIO_DRIVER_ASIO).Init))
             return true;
-        szAsioStep = AsioFailedStep();
+        szAsioStep = FailedStep(AUDIO_DRIVER_ASIO);
         return false;
     };
     if (d.bTryAsio)
@@ -199,7 +216,7 @@ int InitAudio()
     if (!d.bTryWasapi)
         return 1;
     // The driver that runs is the one a restart shuts down.
-    if (WasapiInit())
+    if (Call(AudioBackendOf(AUDIO_DRIVER_WASAPI).Init))
     {
         g_iAudioDriver = g_iConfirmedAudioDriver = AUDIO_DRIVER_WASAPI;
         return 1;
@@ -219,57 +236,42 @@ int InitAudio()
         g_iConfirmedAudioDriver = AUDIO_DRIVER_NONE;
     g_Log.Print("InitAudio() Asio.Init() FAILED no audio drivers in use");
     ClearReading();
-    g_AudioPlatform.ShowError(NoDriverStartedMessage(szAsioStep, WasapiFailedStep()).c_str(), kDriverFailedCaption);
+    const std::string sMessage = NoDriverStartedMessage(szAsioStep, FailedStep(AUDIO_DRIVER_WASAPI));
+    g_AudioPlatform.ShowError(sMessage.c_str(), kDriverFailedCaption);
     return 0;
 }
 
 int StartAudio()
 {
-    if (g_iAudioDriver == AUDIO_DRIVER_KS)
-    {
-        g_AudioPlatform.SignalEvent(g_hAudioEvents[eRun]);
-    }
-    else if (g_iAudioDriver == AUDIO_DRIVER_ASIO && !g_AudioPlatform.AsioStart())
+    const AudioBackend& b = AudioBackendOf(g_iAudioDriver);
+    if (!b.Start || b.Start())
+        return 1;
+    if (g_iAudioDriver == AUDIO_DRIVER_ASIO)
     {
         g_Log.Print("ASIOStart() FAILED");
         TellDriverFailed(kAsioDriverName, "start");
-        return 0;
     }
-    else if (g_iAudioDriver == AUDIO_DRIVER_WASAPI && !WasapiStart())
+    else
     {
-        TellDriverFailed(kWasapiDriverName, WasapiFailedStep());
-        return 0;
+        TellDriverFailed(kWasapiDriverName, FailedStep(g_iAudioDriver));
     }
-    return 1;
+    return 0;
 }
 
-void RestartAsioStream()
+void RestartStream(int iRunningDriver)
 {
-    g_AudioPlatform.AsioRelease();
-    InitAudio();
-    StartAudio();
-}
-
-void RestartWasapiStream()
-{
-    if (g_AudioPlatform.WasapiRelease)
-        g_AudioPlatform.WasapiRelease();
+    const AudioBackend& b = AudioBackendOf(iRunningDriver);
+    if (b.Release)
+        b.Release();
     InitAudio();
     StartAudio();
 }
 
 namespace {
 
-// Until a platform fills in its actions: no driver at all, nothing to show.
-int NoAsio() { return 0; }
-void* NoThread(void**) { return nullptr; }
-int NoKsNames(AudioDriverEntry*, bool) { return 0; }
-void NoSignal(void*) {}
 void NoMessage(const char*, const char*) {}
-void NoRelease() {}
 
 } // namespace
 
-AudioPlatform g_AudioPlatform = {&NoAsio,   &NoAsio,    &NoAsio,    &NoThread, &NoKsNames, &NoSignal,
-                                 &NoMessage, &NoRelease, nullptr,    nullptr,   nullptr,    nullptr,
-                                 nullptr,    nullptr};
+// Until a platform fills in its back ends: no driver at all, nothing to show.
+AudioPlatform g_AudioPlatform = {{}, &NoMessage};

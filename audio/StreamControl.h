@@ -1,8 +1,8 @@
 #pragma once
-// Which driver streams the guitar (ASIO or kernel streaming), its fallbacks, and
-// starting the stream; the lists of drivers, devices and rates the Options dialog
-// offers. The decisions are portable; the platform's actions come through
-// AudioPlatform, filled in by the Windows shell and by tests.
+// Which driver streams the guitar (kernel streaming, ASIO or Windows audio), its
+// fallbacks, and starting the stream; the lists of drivers, devices and rates the
+// Options dialog offers. The decisions are portable; each driver's actions come
+// through its AudioBackend, filled in by the Windows shell and by tests.
 
 #include <string>
 
@@ -13,15 +13,20 @@ constexpr int kKsDeviceNameSize = 260;
 
 struct AudioDriverEntry
 {
-    int iType;  // AUDIO_DRIVER_KS or AUDIO_DRIVER_ASIO
+    int iType;  // AUDIO_DRIVER_*
     char szName[16];
     int iNumCaptureNames;
     char aszCaptureNames[kMaxKsDeviceNames][kKsDeviceNameSize];
     int iNumRenderNames;
     char aszRenderNames[kMaxKsDeviceNames][kKsDeviceNameSize];
+    // Windows audio's endpoint ids beside their names ("" for the default device);
+    // kernel-streaming devices go by their place in the list.
+    char aszCaptureIds[kMaxKsDeviceNames][kKsDeviceNameSize];
+    char aszRenderIds[kMaxKsDeviceNames][kKsDeviceNameSize];
 };
 
-extern AudioDriverEntry g_AudioDriverList[2];
+constexpr int kMaxAudioDrivers = 3;
+extern AudioDriverEntry g_AudioDriverList[kMaxAudioDrivers];
 extern int g_iNumAudioDrivers;
 
 // The kernel-streaming thread's commands, in its own numbering; the main window
@@ -48,25 +53,32 @@ constexpr unsigned int CM_WASAPI_LOST = 0x8002;
 // Where the ASIO driver is offered for download; ends the messages that name it.
 extern const char kAsioDownloadAddress[];
 
+// One way of streaming: kernel streaming, ASIO or Windows audio. A null operation
+// is one the back end does not have.
+struct AudioBackend
+{
+    int (*Present)();  // 1 when it can be used; null: wherever it is offered
+    // 1 with the entry's device names (and ids) filled in; bReportFailure: a
+    // failure is shown and quits the program. Null: the driver lists none.
+    int (*ListDevices)(AudioDriverEntry* pEntry, bool bReportFailure);
+    int (*Init)();   // 1 when the stream is set up (kernel streaming: its thread made)
+    int (*Start)();  // 1 when streaming
+    void (*Stop)();  // pauses; Start resumes
+    void (*Release)();  // closes the stream (kernel streaming: tells its thread to end)
+    const char* (*FailedStep)();  // the step the last Init or Start failed at
+    // The stream's own thread reports its end (CM_EXIT_THREAD): a restart or a
+    // quit goes on from that report rather than at once.
+    bool bEndReported;
+};
+
 struct AudioPlatform
 {
-    int (*IsAsioDriverPresent)();
-    int (*AsioInit)();             // 1 on success
-    int (*AsioStart)();            // 1 when ASIOStart returned ASE_OK
-    void* (*CreateCaptureThread)(void** phEvents);  // null on failure
-    // 1 when listed; bReportFailure: a failure is shown and quits the program.
-    int (*EnumKsDeviceNames)(AudioDriverEntry* pEntry, bool bReportFailure);
-    void (*SignalEvent)(void* hEvent);
+    AudioBackend aBackends[4];  // by AUDIO_DRIVER_*; AUDIO_DRIVER_NONE's does nothing
     void (*ShowError)(const char* szText, const char* szCaption);
-    void (*AsioRelease)();         // stops the driver's callbacks, then unloads it
-    const char* (*AsioFailedStep)();  // the step the last AsioInit failed at; may be null
-    // Windows audio (WASAPI), offered from Windows 6 on. Null where there is none.
-    int (*WasapiInit)();           // 1 on success
-    int (*WasapiStart)();          // 1 on success
-    void (*WasapiStop)();          // pauses; Start resumes
-    void (*WasapiRelease)();
-    const char* (*WasapiFailedStep)();
 };
+// The back end of a driver value; one that does nothing for AUDIO_DRIVER_NONE and
+// for a value no driver has.
+const AudioBackend& AudioBackendOf(int iDriver);
 extern AudioPlatform g_AudioPlatform;
 
 // What InitAudio does, before and after it tries ASIO.
@@ -103,11 +115,10 @@ void EnumAudioDrivers();
 int InitAudio();
 // 1, or 0 when ASIOStart failed.
 int StartAudio();
-// The ASIO stream made anew with the current requests: the driver is released
-// (its callbacks have stopped then, so the engine they run may be rebuilt), then
-// InitAudio and StartAudio.
-void RestartAsioStream();
-// The same for the Windows-audio stream.
-void RestartWasapiStream();
+// The stream made anew with the current requests: the running driver's stream is
+// released (its callbacks have stopped then, so the engine they run may be
+// rebuilt), then InitAudio and StartAudio. Not for a back end whose end is
+// reported: its report restarts the audio.
+void RestartStream(int iRunningDriver);
 // What the player is told when the Windows-audio endpoints go away mid-stream.
 extern const char kWasapiLostMessage[];

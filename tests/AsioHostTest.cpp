@@ -358,8 +358,8 @@ TEST_F(AsioHost, FailingDriverIsToldOnceAtStartAndAtRestart)
     g_AudioPlatform = WindowsAudioPlatform();
     g_AudioPlatform.ShowError = [](const char* szText, const char*) { s_Messages.push_back(szText); };
     // No Windows audio to fall back on, whatever sound the machine has.
-    g_AudioPlatform.WasapiInit = [] { return 0; };
-    g_AudioPlatform.WasapiFailedStep = [] { return "no input device"; };
+    g_AudioPlatform.aBackends[AUDIO_DRIVER_WASAPI].Init = [] { return 0; };
+    g_AudioPlatform.aBackends[AUDIO_DRIVER_WASAPI].FailedStep = [] { return "no input device"; };
     g_iWindowsMajorVersion = 6;
     g_pDspEngine = &m_Engine;
     const std::pair<const char*, const char*> faults[] = {
@@ -380,7 +380,7 @@ TEST_F(AsioHost, FailingDriverIsToldOnceAtStartAndAtRestart)
             m_Engine.m_Tuner2.m_Tuner.SetMeasured(80.96f);
             m_Engine.m_Tuner2.m_fMeasuredFreq.store(80.96f);
             if (bRestart)
-                RestartAsioStream();
+                RestartStream(AUDIO_DRIVER_ASIO);
             else
             {
                 InitAudio();

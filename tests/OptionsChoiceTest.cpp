@@ -2,6 +2,7 @@
 // and what OK and Cancel do to the drivers and the running audio.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -16,7 +17,6 @@
 namespace {
 
 std::vector<std::string> g_Calls;
-int g_aiEvents[kNumAudioEvents];
 
 // Each call the dialog makes is recorded by name.
 int Record(const char* szCall)
@@ -27,11 +27,14 @@ int Record(const char* szCall)
 int Present() { return 1; }
 int Init() { return Record("asio-init"); }
 int Start() { return Record("asio-start"); }
-void* Thread(void**) { return Record("thread") ? &g_Calls : nullptr; }
-int KsNames(AudioDriverEntry*, bool) { return 1; }
-void Signal(void* hEvent) { Record(hEvent == &g_aiEvents[eAbort] ? "abort" : "other event"); }
-void Message(const char*, const char*) { Record("message"); }
 void Release() { Record("asio-release"); }
+int Thread() { return Record("thread"); }
+int KsRun() { return Record("run"); }
+void Abort() { Record("abort"); }
+int WasapiInit() { return Record("wasapi-init"); }
+int WasapiStart() { return Record("wasapi-start"); }
+void WasapiRelease() { Record("wasapi-release"); }
+void Message(const char*, const char*) { Record("message"); }
 
 class Options : public ::testing::Test
 {
@@ -39,10 +42,12 @@ protected:
     void SetUp() override
     {
         m_Saved = g_AudioPlatform;
-        g_AudioPlatform = {&Present, &Init, &Start, &Thread, &KsNames, &Signal, &Message, &Release, nullptr,
-                           nullptr,  nullptr, nullptr, nullptr,  nullptr};
-        for (int i = 0; i < kNumAudioEvents; ++i)
-            g_hAudioEvents[i] = &g_aiEvents[i];
+        g_AudioPlatform = {};
+        g_AudioPlatform.aBackends[AUDIO_DRIVER_KS] = {nullptr, nullptr, &Thread, &KsRun, nullptr, &Abort, nullptr, true};
+        g_AudioPlatform.aBackends[AUDIO_DRIVER_ASIO] = {&Present, nullptr, &Init, &Start, nullptr, &Release, nullptr, false};
+        g_AudioPlatform.aBackends[AUDIO_DRIVER_WASAPI] = {nullptr,  nullptr, &WasapiInit, &WasapiStart,
+                                                          nullptr,  &WasapiRelease, nullptr, false};
+        g_AudioPlatform.ShowError = &Message;
         g_Calls.clear();
         // Windows XP with both drivers listed, ASIO running at 48000 Hz.
         g_iWindowsMajorVersion = 5;
@@ -112,14 +117,14 @@ TEST_F(Options, OkRestartsByTheDriverConfirmedBefore)
         int iDriverAfter;
     } cases[] = {
         {AUDIO_DRIVER_ASIO, 1, false, OptionsRestart::None, {}, AUDIO_DRIVER_ASIO},
-        {AUDIO_DRIVER_ASIO, 1, true, OptionsRestart::Asio, {"asio-release", "asio-init", "asio-start"}, AUDIO_DRIVER_ASIO},
+        {AUDIO_DRIVER_ASIO, 1, true, OptionsRestart::Now, {"asio-release", "asio-init", "asio-start"}, AUDIO_DRIVER_ASIO},
         // Kernel streaming chosen while ASIO runs: ASIO goes, the thread comes.
-        {AUDIO_DRIVER_ASIO, 0, true, OptionsRestart::Asio, {"asio-release", "thread", "other event"}, AUDIO_DRIVER_KS},
+        {AUDIO_DRIVER_ASIO, 0, true, OptionsRestart::Now, {"asio-release", "thread", "run"}, AUDIO_DRIVER_KS},
         // The thread is aborted; the window restarts the audio on its report.
-        {AUDIO_DRIVER_KS, 1, true, OptionsRestart::KernelStreaming, {"abort"}, AUDIO_DRIVER_ASIO},
+        {AUDIO_DRIVER_KS, 1, true, OptionsRestart::AfterThreadEnds, {"abort"}, AUDIO_DRIVER_ASIO},
         {AUDIO_DRIVER_KS, 0, false, OptionsRestart::None, {}, AUDIO_DRIVER_KS},
-        // No driver in use: released harmlessly; on this old system InitAudio keeps none.
-        {AUDIO_DRIVER_NONE, -1, true, OptionsRestart::Asio, {"asio-release"}, AUDIO_DRIVER_NONE},
+        // No driver in use: nothing to release; on this old system InitAudio keeps none.
+        {AUDIO_DRIVER_NONE, -1, true, OptionsRestart::Now, {}, AUDIO_DRIVER_NONE},
     };
     for (const auto& c : cases)
     {
@@ -136,6 +141,34 @@ TEST_F(Options, OkRestartsByTheDriverConfirmedBefore)
                   std::make_tuple(1, 2, 3, 1200));
     }
     EXPECT_GE(CountLogLines("g_iRequestedBlockSize =  1200"), 6);
+}
+
+// Windows audio's devices are kept by endpoint id; a chosen one no longer listed
+// shows as the default.
+TEST_F(Options, WindowsAudioKeepsTheChosenEndpoints)
+{
+    g_iWindowsMajorVersion = 10;
+    g_iNumAudioDrivers = 3;
+    AudioDriverEntry& e = g_AudioDriverList[2];
+    e = AudioDriverEntry{};
+    e.iType = AUDIO_DRIVER_WASAPI;
+    e.iNumCaptureNames = e.iNumRenderNames = 3;
+    const char* const aszIds[3] = {"", "{0.0.1}.{in-a}", "{0.0.1}.{in-b}"};
+    for (int i = 0; i < 3; ++i)
+    {
+        std::snprintf(e.aszCaptureIds[i], kKsDeviceNameSize, "%s", aszIds[i]);
+        std::snprintf(e.aszRenderIds[i], kKsDeviceNameSize, "out%d", i);
+    }
+    g_iCaptureDevice = g_iRenderDevice = 0;
+    EXPECT_EQ(OptionsOk({2, 0, 2, 1, 1, 80, true}), OptionsRestart::Now);
+    EXPECT_EQ(g_Calls, (std::vector<std::string>{"asio-release", "wasapi-init", "wasapi-start"}));
+    EXPECT_EQ(std::make_tuple(g_sCaptureEndpoint, g_sRenderEndpoint, g_iCaptureDevice, g_iRenderDevice),
+              std::make_tuple(std::string("{0.0.1}.{in-b}"), std::string("out1"), 0, 0));
+    EXPECT_EQ(std::make_pair(ShownDeviceSel(e, true), ShownDeviceSel(e, false)), std::make_pair(2, 1));
+    g_sCaptureEndpoint = "{0.0.1}.{unplugged}";
+    EXPECT_EQ(ShownDeviceSel(e, true), 0);
+    g_sCaptureEndpoint.clear();
+    g_sRenderEndpoint.clear();
 }
 
 TEST_F(Options, CancelUndoesTheDriverChoiceAndNoneSelectedLeavesNoBadIndex)

@@ -56,9 +56,6 @@ int Start()
     return 1;
 }
 void Release() { g_pDriver->callbacks.StopAndJoin(); }
-void* NoThread(void**) { return nullptr; }
-int NoNames(AudioDriverEntry*, bool) { return 1; }
-void NoSignal(void*) {}
 void NoMessage(const char*, const char*) {}
 
 // The stand-in platform for one test; what the test changed is put back however
@@ -70,8 +67,9 @@ protected:
     {
         g_pDriver = &m_Driver;
         m_Saved = g_AudioPlatform;
-        g_AudioPlatform = {&Present, &Init, &Start, &NoThread, &NoNames, &NoSignal, &NoMessage, &Release, nullptr,
-                           nullptr,  nullptr, nullptr,   nullptr,  nullptr};
+        g_AudioPlatform = {};
+        g_AudioPlatform.aBackends[AUDIO_DRIVER_ASIO] = {&Present, nullptr, &Init, &Start, nullptr, &Release, nullptr, false};
+        g_AudioPlatform.ShowError = &NoMessage;
         g_iWindowsMajorVersion = 10;
         g_iNumAudioDrivers = 1;
         g_AudioDriverList[0].iType = AUDIO_DRIVER_ASIO;
@@ -105,7 +103,7 @@ TEST_F(OptionsRestartThreads, FiftyOkRestartsWhileAudioRuns)
     {
         // Alternate the rate so the engine really changes size.
         const OptionsChoice choice{0, i % 2, 0, 0, i % 2 == 0 ? 2 : 3, iThumb250, true};
-        ASSERT_EQ(OptionsOk(choice), OptionsRestart::Asio);
+        ASSERT_EQ(OptionsOk(choice), OptionsRestart::Now);
         const long lBefore = m_Driver.blocks.load();
         ASSERT_TRUE(WaitUntil([&] { return m_Driver.blocks.load() >= lBefore + 3; }))
             << "no audio after restart " << i << ": " << m_Driver.blocks.load() - lBefore << " blocks in "

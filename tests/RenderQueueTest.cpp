@@ -17,21 +17,24 @@ struct Clocks
     float fNext = 1.0f;               // the next frame's value: frames count up
     std::vector<float> played;
 
-    Clocks() { q.Reset(kBlock, 4); }
+    // Frames of two float channels, the right one the left one negated.
+    Clocks() { q.Reset(kBlock, 8, 4); }
     void Capture()
     {
-        std::vector<float> left(kBlock), right(kBlock);
+        std::vector<float> frames(2 * kBlock);
         for (int i = 0; i < kBlock; ++i)
-            right[static_cast<size_t>(i)] = -(left[static_cast<size_t>(i)] = fNext++);
-        q.Push(left.data(), right.data());
+            frames[2 * i + 1] = -(frames[2 * i] = fNext++);
+        q.Push(reinterpret_cast<const unsigned char*>(frames.data()));
     }
     void Render(int n)
     {
-        std::vector<float> left(static_cast<size_t>(n)), right(static_cast<size_t>(n));
-        q.Pull(left.data(), right.data(), n);
-        for (int i = 0; i < n; ++i)
-            ASSERT_EQ(-left[static_cast<size_t>(i)], right[static_cast<size_t>(i)]);
-        played.insert(played.end(), left.begin(), left.end());
+        std::vector<float> frames(2 * static_cast<size_t>(n), 1.0f);
+        q.Pull(reinterpret_cast<unsigned char*>(frames.data()), n);
+        for (size_t i = 0; i < frames.size(); i += 2)
+        {
+            ASSERT_EQ(-frames[i], frames[i + 1]);
+            played.push_back(frames[i]);
+        }
     }
 };
 

@@ -34,16 +34,15 @@ int Record(const char* szCall, bool bOk)
 int FakePresent() { return g_P.bAsioPresent ? 1 : 0; }
 int FakeInit() { return Record("asio-init", g_P.bAsioInitOk); }
 int FakeStart() { return Record("asio-start", g_P.bAsioStartOk); }
-void* FakeThread(void** phEvents)
-{
-    return Record(phEvents == g_hAudioEvents ? "thread" : "thread with wrong events", g_P.bThreadOk) ? &g_P : nullptr;
-}
+int FakeThread() { return Record("thread", g_P.bThreadOk); }
 int FakeKsNames(AudioDriverEntry* pEntry, bool bReportFailure)
 {
     pEntry->iNumCaptureNames = 1;
     return Record(bReportFailure ? "ks-names, failure quits" : "ks-names", g_P.bKsNamesOk);
 }
-void FakeSignal(void* hEvent) { Record(hEvent == g_hAudioEvents[eRun] ? "run" : "other event", true); }
+int FakeRun() { return Record("run", true); }
+void FakeAbort() { Record("abort", true); }
+int FakeWasapiNames(AudioDriverEntry*, bool) { return Record("wasapi-names", true); }
 void FakeMessage(const char* szText, const char* szCaption)
 {
     g_P.calls.push_back(std::string("message ") + szCaption + ": " + szText);
@@ -63,12 +62,15 @@ protected:
     {
         m_Saved = g_AudioPlatform;
         m_iSavedMajor = g_iWindowsMajorVersion;
-        g_AudioPlatform = {&FakePresent,    &FakeInit,        &FakeStart,      &FakeThread,
-                           &FakeKsNames,    &FakeSignal,      &FakeMessage,    &FakeRelease,
-                           &FakeFailedStep, &FakeWasapiInit,  &FakeWasapiStart, &FakeWasapiStop,
-                           &FakeWasapiRelease, &FakeWasapiStep};
-        for (int i = 0; i < kNumAudioEvents; ++i)
-            g_hAudioEvents[i] = &m_aiEvents[i];
+        g_AudioPlatform = {};
+        g_AudioPlatform.aBackends[AUDIO_DRIVER_KS] = {nullptr,  &FakeKsNames, &FakeThread, &FakeRun,
+                                                      nullptr,  &FakeAbort,   nullptr,     true};
+        g_AudioPlatform.aBackends[AUDIO_DRIVER_ASIO] = {&FakePresent, nullptr,      &FakeInit,       &FakeStart,
+                                                        nullptr,      &FakeRelease, &FakeFailedStep, false};
+        g_AudioPlatform.aBackends[AUDIO_DRIVER_WASAPI] = {nullptr,         &FakeWasapiNames,   &FakeWasapiInit,
+                                                          &FakeWasapiStart, &FakeWasapiStop,   &FakeWasapiRelease,
+                                                          &FakeWasapiStep,  false};
+        g_AudioPlatform.ShowError = &FakeMessage;
         g_P = Platform();
         g_bAsioPresent = 0;
     }
@@ -82,7 +84,6 @@ protected:
 
     AudioPlatform m_Saved{};
     int m_iSavedMajor = 0;
-    int m_aiEvents[kNumAudioEvents] = {};
 };
 
 std::string FailedMessage(const char* szDriver, const char* szStep)
@@ -204,8 +205,9 @@ TEST_F(StreamControl, DriverListByVersionAndPresence)
         {5, true, false, {"1 Asio4All v2"}, {"ks-names"}},
         {5, false, true, {"0 WDM KS"}, {"ks-names, failure quits"}},
         {5, false, false, {"0 WDM KS"}, {"ks-names, failure quits"}},
-        {6, true, false, {"1 Asio4All v2"}, {}},
-        {6, false, true, {}, {}},
+        // Windows 6 and later: Windows audio, after ASIO where that is installed.
+        {6, true, false, {"1 Asio4All v2", "3 Windows Audio"}, {"wasapi-names"}},
+        {6, false, true, {"3 Windows Audio"}, {"wasapi-names"}},
     };
     for (const auto& c : cases)
     {
@@ -260,7 +262,7 @@ TEST_F(StreamControl, FailedDriverIsToldOnceAndClearsTheReading)
         engine.m_Tuner2.m_Tuner.SetMeasured(80.96f);
         engine.m_Tuner2.m_fMeasuredFreq.store(80.96f);
         if (c.bRestart)
-            RestartAsioStream();
+            RestartStream(AUDIO_DRIVER_ASIO);
         else
         {
             InitAudio();

@@ -2,9 +2,6 @@
 // from and put into interleaved frames with the ASIO types' conversion.
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <vector>
-
 #include "audio/asio/AsioCodes.h"
 #include "audio/wasapi/WasapiFormat.h"
 
@@ -41,31 +38,24 @@ TEST(WasapiFormat, StreamedFormatsAndTheirFrames)
     }
 }
 
-TEST(WasapiFormat, OneChannelOfInterleavedFrames)
+TEST(WasapiFormat, ChannelsOfInterleavedFrames)
 {
-    // Three frames of stereo float: the right channel reaches the engine at 16-bit
-    // scale, and output writes the right channel only.
-    const float afFrames[6] = {0.1f, 0.5f, -0.2f, -1.0f, 0.3f, 2.0f};
-    float afRight[3];
-    const WasapiFormat stereo = Format(2, 32, 32, true);
-    WasapiInputToFloats(stereo, afFrames, 1, afRight, 3);
-    EXPECT_EQ(std::vector<float>(afRight, afRight + 3), (std::vector<float>{16384.0f, -32768.0f, 32767.0f}));
-    float afOut[6] = {9, 9, 9, 9, 9, 9};
-    const float afLeft[3] = {16384.0f, -8192.0f, 0.0f};
-    WasapiFloatsToOutput(stereo, afLeft, afOut, 0, 3);
-    EXPECT_EQ(std::vector<float>(afOut, afOut + 6), (std::vector<float>{0.5f, 9, -0.25f, 9, 0.0f, 9}));
-
-    // 24 bits left-justified in 32: the upper 16 bits are the sample.
-    const std::int32_t aiFrames[4] = {0x12345600, 0x7FFFFF00, -0x01000000, 0};
-    float afIn[2];
-    WasapiInputToFloats(Format(2, 32, 24, false), aiFrames, 0, afIn, 2);
-    EXPECT_EQ(std::vector<float>(afIn, afIn + 2), (std::vector<float>{4660.0f, -256.0f}));
-
-    // A channel the format lacks reads silence and writes nothing.
-    WasapiInputToFloats(stereo, afFrames, 2, afRight, 3);
-    EXPECT_EQ(std::vector<float>(afRight, afRight + 3), std::vector<float>(3, 0.0f));
-    WasapiFloatsToOutput(stereo, afLeft, afOut, 2, 3);
-    EXPECT_EQ(afOut[1], 9.0f);
+    unsigned char abFrames[64] = {};
+    const struct { WasapiFormat f; int iChannel; long type; int iOffset, iStride; } cases[] = {
+        {Format(2, 32, 32, true), 1, ASIOSTFloat32LSB, 4, 8},
+        {Format(6, 16, 16, false), 5, ASIOSTInt16LSB, 10, 12},
+        {Format(2, 32, 24, false), 0, ASIOSTInt32LSB, 0, 8},
+        // A channel the format lacks, or a format not streamed: silence in, nothing out.
+        {Format(1, 16, 16, false), 1, -1, 0, 0},
+        {Format(2, 64, 64, true), 0, -1, 0, 0},
+    };
+    for (const auto& c : cases)
+    {
+        const DriverChannel ch = WasapiChannel(c.f, abFrames, c.iChannel);
+        EXPECT_EQ(c.type, ch.lType) << c.f.iChannels << " ch, channel " << c.iChannel;
+        EXPECT_EQ(abFrames + c.iOffset, ch.pFirst);
+        EXPECT_EQ(c.iStride, ch.iStride);
+    }
 }
 
 } // namespace

@@ -14,22 +14,30 @@
 #include "audio/AudioGlobals.h"
 #include "audio/wasapi/WasapiHost.h"
 #include "audio/wasapi/WasapiStream.h"
+#include "dsp/SampleBuffer.h"
 #include "dsp/StreamParams.h"
 #include "engine/DspEngine.h"
 #include "tests/TestSupport.h"
 
 namespace {
 
+// The shared block run without an engine: input straight to output.
 struct PassThrough : WasapiBlockSink
 {
-    int iBlock = 0;
+    CSampleBuffer input;
+    EngineBlock blocks;
     float fPeak = 0.0f;
-    void RunBlock(const float* pLeft, const float* pRight, const float** ppOutLeft, const float** ppOutRight) override
+    void Begin(int iBlock)
     {
-        for (int i = 0; i < iBlock; ++i)
-            fPeak = std::max(fPeak, std::fabs(pLeft[i]));
-        *ppOutLeft = pLeft;
-        *ppOutRight = pRight;
+        input.Init("test", "input", 2 * iBlock, iBlock);
+        StartEngineBlocks(blocks, &input, iBlock);
+    }
+    void RunBlock(const WasapiFormat& in, void* pIn, const WasapiFormat& out, void* pOut) override
+    {
+        RunEngineBlock(blocks, nullptr, WasapiChannel(in, pIn, 0), WasapiChannel(in, pIn, 1), WasapiChannel(out, pOut, 0),
+                       WasapiChannel(out, pOut, 1));
+        for (int i = 0; i < 2 * blocks.iBlock; ++i)
+            fPeak = std::max(fPeak, std::fabs(input.Channel(0)[i]));
     }
 };
 
@@ -46,7 +54,7 @@ TEST(WasapiStream, PassesTheServersInputThrough)
                 stream.RenderFormat().iChannels, stream.RenderFormat().iValidBits, stream.RenderFormat().iContainerBits,
                 stream.RenderFormat().bFloat ? " float" : "");
     PassThrough sink;
-    sink.iBlock = stream.Block();
+    sink.Begin(stream.Block());
     ASSERT_EQ(S_OK, stream.Start(&sink, &sWhy)) << sWhy;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(getenv("TQ_SECONDS") ? atoi(getenv("TQ_SECONDS")) : 3);
     while (std::chrono::steady_clock::now() < deadline && !stream.Lost())
@@ -57,6 +65,7 @@ TEST(WasapiStream, PassesTheServersInputThrough)
     EXPECT_FALSE(stream.Lost());
     EXPECT_GT(stream.Blocks(), 100);
     EXPECT_GT(sink.fPeak, 100.0f);
+    sink.input.Release("test", "input");
 }
 
 // The program's way: the host builds the engine for the stream, and the tuner

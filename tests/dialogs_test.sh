@@ -87,7 +87,7 @@ expect "Options dialogs left after a double click and Cancel" "$SHOWN" 0
 
 SHOWN=$(drive $OPTIONS items 1040 items 1041 items 1042 items 1043 items 1039 thumb 1000 text 1047)
 expect "Options at start" "$SHOWN" \
-  "*Asio4All v2|*Mono|Stereo|*Set in Asio4All Control Panel|*Set in Asio4All Control Panel|12000|24000|*48000|96000|192000|16|256"
+  "*Asio4All v2|Windows Audio|*Mono|Stereo|*Set in Asio4All Control Panel|*Set in Asio4All Control Panel|12000|24000|*48000|96000|192000|16|256"
 xwd -id "$(window_of Options 30)" -out "$BUILD_DIR/dialogs-options.xwd" && "$FRAME" convert "$BUILD_DIR/dialogs-options.xwd" "$BUILD_DIR/dialogs-options.png" >/dev/null
 # Only the channel mode: no restart. The thumb stays at 16, which requests 150.
 drive dialog Options select 1041 1 press 1 closed >/dev/null
@@ -155,13 +155,14 @@ quit_program
 expect "memory counters after $RESTARTS restarts" "$MEMORY" \
   "$(tr -d '\r' < "$RUN/Logfile.txt" | grep -E '^g_dwMem(Block)?Count +=' | tail -2 | paste -sd' ')"
 
-# --- 3. No driver (no ASIO driver, and no sound server for Windows audio): "None
-# available", and OK keeps the driver and the frequency read at start (96000).
+# --- 3. No driver runs (no ASIO driver, and no sound server for Windows audio):
+# Windows audio is offered but not chosen, its lists say "None available", and OK
+# keeps the driver and the frequency read at start (96000).
 "$WINE" "$REGISTER" --unregister "$DLL_WIN" >/dev/null || fail "unregistering the demo driver"
 start_program
 drive dialog "Audio failed to start" press 1 closed >/dev/null
 SHOWN=$(drive $OPTIONS items 1040 items 1041 items 1042 items 1043 items 1039 select 1039 0 press 1)
-expect "Options without a driver" "$SHOWN" "*None available|Mono|*Stereo|*None available|*None available|*None available"
+expect "Options without a driver" "$SHOWN" "Windows Audio|Mono|*Stereo|*None available|*None available|*None available"
 # The restart finds no driver again and says so before the dialog closes.
 drive dialog "Audio failed to start" press 1 closed >/dev/null
 wait_until 60 no_window Options || fail "the Options dialog did not close (visible: $(visible_windows))"

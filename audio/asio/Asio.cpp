@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "audio/AudioGlobals.h"
+#include "audio/EngineBlock.h"
 #include "audio/asio/AsioDriverList.h"
 #include "audio/asio/AsioSampleTypes.h"
 #include "audio/asio/AsioSamples.h"
@@ -21,9 +22,7 @@ namespace {
 ASIOCallbacks g_Callbacks;
 CDspEngine* g_pEngine = nullptr;
 CSampleBuffer g_Input;                    // the "Input" buffer the callback fills first
-CSampleBuffer* g_pCurrent = nullptr;      // then whatever Process returned last
-int g_iBlock = 0;                         // B, frames per callback
-int g_iOffset = 0;                        // E, 0 or B
+EngineBlock g_Blocks;                     // where each callback's block goes
 long g_alTypes[4] = {};                   // the sample type of each of the four buffers
 
 // The driver's requests reach the window's thread as a posted message; the stream
@@ -56,18 +55,11 @@ ASIOTime* __cdecl OnBufferSwitchTimeInfo(ASIOTime*, long doubleBufferIndex, ASIO
 {
     const int index = doubleBufferIndex ? 1 : 0;
     const ASIOBufferInfo* b = g_AsioStaticData.bufferInfos;
-    const int B = g_iBlock;
-    const int E = g_iOffset;
     const int right = g_iInputChannels.load(std::memory_order_relaxed) != 0 ? 1 : 0;
-    AsioInputToFloats(g_alTypes[0], b[0].buffers[index], g_pCurrent->Channel(0) + E, B);
-    AsioInputToFloats(g_alTypes[right], b[right].buffers[index], g_pCurrent->Channel(1) + E, B);
-    if (g_pEngine)
-        g_pCurrent = g_pEngine->Process(g_pCurrent, E);
-    AsioFloatsToOutput(g_alTypes[2], g_pCurrent->Channel(0) + E, b[2].buffers[index], B);
-    AsioFloatsToOutput(g_alTypes[3], g_pCurrent->Channel(1) + E, b[3].buffers[index], B);
+    auto channel = [b, index](int i) { return DriverChannel{g_alTypes[i], b[i].buffers[index], 0}; };
+    RunEngineBlock(g_Blocks, g_pEngine, channel(0), channel(right), channel(2), channel(3));
     if (g_AsioStaticData.postOutput)
         ASIOOutputReady();
-    g_iOffset = E + B >= g_iBufMonoLen ? 0 : E + B;
     g_lAsioBlocks.fetch_add(1, std::memory_order_relaxed);
     return nullptr;
 }
@@ -466,12 +458,10 @@ int CAsio::InitStream()
         return 0;
     }
 
-    g_iBlock = g_iRequestedBlockSize;
-    g_iBlockSize = g_iBlock;
-    g_iBytesPerBlock = g_iBlock;
-    g_iBufMonoLen = 2 * g_iBlock;
+    g_iBlockSize = g_iRequestedBlockSize;
+    g_iBytesPerBlock = g_iBlockSize;
+    g_iBufMonoLen = 2 * g_iBlockSize;
     LfoBufLen = static_cast<int>(2.0f * g_fSamplingFreq);
-    g_iOffset = 0;
     g_fPrevSamplingFreq = g_fSamplingFreq;
     g_iMaxSamplingFreq = static_cast<int>(kAsioMaxRate);
     g_lAsioBlocks.store(0, std::memory_order_relaxed);
@@ -479,8 +469,8 @@ int CAsio::InitStream()
 
     // A restart makes the buffer again, so free the previous stream's first.
     g_Input.Release("Input", "Input");
-    const int iInput = g_Input.Init("Input", "Input", g_iBufMonoLen, g_iBlock);
-    g_pCurrent = &g_Input;
+    const int iInput = g_Input.Init("Input", "Input", g_iBufMonoLen, g_iBlockSize);
+    StartEngineBlocks(g_Blocks, &g_Input, g_iBlockSize);
 
     if (g_pEngine)
         g_pEngine->Release();

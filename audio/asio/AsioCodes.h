@@ -1,11 +1,12 @@
 #pragma once
 // The ASIO interface's scalar types and numbers: error codes, sample types, message
 // selectors and time flags. Portable, so the host's plain logic builds everywhere;
-// `long` is the interface's 32-bit integer on Windows.
+// `long` is the interface's 32-bit integer on Windows. The sample types are with
+// the conversions, which every back end uses.
+#include "audio/SampleConversion.h"
 
 typedef long ASIOBool;
 typedef long ASIOError;
-typedef long ASIOSampleType;
 typedef double ASIOSampleRate;
 
 enum : ASIOBool { ASIOFalse = 0, ASIOTrue = 1 };
@@ -23,14 +24,6 @@ enum : ASIOError
     ASE_NoMemory = -994,
 };
 
-enum : ASIOSampleType
-{
-    ASIOSTInt16MSB = 0, ASIOSTInt24MSB = 1, ASIOSTInt32MSB = 2, ASIOSTFloat32MSB = 3, ASIOSTFloat64MSB = 4,
-    ASIOSTInt32MSB16 = 8, ASIOSTInt32MSB18 = 9, ASIOSTInt32MSB20 = 10, ASIOSTInt32MSB24 = 11,
-    ASIOSTInt16LSB = 16, ASIOSTInt24LSB = 17, ASIOSTInt32LSB = 18, ASIOSTFloat32LSB = 19, ASIOSTFloat64LSB = 20,
-    ASIOSTInt32LSB16 = 24, ASIOSTInt32LSB18 = 25, ASIOSTInt32LSB20 = 26, ASIOSTInt32LSB24 = 27,
-    ASIOSTDSDInt8LSB1 = 32, ASIOSTDSDInt8MSB1 = 33, ASIOSTDSDInt8NER8 = 40,
-};
 
 // asioMessage selectors.
 enum : long

@@ -10,21 +10,20 @@ struct TypeFacts
 {
     long type;
     const char* szName;
-    int iBytes;  // 0: not converted by the host
 };
 
 constexpr TypeFacts kTypes[] = {
-    {ASIOSTInt16MSB, "Int16MSB", 0},       {ASIOSTInt24MSB, "Int24MSB", 0},
-    {ASIOSTInt32MSB, "Int32MSB", 0},       {ASIOSTFloat32MSB, "Float32MSB", 0},
-    {ASIOSTFloat64MSB, "Float64MSB", 0},   {ASIOSTInt32MSB16, "Int32MSB16", 0},
-    {ASIOSTInt32MSB18, "Int32MSB18", 0},   {ASIOSTInt32MSB20, "Int32MSB20", 0},
-    {ASIOSTInt32MSB24, "Int32MSB24", 0},   {ASIOSTInt16LSB, "Int16LSB", 2},
-    {ASIOSTInt24LSB, "Int24LSB", 3},       {ASIOSTInt32LSB, "Int32LSB", 4},
-    {ASIOSTFloat32LSB, "Float32LSB", 4},   {ASIOSTFloat64LSB, "Float64LSB", 8},
-    {ASIOSTInt32LSB16, "Int32LSB16", 4},   {ASIOSTInt32LSB18, "Int32LSB18", 4},
-    {ASIOSTInt32LSB20, "Int32LSB20", 4},   {ASIOSTInt32LSB24, "Int32LSB24", 4},
-    {ASIOSTDSDInt8LSB1, "DSDInt8LSB1", 0}, {ASIOSTDSDInt8MSB1, "DSDInt8MSB1", 0},
-    {ASIOSTDSDInt8NER8, "DSDInt8NER8", 0},
+    {ASIOSTInt16MSB, "Int16MSB"},       {ASIOSTInt24MSB, "Int24MSB"},
+    {ASIOSTInt32MSB, "Int32MSB"},       {ASIOSTFloat32MSB, "Float32MSB"},
+    {ASIOSTFloat64MSB, "Float64MSB"},   {ASIOSTInt32MSB16, "Int32MSB16"},
+    {ASIOSTInt32MSB18, "Int32MSB18"},   {ASIOSTInt32MSB20, "Int32MSB20"},
+    {ASIOSTInt32MSB24, "Int32MSB24"},   {ASIOSTInt16LSB, "Int16LSB"},
+    {ASIOSTInt24LSB, "Int24LSB"},       {ASIOSTInt32LSB, "Int32LSB"},
+    {ASIOSTFloat32LSB, "Float32LSB"},   {ASIOSTFloat64LSB, "Float64LSB"},
+    {ASIOSTInt32LSB16, "Int32LSB16"},   {ASIOSTInt32LSB18, "Int32LSB18"},
+    {ASIOSTInt32LSB20, "Int32LSB20"},   {ASIOSTInt32LSB24, "Int32LSB24"},
+    {ASIOSTDSDInt8LSB1, "DSDInt8LSB1"}, {ASIOSTDSDInt8MSB1, "DSDInt8MSB1"},
+    {ASIOSTDSDInt8NER8, "DSDInt8NER8"},
 };
 
 const TypeFacts* Find(long type)
@@ -63,10 +62,4 @@ long AsioSampleTypeOfName(const char* szName)
 bool IsAsioSampleType(long type)
 {
     return Find(type) != nullptr;
-}
-
-int AsioSampleBytes(long type)
-{
-    const TypeFacts* t = Find(type);
-    return t ? t->iBytes : 0;
 }

@@ -10,6 +10,3 @@ long AsioSampleTypeOfName(const char* szName);
 // True for the types the interface defines (0 to 4, 8 to 11, 16 to 20, 24 to 27,
 // 32, 33, 40).
 bool IsAsioSampleType(long type);
-// Bytes per sample of the types the host converts (the little-endian PCM and float
-// types); 0 for every other type, which the host refuses.
-int AsioSampleBytes(long type);

@@ -1,31 +1,8 @@
 #pragma once
-// The portable half of the ASIO host: sample conversions between the driver's
-// sample types and the engine's 16-bit-scale floats, the answers to the driver's
-// messages, which sampling rates the host accepts from a driver, and the block
-// size it asks a driver for.
-#include <cstdint>
-
-// Input: the sample divided by 65536, truncated toward zero (-1 becomes 0.0).
-inline float AsioSampleToFloat(std::int32_t s)
-{
-    return static_cast<float>(s / 65536);
-}
-
-// Output: truncated toward zero into the upper 16 bits, the lower 16 bits zero.
-// Values beyond the 16-bit range saturate (wrapping would turn a loud positive
-// peak into full-scale negative); NaN gives silence.
-std::int32_t AsioSampleFromFloat(float f);
-
-// One channel's block between a driver buffer of the given type (one that
-// AsioSampleBytes accepts) and the engine. Every type reaches the engine as whole
-// 16-bit values, as 32-bit integers always have: an integer sample is taken at
-// 32-bit scale and divided by 65536 truncating toward zero, a float is scaled by
-// 32768 and truncated likewise (NaN gives 0, beyond full scale saturates). Output
-// is the 16-bit value AsioSampleFromFloat makes, at the type's own scale.
-// iStride: bytes from one sample of the channel to the next, for interleaved
-// buffers; 0 for a channel's own buffer (the type's size).
-void AsioInputToFloats(long type, const void* pIn, float* pOut, int n, int iStride = 0);
-void AsioFloatsToOutput(long type, const float* pIn, void* pOut, int n, int iStride = 0);
+// The portable half of the ASIO host: the answers to the driver's messages, which
+// sampling rates the host accepts from a driver, and the block size it asks a
+// driver for. The sample conversions are in audio/SampleConversion.h.
+#include "audio/SampleConversion.h"
 
 // What a message from the driver asks the host to do, as bits; 0 for questions
 // and for what the host ignores.

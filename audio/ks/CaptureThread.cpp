@@ -4,6 +4,8 @@
 #include <cstring>
 
 #include "audio/AudioGlobals.h"
+#include "audio/EngineBlock.h"
+#include "audio/SampleConversion.h"
 #include "audio/StreamControl.h"
 #include "audio/ks/KsPlatform.h"
 #include "audio/ks/audfilter.h"
@@ -20,15 +22,6 @@ AudioErrorReportFn g_pfnReportAudioError = DefaultAudioErrorReport;
 void DefaultAudioErrorReport(HWND hOwner, int /*iErrorKind*/, const char* szText)
 {
     MessageBoxA(hOwner, szText, "Audio sampling failed", MB_OK);
-}
-
-short EngineToSample(float f)
-{
-    if (!(f > -32768.0f))  // also NaN
-        return f != f ? 0 : -32768;
-    if (f >= 32767.0f)
-        return 32767;
-    return static_cast<short>(f);
 }
 
 namespace {
@@ -53,9 +46,6 @@ struct KsStream
     CKsAudPin* pRenderPin = nullptr;   // handed out to the thread
     BYTE* pCaptureRing = nullptr;
     BYTE* pRenderRing = nullptr;
-    float* pInMirror = nullptr;
-    float* pOutMirror = nullptr;
-    int iMirrorLen = 0;
     HANDLE ahWait[kHandles] = {};
     KsPacket aPackets[2 * kPackets];
     CSampleBuffer input;
@@ -72,8 +62,6 @@ struct KsStream
         delete pRenderEnum;
         KsFree(pCaptureRing);
         KsFree(pRenderRing);
-        pInMirror = FreeBuf(pInMirror, iMirrorLen);
-        pOutMirror = FreeBuf(pOutMirror, iMirrorLen);
         input.Release("Input", "Input");
     }
 };
@@ -187,10 +175,7 @@ void AllocateStream(KsStream& s, const HANDLE* phCommands)
 
     s.pCaptureRing = static_cast<BYTE*>(KsAlloc(static_cast<size_t>(g_iRingBytes)));
     s.pRenderRing = s.pCaptureRing ? static_cast<BYTE*>(KsAlloc(static_cast<size_t>(g_iRingBytes))) : nullptr;
-    s.iMirrorLen = g_iBufWordLen;
-    s.pInMirror = s.pRenderRing ? AllocBuf(g_iBufWordLen) : nullptr;
-    s.pOutMirror = s.pInMirror ? AllocBuf(g_iBufWordLen) : nullptr;
-    if (!s.pOutMirror)
+    if (!s.pRenderRing)
         throw "Out of memory";
     std::memset(s.pCaptureRing, 0, static_cast<size_t>(g_iRingBytes));
     std::memset(s.pRenderRing, 0, static_cast<size_t>(g_iRingBytes));
@@ -225,35 +210,14 @@ HRESULT Submit(KsStream& s, int k, BYTE* pSlot, bool bWrite)
     return bWrite ? s.pRenderPin->WriteData(&p.header, &p.ov) : s.pCapturePin->ReadData(&p.header, &p.ov);
 }
 
-// One block from the capture ring through the engine into the render ring.
-CSampleBuffer* ProcessBlock(KsStream& s, CSampleBuffer* pBuf, int R, int E)
+// One block from the capture ring through the engine into the render ring: 16-bit
+// stereo frames at byte R of both.
+void ProcessBlock(KsStream& s, EngineBlock& blocks, int R)
 {
-    const int F = R / 2;
-    const int N = g_iBytesPerBlock / 2;
-    const int M = g_iBlockSize;
-    const auto* pIn = reinterpret_cast<const short*>(s.pCaptureRing + R);
-    for (int n = 0; n < N; ++n)
-        s.pInMirror[F + n] = static_cast<float>(pIn[n]);
-    float* pL = pBuf->Channel(0);
-    float* pR = pBuf->Channel(1);
-    for (int j = 0; j < M; ++j)
-    {
-        const bool bMono = g_iInputChannels.load(std::memory_order_relaxed) == 0;
-        pL[E + j] = s.pInMirror[F + 2 * j];
-        pR[E + j] = s.pInMirror[F + 2 * j + (bMono ? 0 : 1)];
-    }
-    pBuf = g_pDspEngine->Process(pBuf, E);
-    pL = pBuf->Channel(0);
-    pR = pBuf->Channel(1);
-    for (int j = 0; j < M; ++j)
-    {
-        s.pOutMirror[F + 2 * j] = pL[E + j];
-        s.pOutMirror[F + 2 * j + 1] = pR[E + j];
-    }
-    auto* pOut = reinterpret_cast<short*>(s.pRenderRing + R);
-    for (int n = 0; n < N; ++n)
-        pOut[n] = EngineToSample(s.pOutMirror[F + n]);
-    return pBuf;
+    const int iRight = g_iInputChannels.load(std::memory_order_relaxed) == 0 ? 0 : 2;
+    auto channel = [R](BYTE* pRing, int iByte) { return DriverChannel{ASIOSTInt16LSB, pRing + R + iByte, 4}; };
+    RunEngineBlock(blocks, g_pDspEngine, channel(s.pCaptureRing, 0), channel(s.pCaptureRing, iRight),
+                   channel(s.pRenderRing, 0), channel(s.pRenderRing, 2));
 }
 
 void SetBothStates(KsStream& s, KSSTATE state)
@@ -268,10 +232,10 @@ void RunLoop(KsStream& s)
     KSSTATE state = KSSTATE_STOP;
     int iCapture = 0;
     int R = 0;
-    int E = 0;
     int iReads = 0;
     bool bExit = false;
-    CSampleBuffer* pBuf = &s.input;
+    EngineBlock blocks;
+    StartEngineBlocks(blocks, &s.input, g_iBlockSize);
     const auto prime = [&] {
         for (int i = 0; i < 2 * kPackets; ++i)
             os.SetEvent(s.ahWait[i]);
@@ -304,7 +268,7 @@ void RunLoop(KsStream& s)
                 os.ResetEvent(s.ahWait[idx]);
                 continue;
             }
-            pBuf = ProcessBlock(s, pBuf, R, E);
+            ProcessBlock(s, blocks, R);
             s.hrLast = Submit(s, static_cast<int>(idx), s.pRenderRing + R, true);
             // A write refused at once never completes: its event, still set, would
             // otherwise win every wait from now on.
@@ -313,9 +277,6 @@ void RunLoop(KsStream& s)
             R += g_iBytesPerBlock;
             if (R >= g_iRingBytes)
                 R = 0;
-            E += g_iBlockSize;
-            if (E >= g_iBufMonoLen)
-                E = 0;
         }
         else if (idx == 2 * kPackets + eAbort)
         {

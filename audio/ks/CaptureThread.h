@@ -29,7 +29,3 @@ void FindKsFilters(CKsEnumFilters*& pCapture, CKsEnumFilters*& pRender, HRESULT&
 // g_pfnReportAudioError) and answered with CM_EXIT_THREAD E_FAIL, so the
 // program quits.
 void ReportKsFailure(const char* szFailure, HRESULT hrLast);
-
-// The 16-bit sample of an engine value: truncated toward zero and held inside
-// the 16-bit range, so an overload clips instead of wrapping to the other side.
-short EngineToSample(float f);

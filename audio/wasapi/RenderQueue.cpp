@@ -1,16 +1,16 @@
 #include "audio/wasapi/RenderQueue.h"
 
 #include <algorithm>
+#include <cstring>
 
-void RenderQueue::Reset(int iBlock, int iMaxBlocks)
+void RenderQueue::Reset(int iBlock, int iFrameBytes, int iMaxBlocks)
 {
     m_iBlock = std::max(1, iBlock);
+    m_iFrameBytes = std::max(1, iFrameBytes);
     m_iCapacity = m_iBlock * std::max(1, iMaxBlocks);
-    m_afLeft.assign(static_cast<size_t>(m_iCapacity), 0.0f);
-    m_afRight.assign(static_cast<size_t>(m_iCapacity), 0.0f);
-    m_afLastLeft.assign(static_cast<size_t>(m_iBlock), 0.0f);
-    m_afLastRight.assign(static_cast<size_t>(m_iBlock), 0.0f);
-    m_bHaveLast = false;
+    m_abRing.assign(static_cast<size_t>(m_iCapacity) * static_cast<size_t>(m_iFrameBytes), 0);
+    // Silence until the first block: a repeat before it plays nothing.
+    m_abLast.assign(static_cast<size_t>(m_iBlock) * static_cast<size_t>(m_iFrameBytes), 0);
     m_bPlaying = false;
     m_iRead = 0;
     m_iWaiting = 0;
@@ -18,18 +18,17 @@ void RenderQueue::Reset(int iBlock, int iMaxBlocks)
     m_llRepeated = 0;
 }
 
-void RenderQueue::Append(const float* pLeft, const float* pRight, int n)
+void RenderQueue::Append(const unsigned char* pFrames, int n)
 {
     for (int i = 0; i < n; ++i)
     {
-        const int iAt = (m_iRead + m_iWaiting) % m_iCapacity;
-        m_afLeft[static_cast<size_t>(iAt)] = pLeft[i];
-        m_afRight[static_cast<size_t>(iAt)] = pRight[i];
+        std::memcpy(Frame((m_iRead + m_iWaiting) % m_iCapacity), pFrames + static_cast<size_t>(i) * m_iFrameBytes,
+                    static_cast<size_t>(m_iFrameBytes));
         ++m_iWaiting;
     }
 }
 
-void RenderQueue::Push(const float* pLeft, const float* pRight)
+void RenderQueue::Push(const unsigned char* pFrames)
 {
     if (m_iCapacity == 0)
         return;
@@ -41,20 +40,19 @@ void RenderQueue::Push(const float* pLeft, const float* pRight)
         m_iWaiting -= iDrop;
         ++m_llDropped;
     }
-    Append(pLeft, pRight, m_iBlock);
-    std::copy(pLeft, pLeft + m_iBlock, m_afLastLeft.begin());
-    std::copy(pRight, pRight + m_iBlock, m_afLastRight.begin());
-    m_bHaveLast = true;
+    Append(pFrames, m_iBlock);
+    std::copy(pFrames, pFrames + m_abLast.size(), m_abLast.begin());
 }
 
-void RenderQueue::Pull(float* pLeft, float* pRight, int n)
+void RenderQueue::Pull(unsigned char* pFrames, int n)
 {
+    if (m_iCapacity == 0)
+        return;
     if (m_iWaiting >= n + m_iBlock)
         m_bPlaying = true;
     if (!m_bPlaying)
     {
-        std::fill(pLeft, pLeft + n, 0.0f);
-        std::fill(pRight, pRight + n, 0.0f);
+        std::fill(pFrames, pFrames + static_cast<size_t>(n) * static_cast<size_t>(m_iFrameBytes), 0);
         return;
     }
     for (int i = 0; i < n; ++i)
@@ -62,11 +60,10 @@ void RenderQueue::Pull(float* pLeft, float* pRight, int n)
         if (m_iWaiting == 0)
         {
             // The render clock runs ahead: the newest block is played again.
-            Append(m_afLastLeft.data(), m_afLastRight.data(), m_iBlock);
+            Append(m_abLast.data(), m_iBlock);
             ++m_llRepeated;
         }
-        pLeft[i] = m_afLeft[static_cast<size_t>(m_iRead)];
-        pRight[i] = m_afRight[static_cast<size_t>(m_iRead)];
+        std::memcpy(pFrames + static_cast<size_t>(i) * m_iFrameBytes, Frame(m_iRead), static_cast<size_t>(m_iFrameBytes));
         m_iRead = (m_iRead + 1) % m_iCapacity;
         --m_iWaiting;
     }

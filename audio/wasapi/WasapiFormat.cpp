@@ -1,7 +1,6 @@
 #include "audio/wasapi/WasapiFormat.h"
 
-#include "audio/asio/AsioCodes.h"
-#include "audio/asio/AsioSamples.h"
+#include "audio/SampleConversion.h"
 
 long WasapiSampleType(const WasapiFormat& f)
 {
@@ -24,24 +23,10 @@ int WasapiFrameBytes(const WasapiFormat& f)
     return WasapiSampleType(f) < 0 ? 0 : f.iChannels * f.iContainerBits / 8;
 }
 
-void WasapiInputToFloats(const WasapiFormat& f, const void* pFrames, int iChannel, float* pOut, int n)
+DriverChannel WasapiChannel(const WasapiFormat& f, void* pFrames, int iChannel)
 {
     const int iFrame = WasapiFrameBytes(f);
     if (iFrame == 0 || iChannel < 0 || iChannel >= f.iChannels)
-    {
-        for (int i = 0; i < n; ++i)
-            pOut[i] = 0.0f;
-        return;
-    }
-    AsioInputToFloats(WasapiSampleType(f), static_cast<const unsigned char*>(pFrames) + iChannel * f.iContainerBits / 8,
-                      pOut, n, iFrame);
-}
-
-void WasapiFloatsToOutput(const WasapiFormat& f, const float* pIn, void* pFrames, int iChannel, int n)
-{
-    const int iFrame = WasapiFrameBytes(f);
-    if (iFrame == 0 || iChannel < 0 || iChannel >= f.iChannels)
-        return;
-    AsioFloatsToOutput(WasapiSampleType(f), pIn, static_cast<unsigned char*>(pFrames) + iChannel * f.iContainerBits / 8,
-                       n, iFrame);
+        return {-1, pFrames, 0};
+    return {WasapiSampleType(f), static_cast<unsigned char*>(pFrames) + iChannel * f.iContainerBits / 8, iFrame};
 }

@@ -1,7 +1,8 @@
 #pragma once
 // The portable half of the Windows-audio (WASAPI) back end: which endpoint sample
-// formats it streams, and their conversion to and from the engine's 16-bit-scale
-// floats, the same as for the ASIO driver's types.
+// formats it streams, and where one channel of interleaved frames lies for the
+// engine block's conversion.
+#include "audio/EngineBlock.h"
 
 // An endpoint's interleaved format, as its mix or exclusive format describes it.
 struct WasapiFormat
@@ -21,7 +22,6 @@ int WasapiFrameBytes(const WasapiFormat& f);
 // not streamed.
 long WasapiSampleType(const WasapiFormat& f);
 
-// One channel of n frames between an interleaved endpoint buffer and the engine.
-// Output writes only that channel's samples.
-void WasapiInputToFloats(const WasapiFormat& f, const void* pFrames, int iChannel, float* pOut, int n);
-void WasapiFloatsToOutput(const WasapiFormat& f, const float* pIn, void* pFrames, int iChannel, int n);
+// Channel iChannel of interleaved frames starting at pFrames, for RunEngineBlock.
+// A channel the format lacks reads silence and takes nothing.
+DriverChannel WasapiChannel(const WasapiFormat& f, void* pFrames, int iChannel);

@@ -3,8 +3,12 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "audio/AudioGlobals.h"
+#include "audio/EngineBlock.h"
+#include "audio/StreamControl.h"
+#include "audio/wasapi/WasapiEndpoints.h"
 #include "audio/wasapi/WasapiStream.h"
 #include "base/Log.h"
 #include "dsp/Alloc.h"
@@ -16,27 +20,20 @@ namespace {
 
 CDspEngine* g_pEngine = nullptr;
 CSampleBuffer g_Input;                 // the first block's input
-CSampleBuffer* g_pCurrent = nullptr;   // then whatever Process returned last
-int g_iOffset = 0;
+EngineBlock g_Blocks;                  // where each block goes
 CWasapiStream g_Stream;
 std::string g_sFailedStep;
 HWND g_hNotify = nullptr;
 UINT g_uNotify = 0;
 
-// Each block goes through the engine as the ASIO host's blocks do.
+// Each block goes through the engine as every back end's blocks do.
 struct EngineSink : WasapiBlockSink
 {
-    void RunBlock(const float* pLeft, const float* pRight, const float** ppOutLeft, const float** ppOutRight) override
+    void RunBlock(const WasapiFormat& in, void* pIn, const WasapiFormat& out, void* pOut) override
     {
-        const int B = g_iBlockSize;
-        const int E = g_iOffset;
-        std::memcpy(g_pCurrent->Channel(0) + E, pLeft, sizeof(float) * static_cast<size_t>(B));
-        std::memcpy(g_pCurrent->Channel(1) + E, pRight, sizeof(float) * static_cast<size_t>(B));
-        if (g_pEngine)
-            g_pCurrent = g_pEngine->Process(g_pCurrent, E);
-        *ppOutLeft = g_pCurrent->Channel(0) + E;
-        *ppOutRight = g_pCurrent->Channel(1) + E;
-        g_iOffset = E + B >= g_iBufMonoLen ? 0 : E + B;
+        const int iRight = g_iInputChannels.load(std::memory_order_relaxed) != 0 ? 1 : 0;
+        RunEngineBlock(g_Blocks, g_pEngine, WasapiChannel(in, pIn, 0), WasapiChannel(in, pIn, in.iChannels > 1 ? iRight : 0),
+                       WasapiChannel(out, pOut, 0), WasapiChannel(out, pOut, 1));
     }
 } g_Sink;
 
@@ -70,13 +67,56 @@ void WasapiHost::Attach(CDspEngine* pEngine)
     g_pEngine = pEngine;
 }
 
+namespace {
+
+int FillList(bool bCapture, int* piCount, char (*aszNames)[kKsDeviceNameSize], char (*aszIds)[kKsDeviceNameSize])
+{
+    std::vector<WasapiEndpoint> list;
+    const bool bListed = ListWasapiEndpoints(bCapture, &list);
+    std::snprintf(aszNames[0], kKsDeviceNameSize, "%s", bCapture ? "Default input device" : "Default output device");
+    aszIds[0][0] = '\0';
+    int n = 1;
+    // An id too long for the entry could not be chosen again: such a device is left out.
+    for (const WasapiEndpoint& e : list)
+        if (n < kMaxKsDeviceNames && e.sId.size() < static_cast<size_t>(kKsDeviceNameSize))
+        {
+            std::snprintf(aszNames[n], kKsDeviceNameSize, "%s", e.sName.c_str());
+            std::snprintf(aszIds[n], kKsDeviceNameSize, "%s", e.sId.c_str());
+            ++n;
+        }
+    *piCount = n;
+    return bListed ? 1 : 0;
+}
+
+HRESULT OpenStream(std::string* pWhy)
+{
+    const int iRate = static_cast<int>(g_fRequestedSamplingFreq);
+    HRESULT hr = g_Stream.Open(Wide(g_sCaptureEndpoint), Wide(g_sRenderEndpoint), iRate, g_iRequestedBlockSize, pWhy);
+    // A chosen device that has gone (unplugged, say): the defaults rather than silence.
+    if (FAILED(hr) && (!g_sCaptureEndpoint.empty() || !g_sRenderEndpoint.empty()) &&
+        (*pWhy == "no input device" || *pWhy == "no output device"))
+    {
+        g_Log.Print(("CWasapi::Init() the chosen device is not there (" + *pWhy + "); trying the default devices").c_str());
+        hr = g_Stream.Open(std::wstring(), std::wstring(), iRate, g_iRequestedBlockSize, pWhy);
+    }
+    return hr;
+}
+
+} // namespace
+
+int WasapiHost::ListDevices(AudioDriverEntry* pEntry, bool)
+{
+    const int iCapture = FillList(true, &pEntry->iNumCaptureNames, pEntry->aszCaptureNames, pEntry->aszCaptureIds);
+    const int iRender = FillList(false, &pEntry->iNumRenderNames, pEntry->aszRenderNames, pEntry->aszRenderIds);
+    return iCapture && iRender;
+}
+
 int WasapiHost::Init()
 {
     g_Log.Print("\nCWasapi::Init()");
     g_Stream.Close();
     std::string sWhy;
-    const HRESULT hr = g_Stream.Open(Wide(g_sCaptureEndpoint), Wide(g_sRenderEndpoint),
-                                     static_cast<int>(g_fRequestedSamplingFreq), g_iRequestedBlockSize, &sWhy);
+    const HRESULT hr = OpenStream(&sWhy);
     if (FAILED(hr))
     {
         char szHr[16];
@@ -91,7 +131,6 @@ int WasapiHost::Init()
     g_iBytesPerBlock = g_iBlockSize;
     g_iBufMonoLen = 2 * g_iBlockSize;
     LfoBufLen = static_cast<int>(2.0f * g_fSamplingFreq);
-    g_iOffset = 0;
     g_fPrevSamplingFreq = g_fSamplingFreq;
     g_iMaxSamplingFreq = g_Stream.Rate();
     g_Log.Print(("CWasapi::Init() " + std::string(g_Stream.Exclusive() ? "exclusive" : "shared") + " mode, input " +
@@ -102,7 +141,7 @@ int WasapiHost::Init()
 
     g_Input.Release("Input", "Input");
     const int iInput = g_Input.Init("Input", "Input", g_iBufMonoLen, g_iBlockSize);
-    g_pCurrent = &g_Input;
+    StartEngineBlocks(g_Blocks, &g_Input, g_iBlockSize);
     if (g_pEngine)
         g_pEngine->Release();
     if (!iInput || !g_pEngine || !g_pEngine->InitDSP())

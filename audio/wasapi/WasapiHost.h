@@ -6,11 +6,16 @@
 #include <windows.h>
 
 class CDspEngine;
+struct AudioDriverEntry;
 
 namespace WasapiHost
 {
 // The engine every block runs through; null stops nothing but skips the engine.
 void Attach(CDspEngine* pEngine);
+// The entry's capture and render lists: the default device, then the active
+// endpoints by name, with their ids. 0 when none could be listed (the defaults
+// are still offered).
+int ListDevices(AudioDriverEntry* pEntry, bool bReportFailure);
 // Opens the chosen endpoints (the defaults when none is chosen) and builds the
 // engine. 1 on success; else 0, with the step in FailedStep().
 int Init();

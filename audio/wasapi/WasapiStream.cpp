@@ -5,6 +5,7 @@
 #include <mmreg.h>
 
 #include <algorithm>
+#include <cstring>
 
 #include "audio/AudioGlobals.h"
 
@@ -168,13 +169,13 @@ HRESULT CWasapiStream::Open(const std::wstring& sCaptureId, const std::wstring& 
     if (FAILED(hr))
         return Fail(hr, "SetEventHandle", pWhy);
 
-    m_afInLeft.assign(static_cast<size_t>(m_iBlock), 0.0f);
-    m_afInRight.assign(static_cast<size_t>(m_iBlock), 0.0f);
-    m_afOutLeft.assign(m_uRenderFrames, 0.0f);
-    m_afOutRight.assign(m_uRenderFrames, 0.0f);
+    m_abGathered.assign(static_cast<size_t>(m_iBlock) * static_cast<size_t>(WasapiFrameBytes(m_Capture)), 0);
+    // Channels beyond the first two stay silent: the block's output is written
+    // into zeros, and only its first two channels are.
+    m_abOutput.assign(static_cast<size_t>(m_iBlock) * static_cast<size_t>(WasapiFrameBytes(m_Render)), 0);
     // Room for the render buffer and a few blocks of the clocks' drift.
     m_iQueueBlocks = static_cast<int>(m_uRenderFrames / static_cast<UINT32>(m_iBlock)) + 4;
-    m_Queue.Reset(m_iBlock, m_iQueueBlocks);
+    m_Queue.Reset(m_iBlock, WasapiFrameBytes(m_Render), m_iQueueBlocks);
     return S_OK;
 }
 
@@ -264,7 +265,7 @@ HRESULT CWasapiStream::Start(WasapiBlockSink* pSink, std::string* pWhy)
         return Fail(E_UNEXPECTED, "the stream is not open", pWhy);
     m_pSink = pSink;
     m_iGathered = 0;
-    m_Queue.Reset(m_iBlock, m_iQueueBlocks);
+    m_Queue.Reset(m_iBlock, WasapiFrameBytes(m_Render), m_iQueueBlocks);
     m_bLost.store(false, std::memory_order_relaxed);
     ResetEvent(m_hStopEvent);
     // The render buffer starts full of silence, so the first period has something.
@@ -350,8 +351,7 @@ HRESULT CWasapiStream::Run()
 
 HRESULT CWasapiStream::TakeCaptured()
 {
-    const int iFrame = WasapiFrameBytes(m_Capture);
-    const int iRight = m_Capture.iChannels > 1 && g_iInputChannels.load(std::memory_order_relaxed) != 0 ? 1 : 0;
+    const size_t uFrame = static_cast<size_t>(WasapiFrameBytes(m_Capture));
     for (;;)
     {
         UINT32 uPacket = 0;
@@ -367,28 +367,18 @@ HRESULT CWasapiStream::TakeCaptured()
         for (UINT32 uDone = 0; uDone < uFrames;)
         {
             const int n = std::min(static_cast<int>(uFrames - uDone), m_iBlock - m_iGathered);
-            float* pLeft = m_afInLeft.data() + m_iGathered;
-            float* pRight = m_afInRight.data() + m_iGathered;
+            BYTE* pTo = m_abGathered.data() + static_cast<size_t>(m_iGathered) * uFrame;
             if (dwFlags & AUDCLNT_BUFFERFLAGS_SILENT)
-            {
-                std::fill(pLeft, pLeft + n, 0.0f);
-                std::fill(pRight, pRight + n, 0.0f);
-            }
+                std::fill(pTo, pTo + static_cast<size_t>(n) * uFrame, BYTE{0});
             else
-            {
-                const BYTE* p = pData + static_cast<size_t>(uDone) * static_cast<size_t>(iFrame);
-                WasapiInputToFloats(m_Capture, p, 0, pLeft, n);
-                WasapiInputToFloats(m_Capture, p, iRight, pRight, n);
-            }
+                std::memcpy(pTo, pData + static_cast<size_t>(uDone) * uFrame, static_cast<size_t>(n) * uFrame);
             uDone += static_cast<UINT32>(n);
             m_iGathered += n;
             if (m_iGathered == m_iBlock)
             {
-                const float* pOutLeft = m_afInLeft.data();
-                const float* pOutRight = m_afInRight.data();
                 if (m_pSink)
-                    m_pSink->RunBlock(m_afInLeft.data(), m_afInRight.data(), &pOutLeft, &pOutRight);
-                m_Queue.Push(pOutLeft, pOutRight);
+                    m_pSink->RunBlock(m_Capture, m_abGathered.data(), m_Render, m_abOutput.data());
+                m_Queue.Push(m_abOutput.data());
                 m_iGathered = 0;
                 m_llBlocks.fetch_add(1, std::memory_order_relaxed);
             }
@@ -416,11 +406,7 @@ HRESULT CWasapiStream::FeedRender()
     HRESULT hr = m_pRender->GetBuffer(uFrames, &pData);
     if (FAILED(hr))
         return hr;
-    m_Queue.Pull(m_afOutLeft.data(), m_afOutRight.data(), static_cast<int>(uFrames));
-    // Channels beyond the first two stay silent.
-    std::fill(pData, pData + static_cast<size_t>(uFrames) * static_cast<size_t>(WasapiFrameBytes(m_Render)), BYTE{0});
-    WasapiFloatsToOutput(m_Render, m_afOutLeft.data(), pData, 0, static_cast<int>(uFrames));
-    WasapiFloatsToOutput(m_Render, m_afOutRight.data(), pData, 1, static_cast<int>(uFrames));
+    m_Queue.Pull(pData, static_cast<int>(uFrames));
     m_llDropped.store(m_Queue.Dropped(), std::memory_order_relaxed);
     m_llRepeated.store(m_Queue.Repeated(), std::memory_order_relaxed);
     return m_pRender->ReleaseBuffer(uFrames, 0);

@@ -19,12 +19,12 @@ struct IAudioClient;
 struct IAudioCaptureClient;
 struct IAudioRenderClient;
 
-// Runs one block through the engine: two input channels of the block's frames in,
-// the two output channels back (valid until the next call).
+// Runs one block through the engine: the block's captured frames in, its output
+// frames (zero to begin with) written.
 struct WasapiBlockSink
 {
     virtual ~WasapiBlockSink() = default;
-    virtual void RunBlock(const float* pLeft, const float* pRight, const float** ppOutLeft, const float** ppOutRight) = 0;
+    virtual void RunBlock(const WasapiFormat& in, void* pInFrames, const WasapiFormat& out, void* pOutFrames) = 0;
 };
 
 class CWasapiStream
@@ -90,9 +90,9 @@ private:
     UINT32 m_uRenderFrames = 0;     // the render buffer's size
 
     WasapiBlockSink* m_pSink = nullptr;
-    std::vector<float> m_afInLeft, m_afInRight;    // the block being gathered
-    int m_iGathered = 0;
-    std::vector<float> m_afOutLeft, m_afOutRight;  // frames for the render buffer
+    std::vector<BYTE> m_abGathered;  // the block being gathered, as captured
+    int m_iGathered = 0;             // frames of it
+    std::vector<BYTE> m_abOutput;    // the block's output, as rendered
     RenderQueue m_Queue;
     int m_iQueueBlocks = 0;
 
