@@ -10,8 +10,10 @@
 #     runs; About with its texts and the logo; the settings written at shutdown;
 #  2. the next start reads 96000 from Settings.dat, its memory counters at shutdown
 #     are those of the run with the restarts; About without its logo;
-#  3. without a driver every list shows "None available" and OK keeps the driver
-#     and the frequency.
+#  3. with a sound server for Windows audio: choosing "Windows Audio" moves the
+#     stream to it at once, and the next start uses it;
+#  4. without a driver that starts, the lists show "None available" and OK keeps
+#     the driver and the frequency.
 #   dialogs_test.sh --program EXE --driver-dll DLL --driver-register EXE --build-dir DIR
 #     --wine WINE --recording WAV --recording-96k WAV --bits 32|64 --frame-tool EXE
 #     --dialog-driver EXE --golden DIR
@@ -155,9 +157,32 @@ quit_program
 expect "memory counters after $RESTARTS restarts" "$MEMORY" \
   "$(tr -d '\r' < "$RUN/Logfile.txt" | grep -E '^g_dwMem(Block)?Count +=' | tail -2 | paste -sd' ')"
 
-# --- 3. No driver runs (no ASIO driver, and no sound server for Windows audio):
+# --- 3. Windows audio chosen in Options while ASIO runs: the stream moves to it at
+# once, the tuner reads the recording the sound server plays, and the next start
+# goes to Windows audio without trying ASIO.
+start_sound_server "$RUN/guitar.wav" || fail "the sound server did not start"
+start_program
+wait_for_log '^CAsio::InitAsioStaticData\(\) using sampleRate = 96000' 1
+SHOWN=$(drive $OPTIONS select 1040 1 items 1040 items 1042 items 1043 items 1039 press 1 closed)
+[[ "$SHOWN" =~ ^Asio4All\ v2\|\*Windows\ Audio\|\*Default\ input\ device(\|[^|*]+)*\|\*Default\ output\ device(\|[^|*]+)*\|44100\|48000\|88200\|\*96000\|176400\|192000$ ]] ||
+  fail "Options with Windows Audio chosen shows '$SHOWN'"
+wait_for_log '^CWasapi::Init\(\) (shared|exclusive) mode' 1
+[ "$(log_lines '^CAsio::Release\(\)$')" -ge 1 ] || fail "ASIO was not released for Windows audio"
+expect_a2 windows-audio
+quit_program
+expect "Settings.dat after choosing Windows audio" "$(tr -d '\r' < "$RUN/Settings.dat" | sed -n 3p)" 3
+start_program
+wait_for_log '^CWasapi::Init\(\) (shared|exclusive) mode' 1
+[ "$(log_lines '^CAsio::Init\(\)$')" = 0 ] || fail "the start after choosing Windows audio tried ASIO"
+expect_a2 windows-audio-next-start
+quit_program
+grep -q FAILED "$RUN/Logfile.txt" && fail "a FAILED line in the log with Windows audio"
+stop_sound_server
+
+# --- 4. No driver runs (no ASIO driver, and no sound server for Windows audio):
 # Windows audio is offered but not chosen, its lists say "None available", and OK
-# keeps the driver and the frequency read at start (96000).
+# keeps the driver and the frequency read at start (48000, the rate Windows audio
+# ran at in the run before).
 "$WINE" "$REGISTER" --unregister "$DLL_WIN" >/dev/null || fail "unregistering the demo driver"
 start_program
 drive dialog "Audio failed to start" press 1 closed >/dev/null
@@ -167,5 +192,5 @@ expect "Options without a driver" "$SHOWN" "Windows Audio|Mono|*Stereo|*None ava
 drive dialog "Audio failed to start" press 1 closed >/dev/null
 wait_until 60 no_window Options || fail "the Options dialog did not close (visible: $(visible_windows))"
 quit_program
-expect "Settings.dat without a driver" "$(tr -d '\r' < "$RUN/Settings.dat" | tr '\n' ' ')" "96000 1200 2 0 0 1 0 "
+expect "Settings.dat without a driver" "$(tr -d '\r' < "$RUN/Settings.dat" | tr '\n' ' ')" "48000 1200 2 0 0 1 0 "
 echo "dialogs test passed"
