@@ -22,6 +22,7 @@
 #include "base/Log.h"
 #include "base/UserFolder.h"
 #include "base/Utf8.h"
+#include "dsp/ReferencePitch.h"
 #include "dsp/StreamParams.h"
 #include "panel/FrameTick.h"
 #include "render/d3d/BitmapFile.h"
@@ -270,6 +271,9 @@ void InitOptions(HWND hDlg)
     Item(hDlg, IDC_BLOCKSIZE_TRACKBAR, TBM_SETRANGE, TRUE, MAKELPARAM(0, 100));
     Item(hDlg, IDC_BLOCKSIZE_TRACKBAR, TBM_SETPOS, TRUE, ThumbForBlockSize(g_iRequestedBlockSize));
     ShowBlockSize(hDlg, g_iRequestedBlockSize);
+    Item(hDlg, IDC_REFERENCE_A4, EM_LIMITTEXT, 8);
+    SetDlgItemTextA(hDlg, IDC_REFERENCE_A4,
+                    ReferenceText(g_iReferenceTenths.load(std::memory_order_relaxed)).c_str());
 }
 
 void OnTrackbar(HWND hDlg, WPARAM wParam)
@@ -302,6 +306,19 @@ void OnDriverChosen(HWND hDlg)
 
 void OnOptionsOk(HWND hDlg)
 {
+    // A reference pitch that is not one is refused here, and the dialog stays
+    // open on it: nothing else is applied until it is put right.
+    char szReference[32] = "";
+    GetDlgItemTextA(hDlg, IDC_REFERENCE_A4, szReference, sizeof(szReference));
+    int iReferenceTenths = 0;
+    if (!ParseReferenceA4(szReference, &iReferenceTenths))
+    {
+        g_Log.Print("OptionsDlgProc() reference pitch refused:", szReference);
+        MessageBoxA(hDlg, kReferenceRefused, "Options", MB_OK | MB_ICONWARNING);
+        SetFocus(GetDlgItem(hDlg, IDC_REFERENCE_A4));
+        Item(hDlg, IDC_REFERENCE_A4, EM_SETSEL, 0, -1);
+        return;
+    }
     auto sel = [hDlg](int iId) { return static_cast<int>(Item(hDlg, iId, CB_GETCURSEL)); };
     const OptionsChoice choice{sel(IDC_AUDIO_INTERFACE),
                                sel(IDC_INPUT_CHANNELS),
@@ -309,7 +326,8 @@ void OnOptionsOk(HWND hDlg)
                                sel(IDC_OUTPUT_DEVICE),
                                sel(IDC_FREQUENCY),
                                static_cast<int>(Item(hDlg, IDC_BLOCKSIZE_TRACKBAR, TBM_GETPOS)),
-                               g_bOptionsChanged != 0};
+                               g_bOptionsChanged != 0,
+                               iReferenceTenths};
     OptionsOk(choice);
     EndDialog(hDlg, IDOK);
 }

@@ -5,6 +5,8 @@
 #include "audio/AudioGlobals.h"
 #include "audio/StreamControl.h"
 #include "base/Log.h"
+#include "dsp/ReferencePitch.h"
+#include "engine/DspEngine.h"
 
 const int g_aiBlockSizes[kNumBlockSizes] = {25,  50,  100, 150, 200, 250,  300,  350,  400,  450, 500,
                                             600, 700, 800, 900, 1000, 1200, 1400, 1600, 1800, 2000};
@@ -90,6 +92,9 @@ float RequestedFreqForSelection(int iFreqSel)
     return iFreq > g_iMaxSamplingFreq ? g_fPrevSamplingFreq : static_cast<float>(iFreq);
 }
 
+const char kReferenceRefused[] =
+    "The reference pitch A4 must be a number from 400.0 to 480.0 Hz, in steps of 0.1 Hz (440.0 is standard pitch).";
+
 OptionsRestart OptionsOk(const OptionsChoice& choice)
 {
     const int iDriver = DriverOfSelection(choice.iDriverSel);
@@ -102,7 +107,19 @@ OptionsRestart OptionsOk(const OptionsChoice& choice)
     g_iRequestedBlockSize = g_aiBlockSizes[BlockSizeIndexForThumb(choice.iThumb)];
     g_Log.Print("g_iRequestedBlockSize = ", g_iRequestedBlockSize);
 
-    const OptionsRestart restart = DecideOptionsRestart(choice.bChanged, g_iConfirmedAudioDriver);
+    const bool bReference = choice.iReferenceTenths >= kMinReferenceTenths &&
+                            choice.iReferenceTenths <= kMaxReferenceTenths &&
+                            choice.iReferenceTenths != g_iReferenceTenths.load(std::memory_order_relaxed);
+    if (bReference)
+    {
+        g_iReferenceTenths.store(choice.iReferenceTenths, std::memory_order_relaxed);
+        g_Log.Print(("OptionsOk() reference A4 = " + ReferenceText(choice.iReferenceTenths) + " Hz").c_str());
+        // The targets at once (on this, the strings' thread); the note table and
+        // the analyser's bands with the engine the restart builds.
+        if (g_pDspEngine)
+            g_pDspEngine->m_Tuner2.UseReference();
+    }
+    const OptionsRestart restart = DecideOptionsRestart(choice.bChanged || bReference, g_iConfirmedAudioDriver);
     if (restart == OptionsRestart::Now)
         RestartStream(g_iConfirmedAudioDriver);
     else if (restart == OptionsRestart::AfterThreadEnds)

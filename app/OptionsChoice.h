@@ -26,6 +26,7 @@ struct OptionsChoice
     int iFreqSel;        // "Sampling Frequency", in the rate row of the chosen driver
     int iThumb;          // the trackbar
     bool bChanged;       // anything but the channel mode was touched
+    int iReferenceTenths;  // "Reference A4" in tenths of a hertz, checked; 0 keeps it
 };
 
 enum class OptionsRestart
@@ -56,8 +57,13 @@ int DriverOfSelection(int iSel);
 // choice is above what the stream allows.
 float RequestedFreqForSelection(int iFreqSel);
 
+// What the dialog tells a player whose reference pitch it refuses.
+extern const char kReferenceRefused[];
+
 // OK: writes the choice into the audio globals, restarts the audio as decided by
-// the driver confirmed before, then confirms the driver now in use.
+// the driver confirmed before, then confirms the driver now in use. Another
+// reference pitch counts as a change: the engine's notes and bands are built
+// anew for it, and the strings' targets follow it at once.
 OptionsRestart OptionsOk(const OptionsChoice& choice);
 // Cancel: a driver chosen in the dialog is undone.
 void OptionsCancel();

@@ -13,6 +13,7 @@
 #include "base/FileOpen.h"
 #include "base/Log.h"
 #include "base/UserFolder.h"
+#include "dsp/ReferencePitch.h"
 #include "dsp/StreamParams.h"
 #include "panel/XEffects.h"
 
@@ -93,6 +94,7 @@ private:
 
 const char kCaptureEndpointName[] = "wasapi_capture";
 const char kRenderEndpointName[] = "wasapi_render";
+const char kReferenceName[] = "reference_a4";
 
 bool IsNameChar(char c)
 {
@@ -157,6 +159,11 @@ void ReadSettingLines(const char* p, const char* pEnd, SettingsValues* pValues, 
             pValues->sCaptureEndpoint = sValue;
         else if (sName == kRenderEndpointName)
             pValues->sRenderEndpoint = sValue;
+        else if (sName == kReferenceName)
+        {
+            if (!ParseReferenceA4(sValue.c_str(), &pValues->iReferenceTenths))
+                skip(iLine, "a reference pitch other than 400.0 to 480.0 Hz in steps of 0.1; 440.0 taken");
+        }
         else if (pValues->asOtherLines.size() < kMaxOtherSettingLines)
         {
             pValues->asOtherLines.push_back(sName + "=" + sValue);
@@ -209,6 +216,7 @@ SettingsValues ReadSettingsText(const char* pData, std::size_t nSize, const Sett
         // The named lines are the file's own: one it lacks takes its default.
         result.sCaptureEndpoint.clear();
         result.sRenderEndpoint.clear();
+        result.iReferenceTenths = kDefaultReferenceTenths;
         result.asOtherLines.clear();
         ReadSettingLines(reader.Rest(), pData + nSize, &result, pSkipped);
     }
@@ -225,6 +233,8 @@ std::string WriteSettingsText(const SettingsValues& v)
         sText += std::string(kCaptureEndpointName) + "=" + v.sCaptureEndpoint + "\n";
     if (!v.sRenderEndpoint.empty())
         sText += std::string(kRenderEndpointName) + "=" + v.sRenderEndpoint + "\n";
+    if (v.iReferenceTenths != kDefaultReferenceTenths)
+        sText += std::string(kReferenceName) + "=" + ReferenceText(v.iReferenceTenths) + "\n";
     for (const std::string& sLine : v.asOtherLines)
         sText += sLine + "\n";
     return sText;
@@ -249,6 +259,7 @@ SettingsValues CSettings::Current()
     v.uAnalyserSetting = g_XEffects.g_iAnalyserSetting;
     v.sCaptureEndpoint = g_sCaptureEndpoint;
     v.sRenderEndpoint = g_sRenderEndpoint;
+    v.iReferenceTenths = g_iReferenceTenths.load(kRelaxed);
     v.asOtherLines = g_asOtherSettingLines;
     return v;
 }
@@ -266,6 +277,7 @@ void CSettings::Apply(const SettingsValues& v)
     g_XEffects.g_iAnalyserSetting = v.uAnalyserSetting;
     g_sCaptureEndpoint = v.sCaptureEndpoint;
     g_sRenderEndpoint = v.sRenderEndpoint;
+    g_iReferenceTenths.store(v.iReferenceTenths, kRelaxed);
     g_asOtherSettingLines = v.asOtherLines;
 }
 

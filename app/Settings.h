@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "dsp/ReferencePitch.h"
+
 // The file's values: seven numbers in line order, then lines of the form
 // "name=value", with their defaults.
 struct SettingsValues
@@ -20,6 +22,9 @@ struct SettingsValues
     // the system's default device.
     std::string sCaptureEndpoint;
     std::string sRenderEndpoint;
+    // A4 in tenths of a hertz ("reference_a4=442.0"); 440.0 when the line is
+    // missing or malformed, or its value out of 400.0..480.0.
+    int iReferenceTenths = kDefaultReferenceTenths;
     // Lines of names this program does not know, as read: a later version's
     // settings survive a run of this one.
     std::vector<std::string> asOtherLines;

@@ -146,7 +146,8 @@ TEST_F(EngineTest, SettingsSurviveARestart)
                               engine->m_Tuner2.m_iSelectedString.load(), engine->m_Analyser.m_iBandMode.load()),
               std::make_tuple(2.5f, 3, 4, 2));
     EXPECT_EQ(engine->m_Limiter.m_fGain, 1.0f);
-    EXPECT_NEAR(engine->m_Tuner2.m_fTargetFreq.load(), 82.41f, 0.005f);
+    // The target is the selected string's ("Drop E", C#3), as its button shows.
+    EXPECT_NEAR(engine->m_Tuner2.m_fTargetFreq.load(), 138.59f, 0.005f);
 }
 
 TEST_F(EngineTest, CpuTestTimesTheFilterAndGivesBackItsMemory)

@@ -48,14 +48,17 @@ void PrintTo(const Golden& g, std::ostream* pOut) { *pOut << g.szName; }
 
 constexpr int kDropD = 25;
 
-// Tuning, string, measured Hz, power, tuner power, input and output level.
-const PanelScene kTuneUpA{-1, 1, 108.0, 1, 1, -12000.0, 0.0};
+// Tuning, string, measured Hz, power, tuner power, input and output level, A4 in
+// tenths of a hertz.
+const PanelScene kTuneUpA{-1, 1, 108.0, 1, 1, -12000.0, 0.0, 4400};
 const Golden kGoldens[] = {
     {"startup", PanelScene{}},
     {"tune_up_a_string", kTuneUpA},
-    {"in_tune_g_string", {-1, 3, 196.2, 1, 1, -25000.0, 0.0}},
-    {"power_and_tuner_off", {-1, 0, -1.0, 0, 0, 0.0, 0.0}},
-    {"drop_d_tune_down_high_e", {kDropD, 5, 331.0, 1, 1, -4000.0, 0.0}},
+    {"in_tune_g_string", {-1, 3, 196.2, 1, 1, -25000.0, 0.0, 4400}},
+    {"power_and_tuner_off", {-1, 0, -1.0, 0, 0, 0.0, 0.0, 4400}},
+    {"drop_d_tune_down_high_e", {kDropD, 5, 331.0, 1, 1, -4000.0, 0.0, 4400}},
+    // Tuned to a band at A4 = 442: the low E's target is 82.78 Hz.
+    {"low_e_at_442", {-1, 0, 82.5, 1, 1, -12000.0, 0.0, 4420}},
 };
 
 class Frames : public ::testing::Test

@@ -12,6 +12,7 @@
 #include "audio/AudioGlobals.h"
 #include "audio/StreamControl.h"
 #include "base/Log.h"
+#include "dsp/ReferencePitch.h"
 #include "tests/TestSupport.h"
 
 namespace {
@@ -130,7 +131,7 @@ TEST_F(Options, OkRestartsByTheDriverConfirmedBefore)
     {
         SetUp();
         g_iAudioDriver = g_iConfirmedAudioDriver = c.iConfirmed;
-        const OptionsChoice choice{c.iDriverSel, 1, 2, 3, 3, 80, c.bChanged};
+        const OptionsChoice choice{c.iDriverSel, 1, 2, 3, 3, 80, c.bChanged, 0};
         SCOPED_TRACE("confirmed " + std::to_string(c.iConfirmed) + " sel " + std::to_string(c.iDriverSel));
         EXPECT_EQ(OptionsOk(choice), c.restart);
         EXPECT_EQ(g_Calls, c.calls);
@@ -160,7 +161,7 @@ TEST_F(Options, WindowsAudioKeepsTheChosenEndpoints)
         std::snprintf(e.aszRenderIds[i], kKsDeviceNameSize, "out%d", i);
     }
     g_iCaptureDevice = g_iRenderDevice = 0;
-    EXPECT_EQ(OptionsOk({2, 0, 2, 1, 1, 80, true}), OptionsRestart::Now);
+    EXPECT_EQ(OptionsOk({2, 0, 2, 1, 1, 80, true, 0}), OptionsRestart::Now);
     EXPECT_EQ(g_Calls, (std::vector<std::string>{"asio-release", "wasapi-init", "wasapi-start"}));
     EXPECT_EQ(std::make_tuple(g_sCaptureEndpoint, g_sRenderEndpoint, g_iCaptureDevice, g_iRenderDevice),
               std::make_tuple(std::string("{0.0.1}.{in-b}"), std::string("out1"), 0, 0));
@@ -169,6 +170,18 @@ TEST_F(Options, WindowsAudioKeepsTheChosenEndpoints)
     EXPECT_EQ(ShownDeviceSel(e, true), 0);
     g_sCaptureEndpoint.clear();
     g_sRenderEndpoint.clear();
+}
+
+// Another A4 rebuilds the engine's notes and bands: a restart even when nothing
+// else changed; the same A4 again changes nothing.
+TEST_F(Options, AnotherReferencePitchRestarts)
+{
+    EXPECT_EQ(OptionsOk({1, 0, 0, 0, 2, 80, false, 4420}), OptionsRestart::Now);
+    EXPECT_EQ(g_Calls, (std::vector<std::string>{"asio-release", "asio-init", "asio-start"}));
+    EXPECT_EQ(g_iReferenceTenths.load(), 4420);
+    EXPECT_EQ(CountLogLines("OptionsOk() reference A4 = 442.0 Hz"), 1);
+    EXPECT_EQ(OptionsOk({1, 0, 0, 0, 2, 80, false, 4420}), OptionsRestart::None);
+    g_iReferenceTenths.store(kDefaultReferenceTenths);
 }
 
 TEST_F(Options, CancelUndoesTheDriverChoiceAndNoneSelectedLeavesNoBadIndex)
@@ -180,7 +193,7 @@ TEST_F(Options, CancelUndoesTheDriverChoiceAndNoneSelectedLeavesNoBadIndex)
     EXPECT_EQ(DriverOfSelection(2), -1);
     EXPECT_EQ(DriverOfSelection(-1), -1);
 
-    OptionsOk({-1, -1, -1, -1, -1, 0, false});
+    OptionsOk({-1, -1, -1, -1, -1, 0, false, 0});
     EXPECT_EQ(std::make_tuple(g_iAudioDriver, g_iCaptureDevice, g_iRenderDevice, g_iInputChannels.load(),
                               g_fRequestedSamplingFreq, g_iRequestedBlockSize),
               std::make_tuple(AUDIO_DRIVER_ASIO, 0, 0, 0, 48000.0f, 25));

@@ -102,7 +102,7 @@ TEST_F(OptionsRestartThreads, FiftyOkRestartsWhileAudioRuns)
     for (int i = 0; i < 50; ++i)
     {
         // Alternate the rate so the engine really changes size.
-        const OptionsChoice choice{0, i % 2, 0, 0, i % 2 == 0 ? 2 : 3, iThumb250, true};
+        const OptionsChoice choice{0, i % 2, 0, 0, i % 2 == 0 ? 2 : 3, iThumb250, true, 0};
         ASSERT_EQ(OptionsOk(choice), OptionsRestart::Now);
         const long lBefore = m_Driver.blocks.load();
         ASSERT_TRUE(WaitUntil([&] { return m_Driver.blocks.load() >= lBefore + 3; }))

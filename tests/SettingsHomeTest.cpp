@@ -182,7 +182,7 @@ TEST(SettingsHome, APlayerWithoutRightsKeepsTheSettingsInTheUserFolder)
         JoinPath(JoinPath(JoinPath(g_sAppData, "Tonquarry Multimedia Studios"), "Tonquarry Guitar Tuner"), "Settings.dat");
 
     CSettings settings;
-    CSettings::Apply(SettingsValues{96000, 600, 0, 2, 3, 1, 5, {}, {}, {}});
+    CSettings::Apply(SettingsValues{96000, 600, 0, 2, 3, 1, 5, {}, {}, kDefaultReferenceTenths, {}});
     g_fSamplingFreq = 96000.0f;
     g_iBlockSize = 600;
     EXPECT_EQ(settings.SaveSettings(), 1);

@@ -111,16 +111,19 @@ TEST_F(Tuner2Unit, EveryInitHasThe32TuningsAsPublishedAndNoPitch)
             for (int j = 0; j < 6; ++j)
                 EXPECT_NEAR(NoteHz(kTunings[i].szNotes, j), m_Tuner.m_fStringFreq[i][j], 0.01) << "string " << j;
         }
-        // A (re)start forgets the last pitch and targets standard tuning's low E.
+        // A (re)start forgets the last pitch and targets the selected string: the
+        // first one standard tuning's low E, the second the D string chosen since,
+        // whose button stays lit across the restart.
         EXPECT_EQ(0.0f, m_Tuner.m_fMeasuredFreq.load());
         EXPECT_EQ(0.0f, m_Tuner.m_Tuner.Measured());
-        EXPECT_EQ(82.41f, m_Tuner.m_fTargetFreq.load());
+        EXPECT_NEAR(iInit == 1 ? 82.41f : 146.83f, m_Tuner.m_fTargetFreq.load(), 0.005f);
         m_Tuner.m_fMeasuredFreq.store(5.0f);
-        m_Tuner.m_fTargetFreq.store(5.0f);
+        m_Tuner.SelectString(2);
         m_Tuner.m_Tuner.SetMeasured(5.0f);
         m_Tuner.Release();
         ASSERT_EQ(1, m_Tuner.Init());
     }
+    m_Tuner.SelectString(0);
 }
 
 TEST_F(Tuner2Unit, AddTuningShiftsByTruncatedSemitonesAndRefusesWhatDoesNotFit)

@@ -63,7 +63,7 @@ a2_shown() {
   [ -n "$main" ] || return 1
   client=$(xwininfo -id "$main" -children 2>/dev/null | awk '/ 583x212\+/ {print $1; exit}')
   xwd -id "${client:-$main}" -out "$1.xwd" 2>/dev/null &&
-    "$FRAME" compare "$1.xwd" "$GOLDEN/tune_up_a_string.png" --smooth --tolerance 32 --region 490,70,40,16 \
+    "$FRAME" compare "$1.xwd" "$GOLDEN/tune_up_a_string.png" --smooth --tolerance 32 --region 502,70,30,16 \
       --max-share 2 >/dev/null
 }
 expect_a2() {

@@ -162,7 +162,7 @@ SETTINGS=$(tr -d '\r' < "$RUN/Settings.dat" | tr '\n' ' ')
 start_program
 window_of "Tonquarry Guitar Tuner" 120 >/dev/null || fail "no main window for closing"
 expect_panel "$BUILD_DIR/program-note" "no A2 on the panel" "$GOLDEN/tune_up_a_string.png" --smooth --tolerance 32 \
-  --region 490,70,40,16 --max-share 2
+  --region 502,70,30,16 --max-share 2
 press "Tonquarry Guitar Tuner" alt+F4
 ended 120 || fail "closing the window did not quit"
 expect_in_order '^MsgProc\(\) WM_CLOSE$' '^CAsio::Release\(\)$' '^g_dwMemCount      =  [0-9]+$' '^EXITING PROGRAM$' \

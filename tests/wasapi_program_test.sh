@@ -27,7 +27,7 @@ expect_note() {
   local shot=$BUILD_DIR/$1
   note_shown() {
     xwd -id "$(window_now "Tonquarry Guitar Tuner")" -out "$shot.xwd" 2>/dev/null &&
-      "$FRAME" compare "$shot.xwd" "$GOLDEN/tune_up_a_string.png" --smooth --tolerance 32 --region 490,70,40,16 \
+      "$FRAME" compare "$shot.xwd" "$GOLDEN/tune_up_a_string.png" --smooth --tolerance 32 --region 502,70,30,16 \
         --max-share 2 >/dev/null
   }
   # The recording plays again after a short gap, in which no note shows.

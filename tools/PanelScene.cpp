@@ -2,6 +2,8 @@
 
 #include <atomic>
 
+#include "dsp/NoteTable.h"
+#include "dsp/ReferencePitch.h"
 #include "dsp/StreamParams.h"
 #include "engine/DspEngine.h"
 #include "panel/FrameTick.h"
@@ -68,6 +70,8 @@ std::string CheckPanelScene(const PanelScene& scene)
     if (!(scene.fLevelIn >= -32768.0 && scene.fLevelIn <= 0.0) ||
         !(scene.fLevelOut >= -32768.0 && scene.fLevelOut <= 0.0))
         return "level peaks lie in -32768..0";
+    if (scene.iReferenceTenths < kMinReferenceTenths || scene.iReferenceTenths > kMaxReferenceTenths)
+        return "the reference pitch lies in 400.0..480.0 Hz";
     return std::string();
 }
 
@@ -80,6 +84,17 @@ bool DrawPanelScene(CRenderDevice& device, const PanelScene& scene, std::string*
         return false;
     }
     SetStreamFormat(48000.0f, 1200);
+    // The reference the scene's engine is built at, and the one put back after it.
+    struct Reference
+    {
+        int iSaved = g_iReferenceTenths.load(kRelaxed);
+        explicit Reference(int iTenths) { g_iReferenceTenths.store(iTenths, kRelaxed); }
+        ~Reference()
+        {
+            g_iReferenceTenths.store(iSaved, kRelaxed);
+            MakeNoteTable();
+        }
+    } reference(scene.iReferenceTenths);
     CDspEngine engine;
     if (engine.InitDSP() != 1)
     {

@@ -15,12 +15,14 @@ struct PanelScene
     int bTuner = 1;    // the tuner slot's own power
     double fLevelIn = 0.0;   // held peaks, -32768..0
     double fLevelOut = 0.0;
+    int iReferenceTenths = 4400;  // A4 in tenths of a hertz, 4000..4800
 };
 
 // Empty when the state can be drawn, else why not.
 std::string CheckPanelScene(const PanelScene& scene);
 
-// Starts an engine at 48 kHz, puts the panel in the state and draws one full
-// frame through the device (begin scene to Present). False with a reason when
+// Starts an engine at 48 kHz at the scene's reference pitch (the process's is set
+// back afterwards), puts the panel in the state and draws one full frame through
+// the device (begin scene to Present). False with a reason when
 // the state is bad or the engine cannot start; the device is left as it was.
 bool DrawPanelScene(CRenderDevice& device, const PanelScene& scene, std::string* pError);

@@ -1,5 +1,6 @@
 #include "tuner/ReadOut.h"
 
+#include <cmath>
 #include <cstdio>
 
 #include "dsp/NoteTable.h"
@@ -33,6 +34,17 @@ ReadOut EvaluateReadOut(float fTarget, float fMeasured, float fMeasuredCopy)
     {
         const int iNote = Tuner2::NearestNote(fMeasuredCopy);
         std::snprintf(r.szNote, sizeof(r.szNote), "%s%d", g_szNoteName[iNote % 12], iNote / 12);
+    }
+    if (r.bPitch && fMeasured > 0.0f && fTarget > 0.0f)
+    {
+        r.fCents = static_cast<float>(1200.0 * std::log2(static_cast<double>(fMeasured) / fTarget));
+        const double c = r.fCents > 999.0f ? 999.0 : r.fCents < -999.0f ? -999.0 : static_cast<double>(r.fCents);
+        if (std::fabs(c) < 0.05)
+            std::snprintf(r.szCents, sizeof(r.szCents), "0.0c");
+        else if (std::fabs(c) < 99.95)
+            std::snprintf(r.szCents, sizeof(r.szCents), "%+.1fc", c);
+        else
+            std::snprintf(r.szCents, sizeof(r.szCents), "%+.0fc", c);
     }
     return r;
 }
@@ -94,6 +106,8 @@ void Tuner2::Draw(int)
     QueueText(438, 89, kDim, "Freq", TEXT_LEFT);
     QueueText(438, 105, kDim, "Ref", TEXT_LEFT);
     QueueText(526, 73, kDim, r.szNote, TEXT_RIGHT);
+    if (r.szCents[0])
+        QueueText(kCentsRight, 73, kDim, r.szCents, TEXT_RIGHT);
     char sz[64];
     std::snprintf(sz, sizeof(sz), "%5.2f Hz", static_cast<double>(m_fMeasuredFreq.load(std::memory_order_relaxed)));
     QueueText(526, 89, kDim, sz, TEXT_RIGHT);

@@ -8,6 +8,7 @@
 
 #include "dsp/Analyser.h"
 #include "dsp/NoteTable.h"
+#include "dsp/ReferencePitch.h"
 #include "dsp/StreamParams.h"
 
 namespace {
@@ -66,7 +67,6 @@ int Tuner2::Init()
     if (!m_Tuner.Init())
         return 0;
     m_fMeasuredFreq.store(0.0f, kRelaxed);
-    m_fTargetFreq.store(kDefaultTargetHz, kRelaxed);
     m_Tuner.SetMeasured(0.0f);
     m_Input.Clear();
     StartNote(-1);
@@ -77,6 +77,16 @@ int Tuner2::Init()
     std::fill(std::begin(m_afHoldAcc), std::end(m_afHoldAcc), 0.0f);
     std::fill(std::begin(m_afHeld), std::end(m_afHeld), 0.0f);
     BuildTunings();
+    // The selected tuning and string outlive a restart (an Options OK), and so
+    // must the target: a lit string button read against another string would
+    // show a plainly wrong word.
+    const int iTuning = m_iSelectedTuning.load(kRelaxed);
+    const int iString = m_iSelectedString.load(kRelaxed);
+    const bool bSelected = iTuning >= 0 && iTuning < m_iNumTunings.load(kRelaxed) && iString >= 0 &&
+                           iString < kNumStrings;
+    m_fTargetFreq.store(bSelected ? NoteFrequency(m_iStringNoteIndex[iTuning][iString])
+                                  : static_cast<float>(kDefaultTargetHz * ReferenceRatio()),
+                        kRelaxed);
     return 1;
 }
 
@@ -114,6 +124,7 @@ int Tuner2::AddTuning(int iShape, float fShiftTones, const char* szName)
     for (int j = 0; j < kNumStrings; ++j)
     {
         m_fStringFreq[iRow][j] = NoteFrequency(aiNote[j]);
+        m_iStringNoteIndex[iRow][j] = aiNote[j];
         std::memcpy(m_szStringNote[iRow][j], g_szNoteName[aiNote[j] % 12], 3);
         m_iStringOctave[iRow][j] = aiNote[j] / 12;
     }
@@ -121,6 +132,15 @@ int Tuner2::AddTuning(int iShape, float fShiftTones, const char* szName)
     m_szTuningName[iRow][sizeof(m_szTuningName[iRow]) - 1] = '\0';
     m_iNumTunings.store(iRow + 1, kRelaxed);
     return 1;
+}
+
+void Tuner2::UseReference()
+{
+    const int iRows = m_iNumTunings.load(kRelaxed);
+    for (int iRow = 0; iRow < iRows; ++iRow)
+        for (int j = 0; j < kNumStrings; ++j)
+            m_fStringFreq[iRow][j] = NoteFrequency(m_iStringNoteIndex[iRow][j]);
+    SelectString(m_iSelectedString.load(kRelaxed));
 }
 
 void Tuner2::SelectString(int iString)

@@ -54,7 +54,8 @@ public:
     std::atomic<float> m_fMeasuredFreq{0.0f};
     std::atomic<float> m_fTargetFreq{0.0f};
 
-    float m_fStringFreq[kMaxTunings][kNumStrings] = {};
+    float m_fStringFreq[kMaxTunings][kNumStrings] = {};  // at the reference pitch
+    int m_iStringNoteIndex[kMaxTunings][kNumStrings] = {};  // in the note table
     char m_szStringNote[kMaxTunings][kNumStrings][5] = {};
     int m_iStringOctave[kMaxTunings][kNumStrings] = {};
     char m_szTuningName[kMaxTunings][10] = {};
@@ -84,6 +85,10 @@ public:
     // Selects a string of the current tuning and makes it the target, as a string
     // button does.
     void SelectString(int iString);
+
+    // The reference pitch changed: every string's frequency and the target follow
+    // it. On the thread that selects strings (the window's).
+    void UseReference();
 
     // Draws the read-out: tuning name, deviation bar, guidance words and the
     // note/frequency table (with the read-out's rules, in ReadOut.cpp). The
