@@ -314,7 +314,7 @@ void OnOptionsOk(HWND hDlg)
     if (!ParseReferenceA4(szReference, &iReferenceTenths))
     {
         g_Log.Print("OptionsDlgProc() reference pitch refused:", szReference);
-        MessageBoxA(hDlg, kReferenceRefused, "Options", MB_OK | MB_ICONWARNING);
+        MessageBoxA(hDlg, kReferenceRefused, "Reference pitch", MB_OK | MB_ICONWARNING);
         SetFocus(GetDlgItem(hDlg, IDC_REFERENCE_A4));
         Item(hDlg, IDC_REFERENCE_A4, EM_SETSEL, 0, -1);
         return;

@@ -4,6 +4,7 @@
 //   open X Y TITLE   clicks the panel at X, Y and waits for the dialog TITLE
 //   dialog TITLE     waits for the dialog TITLE
 //   closed           waits until the dialog has closed
+//   gone             the same, for a box over another dialog, which stays open
 //   click X Y        clicks the panel at X, Y once, whatever is open
 //   count TITLE      the number of dialogs TITLE, hidden ones included
 //   owner            the title of the dialog's owner window (empty: none)
@@ -12,6 +13,7 @@
 //   thumb ID         a trackbar's position
 //   select ID N      selects entry N of a drop-down list and tells the dialog
 //   slide ID POS     drags a trackbar's thumb to POS and tells the dialog
+//   type ID TEXT     puts TEXT in an edit control, as typing it would
 //   press ID         presses a button (posted: OK may restart the audio first)
 //   restarts N       N times: open the Options, choose the frequency shown, OK
 //   acp              the system's ANSI code page
@@ -213,6 +215,13 @@ int main(int argc, char** argv)
             a += 1;
             continue;
         }
+        if (!std::strcmp(szCommand, "gone"))
+        {
+            if (!WaitFor([] { return !IsWindow(g_hDlg); }, 60))
+                return Fail("box still open", "");
+            a += 1;
+            continue;
+        }
         if (!std::strcmp(szCommand, "click"))
         {
             const HWND hMain = FindWindowA(nullptr, "Tonquarry Guitar Tuner");
@@ -277,7 +286,11 @@ int main(int argc, char** argv)
         }
         else if (!std::strcmp(szCommand, "text"))
         {
-            GetWindowTextA(hItem, sz, sizeof(sz));
+            // Asked of the control itself: across processes GetWindowText gives an
+            // edit control's caption, not what it holds.
+            wchar_t wsz[256] = {};
+            SendMessageW(hItem, WM_GETTEXT, 256, reinterpret_cast<LPARAM>(wsz));
+            WideCharToMultiByte(CP_ACP, 0, wsz, -1, sz, sizeof(sz), nullptr, nullptr);
             std::printf("%s\n", sz);
             a += 2;
         }
@@ -294,6 +307,11 @@ int main(int argc, char** argv)
         else if (!std::strcmp(szCommand, "select"))
         {
             Select(hItem, iId, std::atoi(arg(2)));
+            a += 3;
+        }
+        else if (!std::strcmp(szCommand, "type"))
+        {
+            SetWindowTextA(hItem, arg(2));
             a += 3;
         }
         else if (!std::strcmp(szCommand, "slide"))
