@@ -1,16 +1,22 @@
 #!/usr/bin/env bash
 # Starts TonquarryTuner.exe under Wine with no ASIO driver registered, beside a
 # sound server of its own into which the recording plays (start_sound_server).
-# The program starts on Windows audio, the panel shows the recording's note, and
-# the closing lines log the blocks run and the blocks dropped and repeated; the
-# settings file then keeps Windows audio, and the next start uses it at once.
+# The program starts on Windows audio, the panel shows the recording's note, the
+# sound passes through whole (its output, recorded at the server together with its
+# input, matches the input after the delay), and the closing lines log the blocks
+# run and the blocks dropped and repeated; the settings file then keeps Windows
+# audio, and the next start uses it at once.
+# With TQ_WASAPI_SECONDS=N (N >= 7) the first start records N seconds and prints
+# the delay at the start and the end of them; its closing line has the blocks
+# dropped and repeated over that time.
 #   wasapi_program_test.sh --program EXE --driver-dll DLL --driver-register EXE
 #     --build-dir DIR --wine WINE --recording WAV --bits 32|64 --frame-tool EXE --golden DIR
+#     --align-tool EXE
 set -euo pipefail
 # shellcheck source=../scripts/common.sh
 source "$(dirname "$0")/../scripts/common.sh"
 once_more_after_wine_fault "$0" "$@"
-wine_test_begin EXE DLL REGISTER BUILD_DIR WINE WAV BITS FRAME GOLDEN -- "$@"
+wine_test_begin EXE DLL REGISTER BUILD_DIR WINE WAV BITS FRAME GOLDEN ALIGN -- "$@"
 
 program_run_folder wasapi-program
 show_on_failure log "$RUN/Logfile.txt"
@@ -37,10 +43,35 @@ expect_note() {
   fi
 }
 
+# pass_through SECONDS: the server's input (the guitar sink's monitor) and the
+# program's output (the out sink's monitor) recorded together for SECONDS; after
+# the delay the output matches the input. The first 2 s are left out, and the
+# delay is sought up to 2 s, below the 3-s loop of the input, so that only one
+# alignment fits. The output's gain (the mixer's) does not count.
+RECORDERS=()
+cleanup_more() { local pid; for pid in "${RECORDERS[@]}"; do kill "$pid" 2>/dev/null || true; done; }
+pass_through() {
+  local side at
+  for side in guitar out; do
+    parecord -d "$side.monitor" --file-format=wav --format=float32le --rate=48000 --channels=2 "$RUN/recorded-$side.wav" &
+    RECORDERS+=($!)
+  done
+  sleep "$1"  # the recordings' length
+  kill -INT "${RECORDERS[@]}"
+  wait "${RECORDERS[@]}" || true
+  RECORDERS=()
+  for at in 2 $(($1 - 5)); do
+    "$ALIGN" "$RUN/recorded-guitar.wav" "$RUN/recorded-out.wav" --skip "$at" --window 4 --max-lag 2 --min-correlation 0.99 |
+      sed "s/^/pass-through from $at s: /" || fail "the output does not match the input from $at s"
+    [ "$1" -gt 7 ] || break
+  done
+}
+
 for run in first second; do
   launch_program
   window_of "Tonquarry Guitar Tuner" 120 >/dev/null || fail "no main window ($run start)"
   expect_note "wasapi-note-$run"
+  [ $run = second ] || pass_through "${TQ_WASAPI_SECONDS:-7}"
   press "Tonquarry Guitar Tuner" q
   program_ended 120 || fail "'q' did not quit ($run start)"
   # No ASIO driver is installed: only its presence check fails.
