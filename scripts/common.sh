@@ -369,7 +369,7 @@ a2_on_panel() {
   client=$(xwininfo -id "$main" -children 2>/dev/null | awk '/ 583x212\+/ {print $1; exit}')
   xwd -id "${client:-$main}" -out "$1.xwd" 2>/dev/null &&
     "$FRAME" compare "$1.xwd" "$GOLDEN/tune_up_a_string.png" --smooth --tolerance 32 --region 490,70,40,16 \
-      --max-share 2 >/dev/null
+      --max-share 2 >/dev/null 2>&1
 }
 wait_for_a2() {
   wait_until 60 a2_on_panel "$1" && return 0
