@@ -81,7 +81,7 @@ start_virtual_display() {
 
 # The libFuzzer targets (fuzz/), built with clang under AddressSanitizer and
 # UndefinedBehaviorSanitizer in build/fuzz; named tq-fuzz-NAME for each NAME here.
-FUZZ_TARGETS=(wav bmp png numbers analyze settings pages xwd utf8)
+FUZZ_TARGETS=(wav bmp png numbers analyze align settings pages xwd utf8)
 build_fuzzers() {
   CC=clang CXX=clang++ cmake -S "$ROOT" -B "$BUILD/fuzz" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DTQ_WERROR=ON -DTQ_SANITIZE=address,undefined -DTQ_FUZZ=ON -DTQ_BUILD_TESTS=OFF >/dev/null
