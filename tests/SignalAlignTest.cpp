@@ -2,6 +2,7 @@
 // noise matches poorly, and the command refuses what it cannot compare with one line.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <sstream>
@@ -60,21 +61,35 @@ TEST(SignalAlign, FindsTheDelayAndGainOfACopyAndNoMatchInUnrelatedNoise)
         SCOPED_TRACE(std::string(c.szSignal) + " lag " + std::to_string(c.uLag));
         const std::vector<float> ref = std::string(c.szSignal) == "noise" ? Noise(5 * kRate, 1) : String(5 * kRate, kRate);
         Alignment a;
-        ASSERT_TRUE(AlignSignals(ref, Delayed(ref, c.uLag, c.fGain), kRate, 2 * kRate, kRate / 4, &a));
+        ASSERT_TRUE(AlignSignals(ref, Delayed(ref, c.uLag, c.fGain), kRate, 2 * kRate, kRate / 4, kRate, &a));
         EXPECT_EQ(a.iLag, static_cast<int>(c.uLag));
         EXPECT_NEAR(a.dCorrelation, 1.0, 1e-6);
         EXPECT_NEAR(a.dGain, c.fGain, 1e-5);
+        EXPECT_EQ(a.nBlocks, 200);
+        EXPECT_EQ(a.nSilentBlocks, 0);
+    }
+    // A stream that ran dry for three hundredths of a second: those are counted,
+    // and the match stays at the delay.
+    {
+        const std::vector<float> ref = String(5 * kRate, kRate);
+        std::vector<float> rec = Delayed(ref, 300, 0.5f);
+        std::fill(rec.begin() + kRate + 1200, rec.begin() + kRate + 1560, 0.0f);
+        Alignment a;
+        ASSERT_TRUE(AlignSignals(ref, rec, kRate, 2 * kRate, kRate / 4, kRate, &a));
+        EXPECT_EQ(a.iLag, 300);
+        EXPECT_EQ(a.nSilentBlocks, 3);
+        EXPECT_LT(a.dCorrelation, 0.999);
     }
     Alignment a;
-    ASSERT_TRUE(AlignSignals(Noise(5 * kRate, 1), Noise(5 * kRate, 2), kRate, 2 * kRate, kRate / 4, &a));
+    ASSERT_TRUE(AlignSignals(Noise(5 * kRate, 1), Noise(5 * kRate, 2), kRate, 2 * kRate, kRate / 4, kRate, &a));
     EXPECT_LT(std::fabs(a.dCorrelation), 0.05);
     // Silence matches nothing; a window past either end is refused.
-    ASSERT_TRUE(AlignSignals(std::vector<float>(100, 0.0f), Noise(100, 1), 10, 50, 10, &a));
+    ASSERT_TRUE(AlignSignals(std::vector<float>(100, 0.0f), Noise(100, 1), 10, 50, 10, 1000, &a));
     EXPECT_EQ(a.dCorrelation, 0.0);
-    EXPECT_FALSE(AlignSignals(Noise(100, 1), Noise(200, 1), 60, 50, 10, &a));
-    EXPECT_FALSE(AlignSignals(Noise(200, 1), Noise(100, 1), 60, 50, 10, &a));
+    EXPECT_FALSE(AlignSignals(Noise(100, 1), Noise(200, 1), 60, 50, 10, 1000, &a));
+    EXPECT_FALSE(AlignSignals(Noise(200, 1), Noise(100, 1), 60, 50, 10, 1000, &a));
     // The lag searched stops at the window's start: no reference before the recording.
-    ASSERT_TRUE(AlignSignals(Noise(1000, 1), Delayed(Noise(1000, 1), 30, 1.0f), 20, 500, 100, &a));
+    ASSERT_TRUE(AlignSignals(Noise(1000, 1), Delayed(Noise(1000, 1), 30, 1.0f), 20, 500, 100, 1000, &a));
     EXPECT_LE(a.iLag, 20);
 }
 
@@ -96,7 +111,7 @@ TEST(SignalAlign, CommandPrintsOneLineOrFailsWithOneErrorLine)
     const std::string fast = write("align-24k.wav", ref, 24000);
     const struct { std::vector<std::string> args; int iStatus; std::string start; } cases[] = {
         {{in, out, "--skip", "1", "--window", "1", "--max-lag", "0.5"}, kAlignOk,
-         "lag 120 frames (10.00 ms), correlation 1.00000, gain 0.5000\n"},
+         "lag 120 frames (10.00 ms), correlation 1.00000, gain 0.5000, silent 0 of 100\n"},
         {{in, out, "--skip", "1", "--window", "1", "--channel", "1", "--min-correlation", "0.99"}, kAlignOk, "lag 120 "},
         {{in, other, "--skip", "1", "--window", "1", "--min-correlation", "0.99"}, kAlignBelow, "lag "},
         {{in, out}, kAlignBadInput, "tq-align: '" + in + "' holds 3.00 s; --skip and --window need 6.00 s\n"},

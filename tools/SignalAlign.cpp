@@ -56,7 +56,9 @@ const char kUsage[] =
     "Finds the delay (0 to --max-lag, default 2 s) at which the window of RECORDED\n"
     "that starts --skip seconds in (default 2) and lasts --window seconds (default 4,\n"
     "at most 10) best matches REFERENCE, and prints it with the normalized\n"
-    "correlation and the gain there. Both files have the same rate; --channel picks\n"
+    "correlation and the gain there, and how many hundredths of a second of the\n"
+    "window are silent in RECORDED where REFERENCE sounds (a stream that ran dry).\n"
+    "Both files have the same rate; --channel picks\n"
     "the channel of each (default 0, the left). A periodic reference matches at\n"
     "every period: keep --max-lag below it.\n"
     "Exit status: 0 done, 1 the correlation is below C, 2 bad option or input.\n";
@@ -141,7 +143,7 @@ int Fail(std::ostream& err, const std::string& why)
 }  // namespace
 
 bool AlignSignals(const std::vector<float>& reference, const std::vector<float>& recorded, size_t uStart,
-                  size_t uLength, int iMaxLag, Alignment* pResult)
+                  size_t uLength, int iMaxLag, int iRate, Alignment* pResult)
 {
     *pResult = Alignment();
     if (uLength == 0 || iMaxLag < 0 || uStart > recorded.size() || uLength > recorded.size() - uStart ||
@@ -177,13 +179,11 @@ bool AlignSignals(const std::vector<float>& reference, const std::vector<float>&
     double dMaxEb = 0.0;
     for (size_t k = 0; k <= M; ++k)
         dMaxEb = std::max(dMaxEb, prefix[k + uLength] - prefix[k]);
-    if (dEa <= 0.0 || dMaxEb <= 0.0)
-        return true;  // silence matches nothing
-
-    // Nearly silent stretches of the reference would give a ratio of rounding errors.
-    double dBest = -2.0;
+    // Silence matches nothing: lag 0 then. Nearly silent stretches of the
+    // reference would give a ratio of rounding errors.
     size_t uBest = M;
-    for (size_t k = 0; k <= M; ++k)
+    double dBest = -2.0;
+    for (size_t k = 0; k <= M && dEa > 0.0; ++k)
     {
         const double dEb = prefix[k + uLength] - prefix[k];
         if (dEb <= 1e-9 * dMaxEb)
@@ -204,8 +204,16 @@ bool AlignSignals(const std::vector<float>& reference, const std::vector<float>&
         sxx += x * x;
     }
     pResult->iLag = static_cast<int>(M - uBest);
-    pResult->dCorrelation = sxx > 0.0 ? sxy / std::sqrt(sxx * dEa) : 0.0;
+    pResult->dCorrelation = sxx > 0.0 && dEa > 0.0 ? sxy / std::sqrt(sxx * dEa) : 0.0;
     pResult->dGain = sxx > 0.0 ? sxy / sxx : 0.0;
+    const size_t uBlock = static_cast<size_t>(std::max(1, iRate / 100));
+    for (size_t i = 0; i + uBlock <= uLength; i += uBlock)
+    {
+        auto silent = [uBlock](const float* p) { return std::all_of(p, p + uBlock, [](float v) { return v == 0.0f; }); };
+        ++pResult->nBlocks;
+        if (silent(a + i) && !silent(b + uBest + i))
+            ++pResult->nSilentBlocks;
+    }
     return true;
 }
 
@@ -243,10 +251,10 @@ int RunAlignCommand(int argc, const char* const* argv, std::ostream& out, std::o
                                      Seconds(uStart + uLength, iRate));
         Alignment a;
         AlignSignals(reference.channels[static_cast<size_t>(o.iChannel)],
-                     recorded.channels[static_cast<size_t>(o.iChannel)], uStart, uLength, iMaxLag, &a);
-        char sz[128];
-        std::snprintf(sz, sizeof sz, "lag %d frames (%.2f ms), correlation %.5f, gain %.4f\n", a.iLag,
-                      1000.0 * a.iLag / iRate, a.dCorrelation, a.dGain);
+                     recorded.channels[static_cast<size_t>(o.iChannel)], uStart, uLength, iMaxLag, iRate, &a);
+        char sz[160];
+        std::snprintf(sz, sizeof sz, "lag %d frames (%.2f ms), correlation %.5f, gain %.4f, silent %d of %d\n",
+                      a.iLag, 1000.0 * a.iLag / iRate, a.dCorrelation, a.dGain, a.nSilentBlocks, a.nBlocks);
         out << sz;
         out.flush();
         if (!out)
