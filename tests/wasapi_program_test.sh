@@ -81,7 +81,7 @@ judge_pass_through() {
     echo "pass-through, 4 s from $at s: $line"
     first=${first:-$line}
   done
-  for at in $(seq 2 0.05 6); do
+  for at in $(LC_ALL=C seq 2 0.05 6); do
     line=$(align --skip "$at" --window 0.1) || fail "tq-align on the recordings"
     windows=$((windows + 1))
     awk -v c="$(figure "$line" correlation)" 'BEGIN { exit !(c >= 0.99) }' && matching=$((matching + 1))
