@@ -54,8 +54,10 @@ expect_note() {
 # the time: such output matches the input only between the dry spells. So the
 # 4-s match is printed, and what is judged is that the sound passes whole where it
 # plays: some tenth of a second matches at 0.99 or more (samples damaged by the
-# conversions or the engine match nowhere). Where none does, the output must
-# have run dry for a tenth of the time or more, else the sound was changed.
+# conversions or the engine match nowhere). Where none does, the sound is not
+# judged only when the output ran dry for 2 % of the time or more and the program
+# itself logged that it could not keep time (blocks dropped or repeated); else it
+# was changed, or lost.
 RECORDERS=()
 cleanup_more() { local pid; for pid in "${RECORDERS[@]}"; do kill "$pid" 2>/dev/null || true; done; }
 align() { "$ALIGN" "$RUN/recorded-guitar.wav" "$RUN/recorded-out.wav" --max-lag 2 "$@"; }
@@ -75,7 +77,7 @@ record_pass_through() {
 # judge_pass_through SECONDS: after the program has quit (the judging takes a
 # core). The tenths of a second are judged in the first 7 s.
 judge_pass_through() {
-  local at line first matching=0 windows=0 silent blocks
+  local at line first matching=0 windows=0 silent blocks late
   for at in $(seq 2 4 $(($1 - 5))); do
     line=$(align --skip "$at" --window 4) || fail "tq-align on the recordings"
     echo "pass-through, 4 s from $at s: $line"
@@ -90,8 +92,10 @@ judge_pass_through() {
   [ "$matching" -gt 0 ] && return 0
   silent=$(figure "$first" silent)
   blocks=${first##* of }
-  if [ $((silent * 10)) -ge "$blocks" ]; then
-    echo "NOTE: the output ran dry for $silent of $blocks hundredths of a second: the machine is too busy to judge the sound"
+  late=$(tr -d '\r' < "$RUN/Logfile.txt" | sed -nE 's/^CWasapi::Release\(\) blocks [0-9]+, dropped ([0-9]+), repeated ([0-9]+)$/\1 + \2/p')
+  if [ $((silent * 50)) -ge "$blocks" ] && [ $((${late:-0})) -gt 0 ]; then
+    echo "NOTE: the output ran dry for $silent of $blocks hundredths of a second and the program dropped or repeated" \
+      "$((late)) blocks: the machine is too busy to judge the sound"
     return 0
   fi
   cp "$RUN/recorded-guitar.wav" "$BUILD_DIR/wasapi-recorded-input.wav"
