@@ -81,7 +81,7 @@ start_virtual_display() {
 
 # The libFuzzer targets (fuzz/), built with clang under AddressSanitizer and
 # UndefinedBehaviorSanitizer in build/fuzz; named tq-fuzz-NAME for each NAME here.
-FUZZ_TARGETS=(wav bmp png numbers analyze settings pages xwd utf8)
+FUZZ_TARGETS=(wav bmp png numbers analyze align settings pages xwd utf8)
 build_fuzzers() {
   CC=clang CXX=clang++ cmake -S "$ROOT" -B "$BUILD/fuzz" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DTQ_WERROR=ON -DTQ_SANITIZE=address,undefined -DTQ_FUZZ=ON -DTQ_BUILD_TESTS=OFF >/dev/null
@@ -133,7 +133,7 @@ stop_wine() {
 #   --driver-dll DLL         --driver-register REGISTER  --wine WINE
 #   --recording WAV          --recording-96k WAV96      --bits BITS
 #   --frame-tool FRAME       --window-info WINDOW_INFO  --dialog-driver DIALOG_DRIVER
-#   --golden GOLDEN
+#   --golden GOLDEN          --align-tool ALIGN
 # Then: the prefix the caller set (or BUILD_DIR's own), failures reported through
 # fail(), a display, and wine_test_cleanup when the script exits. The script adds
 # what fail() shows with show_on_failure and its own clean-up as cleanup_more().
@@ -158,6 +158,7 @@ wine_test_begin() {
       --dialog-driver) DIALOG_DRIVER=$2 ;;
       --recorder) RECORDER=$2 ;;
       --golden) GOLDEN=$2 ;;
+      --align-tool) ALIGN=$2 ;;
       *) echo "FAIL: unknown option '$1'" >&2; exit 2 ;;
     esac
     [ $# -ge 2 ] || { echo "FAIL: $1 needs a value" >&2; exit 2; }
@@ -295,11 +296,21 @@ PROGRAM_PID= DLL_WIN= RUN=
 # "guitar", whose monitor is the default input and into which WAV plays over and
 # over, and "out", the default output. Exports PULSE_SERVER; SOUND_DIR is the
 # folder. stop_sound_server ends what it started, by process id.
+# For a server that comes and goes under a running program: sound_server_place
+# picks the folder and exports PULSE_SERVER without starting a server;
+# sound_server_up WAV starts one there (again); sound_server_down ends it and its
+# player and keeps the folder, so the program's PULSE_SERVER names the next one.
 SOUND_DIR= SOUND_SERVER_PID= SOUND_PLAY_PID=
 start_sound_server() {
-  local deadline
+  sound_server_place
+  sound_server_up "$1"
+}
+sound_server_place() {
   SOUND_DIR=$(mktemp -d /tmp/tq-pulse.XXXXXX)
   export XDG_RUNTIME_DIR=$SOUND_DIR PULSE_SERVER=unix:$SOUND_DIR/native
+}
+sound_server_up() {
+  local deadline
   pulseaudio --daemonize=no --exit-idle-time=-1 --disable-shm=yes -n --use-pid-file=no \
     -L "module-native-protocol-unix socket=$SOUND_DIR/native auth-anonymous=1" \
     -L "module-null-sink sink_name=guitar rate=48000" -L "module-null-sink sink_name=out rate=48000" \
@@ -329,6 +340,11 @@ start_sound_server() {
   SOUND_PLAY_PID=$!
 }
 stop_sound_server() {
+  sound_server_down
+  [ -n "$SOUND_DIR" ] && rm -rf "$SOUND_DIR"
+  SOUND_DIR=
+}
+sound_server_down() {
   if [ -n "$SOUND_PLAY_PID" ]; then
     kill -- "-$SOUND_PLAY_PID" 2>/dev/null || true
     wait "$SOUND_PLAY_PID" 2>/dev/null || true
@@ -339,9 +355,32 @@ stop_sound_server() {
     wait "$SOUND_SERVER_PID" 2>/dev/null || true
     SOUND_SERVER_PID=
   fi
-  [ -n "$SOUND_DIR" ] && rm -rf "$SOUND_DIR"
-  SOUND_DIR=
 }
+
+# panel_matches SHOT GOLDEN REGION SHARE: the panel's picture (kept as SHOT.xwd)
+# differs from the software device's GOLDEN.png (in GOLDEN) in under SHARE % of
+# REGION, pixels compared as 3 x 3 means. Managed or not: unmanaged, the main
+# window draws its own frame and the panel is the 583 x 212 child.
+panel_matches() {
+  local main client
+  main=$(window_now "Tonquarry Guitar Tuner")
+  [ -n "$main" ] || return 1
+  client=$(xwininfo -id "$main" -children 2>/dev/null | awk '/ 583x212\+/ {print $1; exit}')
+  xwd -id "${client:-$main}" -out "$1.xwd" 2>/dev/null &&
+    "$FRAME" compare "$1.xwd" "$GOLDEN/$2.png" --smooth --tolerance 32 --region "$3" --max-share "$4" >/dev/null 2>&1
+}
+# wait_for_panel SHOT WHAT GOLDEN REGION SHARE: panel_matches within a minute,
+# else fails saying there is no WHAT, with the picture kept as SHOT.png.
+wait_for_panel() {
+  wait_until 60 panel_matches "$1" "$3" "$4" "$5" && return 0
+  "$FRAME" convert "$1.xwd" "$1.png" >/dev/null || true
+  fail "no $2 on the panel in 60 s ($1.png)"
+}
+# a2_on_panel SHOT: the note of the A2 recording where the panel shows the note
+# ("E2", "G3" or none differ in over 6 % of it, "A2" in under 1 %). wait_for_a2
+# SHOT WHEN: the same within a minute.
+a2_on_panel() { panel_matches "$1" tune_up_a_string 502,70,30,16 2; }
+wait_for_a2() { wait_for_panel "$1" "A2 $2" tune_up_a_string 502,70,30,16 2; }
 
 wine_test_cleanup() {
   trap - ERR  # the result is decided; cleaning up reports nothing
