@@ -119,7 +119,8 @@ OptionsRestart OptionsOk(const OptionsChoice& choice)
         if (g_pDspEngine)
             g_pDspEngine->m_Tuner2.UseReference();
     }
-    const OptionsRestart restart = DecideOptionsRestart(choice.bChanged || bReference, g_iConfirmedAudioDriver);
+    const OptionsRestart restart =
+        DecideOptionsRestart(choice.bChanged || bReference || g_bStreamStopped, g_iConfirmedAudioDriver);
     if (restart == OptionsRestart::Now)
         RestartStream(g_iConfirmedAudioDriver);
     else if (restart == OptionsRestart::AfterThreadEnds)

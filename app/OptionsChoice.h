@@ -61,7 +61,8 @@ float RequestedFreqForSelection(int iFreqSel);
 extern const char kReferenceRefused[];
 
 // OK: writes the choice into the audio globals, restarts the audio as decided by
-// the driver confirmed before, then confirms the driver now in use. Another
+// the driver confirmed before, then confirms the driver now in use. A stream that
+// stopped (g_bStreamStopped) is tried again even without a change. Another
 // reference pitch counts as a change: the engine's notes and bands are built
 // anew for it, and the strings' targets follow it at once.
 OptionsRestart OptionsOk(const OptionsChoice& choice);

@@ -56,6 +56,7 @@ void HandleWasapiLoss(LPARAM hr)
 {
     g_Log.Print("MsgProc() CM_WASAPI_LOST hr =", static_cast<int>(hr));
     WasapiHost::Stop();
+    g_bStreamStopped = true;
     if (g_pDspEngine)
         g_pDspEngine->m_Tuner2.ClearReading();
     MessageBoxA(g_hWnd, kWasapiLostMessage, kDriverFailedCaption, MB_OK);

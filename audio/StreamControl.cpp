@@ -11,6 +11,7 @@ int g_aiSamplingFreqs[4][20];
 int g_aiNumSamplingFreqs[4];
 AudioDriverEntry g_AudioDriverList[kMaxAudioDrivers];
 int g_iNumAudioDrivers = 0;
+bool g_bStreamStopped = false;
 void* g_hAudioEvents[kNumAudioEvents] = {};
 void* g_hCaptureThread = nullptr;
 const char kAsioDownloadAddress[] = "http://www.asio4all.org/";
@@ -179,6 +180,7 @@ AudioDecision DecideAfterAsioFailure(int iWindowsMajor)
 
 int InitAudio()
 {
+    g_bStreamStopped = false;
     InitSamplingFreqTables();
     if (Present(AUDIO_DRIVER_ASIO))
         g_bAsioPresent = 1;
@@ -232,6 +234,7 @@ int InitAudio()
         }
     }
     g_iAudioDriver = AUDIO_DRIVER_NONE;
+    g_bStreamStopped = true;
     if (!g_bAsioPresent)
         g_iConfirmedAudioDriver = AUDIO_DRIVER_NONE;
     g_Log.Print("InitAudio() Asio.Init() FAILED no audio drivers in use");
@@ -246,6 +249,7 @@ int StartAudio()
     const AudioBackend& b = AudioBackendOf(g_iAudioDriver);
     if (!b.Start || b.Start())
         return 1;
+    g_bStreamStopped = true;
     if (g_iAudioDriver == AUDIO_DRIVER_ASIO)
     {
         g_Log.Print("ASIOStart() FAILED");

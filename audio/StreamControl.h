@@ -110,6 +110,11 @@ extern const char kDriverFailedCaption[];
 // Tells the player so (through the platform) and clears the read-out: no stream runs.
 void TellDriverFailed(const char* szDriver, const char* szStep);
 
+// True while no stream runs because no driver started or the running one's device
+// went away: an Options OK then tries again even when nothing was changed, as
+// the messages that tell of it promise. Window thread only.
+extern bool g_bStreamStopped;
+
 void EnumAudioDrivers();
 // 0 when no audio driver can be used, else 1.
 int InitAudio();

@@ -174,7 +174,7 @@ TEST_F(Options, WindowsAudioKeepsTheChosenEndpoints)
 
 // Another A4 rebuilds the engine's notes and bands: a restart even when nothing
 // else changed; the same A4 again changes nothing.
-TEST_F(Options, AnotherReferencePitchRestarts)
+TEST_F(Options, AnotherReferencePitchOrAStoppedStreamRestarts)
 {
     EXPECT_EQ(OptionsOk({1, 0, 0, 0, 2, 80, false, 4420}), OptionsRestart::Now);
     EXPECT_EQ(g_Calls, (std::vector<std::string>{"asio-release", "asio-init", "asio-start"}));
@@ -182,6 +182,13 @@ TEST_F(Options, AnotherReferencePitchRestarts)
     EXPECT_EQ(CountLogLines("OptionsOk() reference A4 = 442.0 Hz"), 1);
     EXPECT_EQ(OptionsOk({1, 0, 0, 0, 2, 80, false, 4420}), OptionsRestart::None);
     g_iReferenceTenths.store(kDefaultReferenceTenths);
+    // A stream that stopped (its device lost, or no driver started) is tried
+    // again by a plain OK, as the message that told of it says.
+    g_bStreamStopped = true;
+    g_Calls.clear();
+    EXPECT_EQ(OptionsOk({1, 0, 0, 0, 2, 80, false, 0}), OptionsRestart::Now);
+    EXPECT_EQ(g_Calls, (std::vector<std::string>{"asio-release", "asio-init", "asio-start"}));
+    EXPECT_FALSE(g_bStreamStopped);
 }
 
 TEST_F(Options, CancelUndoesTheDriverChoiceAndNoneSelectedLeavesNoBadIndex)

@@ -40,11 +40,11 @@ answer_box() {
   shown=$(drive dialog "$CAPTION" count "$CAPTION" text 65535 press 1 closed)
   [[ $shown == "1|$1"* ]] || fail "the box $2: '$shown', expected one beginning '$1'"
 }
-# restart_with_options N WHEN: Options, the frequency shown chosen again, OK (the
-# panel answers and restarts the audio): the Nth stream set-up, and the note.
+# restart_with_options N WHEN: Options and a plain OK, as the box says (the panel
+# answers and a stopped stream starts again): the Nth stream set-up, and the note.
 restart_with_options() {
   [ "$(drive count "$CAPTION")" = 0 ] || fail "a second box $2"
-  drive restarts 1 >/dev/null
+  drive open 283 16 Options press 1 closed >/dev/null
   wait_until 60 setups_logged "$1" || fail "Options and OK did not start Windows audio $2"
   running "$1" "$2"
 }

@@ -173,8 +173,9 @@ HRESULT CWasapiStream::Open(const std::wstring& sCaptureId, const std::wstring& 
     // Channels beyond the first two stay silent: the block's output is written
     // into zeros, and only its first two channels are.
     m_abOutput.assign(static_cast<size_t>(m_iBlock) * static_cast<size_t>(WasapiFrameBytes(m_Render)), 0);
-    // Room for the render buffer and a few blocks of the clocks' drift.
-    m_iQueueBlocks = static_cast<int>(m_uRenderFrames / static_cast<UINT32>(m_iBlock)) + 4;
+    // Room for the render buffer and two blocks of the clocks' drift and jitter:
+    // what waits beyond that is heard late, so it is dropped instead.
+    m_iQueueBlocks = static_cast<int>(m_uRenderFrames / static_cast<UINT32>(m_iBlock)) + 2;
     m_Queue.Reset(m_iBlock, WasapiFrameBytes(m_Render), m_iQueueBlocks);
     return S_OK;
 }
