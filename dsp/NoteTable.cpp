@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <mutex>
+#include <vector>
 
 #include "base/Lock.h"
 #include "dsp/Alloc.h"
@@ -12,23 +13,22 @@ std::atomic<float*> g_pNoteFreq{nullptr};
 
 namespace {
 
-// The tables made in this run, by reference; a table once published may still be
-// read on another thread, so one made for another reference is kept, not freed.
-constexpr int kMaxTables = 16;
+// The tables made in this run, one a reference. A table once published may still
+// be read on another thread, so none is freed; there are at most 801 references
+// (400.0 to 480.0 Hz in tenths), 400 bytes each.
 struct Table
 {
     int iTenths;
     float* p;
 };
-Table g_aTables[kMaxTables];
-int g_iNumTables = 0;
+std::vector<Table> g_Tables;
 CLock g_TablesLock;  // engines may be built on several threads at once (tools, tests)
 
 float* TableFor(int iTenths)
 {
-    for (int i = 0; i < g_iNumTables; ++i)
-        if (g_aTables[i].iTenths == iTenths)
-            return g_aTables[i].p;
+    for (const Table& t : g_Tables)
+        if (t.iTenths == iTenths)
+            return t.p;
     return nullptr;
 }
 
@@ -62,9 +62,6 @@ int MakeNoteTable()
     for (int k = 0; k < NUM_NOTES; ++k)
         p[k] = NoteFrequency(k);
     g_pNoteFreq.store(p, std::memory_order_release);
-    // Past kMaxTables references in one run the last slot takes each new table,
-    // and the one it held is left behind (400 bytes a change, not a restart).
-    const int iSlot = g_iNumTables < kMaxTables ? g_iNumTables++ : kMaxTables - 1;
-    g_aTables[iSlot] = {iTenths, p};
+    g_Tables.push_back({iTenths, p});
     return 1;
 }

@@ -1,5 +1,6 @@
 // tq-analyze's command line: the input is split at NUL bytes into arguments. Any
 // command either succeeds or fails with exactly one error line and no output.
+// The seeds reach every option, --reference among them, and two readable files.
 #include <cstdint>
 #include <sstream>
 #include <string>

@@ -16,6 +16,7 @@
 #include "app/InstallPath.h"
 #include "app/Settings.h"
 #include "audio/AudioGlobals.h"
+#include "dsp/ReferencePitch.h"
 #include "fuzz/FuzzCheck.h"
 #include "panel/XEffects.h"
 
@@ -48,7 +49,7 @@ bool SameNumbers(const SettingsValues& a, const SettingsValues& b)
 bool Same(const SettingsValues& a, const SettingsValues& b)
 {
     return SameNumbers(a, b) && a.sCaptureEndpoint == b.sCaptureEndpoint && a.sRenderEndpoint == b.sRenderEndpoint &&
-           a.asOtherLines == b.asOtherLines;
+           a.iReferenceTenths == b.iReferenceTenths && a.asOtherLines == b.asOtherLines;
 }
 
 // A value the reader hands back: not too long, no control characters.
@@ -135,7 +136,8 @@ void CheckLoadSettings(const char* p, size_t nSize, const SettingsValues& odd)
     FuzzCheck(g_fRequestedSamplingFreq == static_cast<float>(v.iSamplingFreq) && g_iRequestedBlockSize == v.iBlockSize &&
                   g_iAudioDriver == v.iAudioDriver && g_iCaptureDevice == v.iCaptureDevice &&
                   g_iRenderDevice == v.iRenderDevice && g_iInputChannels.load() == v.iInputChannels &&
-                  g_XEffects.g_iAnalyserSetting == v.uAnalyserSetting,
+                  g_XEffects.g_iAnalyserSetting == v.uAnalyserSetting &&
+                  g_iReferenceTenths.load() == v.iReferenceTenths,
               "LoadSettings applies what the reader reads");
 }
 
@@ -144,7 +146,9 @@ void CheckLoadSettings(const char* p, size_t nSize, const SettingsValues& odd)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, size_t nSize)
 {
     const char* p = reinterpret_cast<const char*>(pData);
-    const SettingsValues odd{7, -3, 5, 11, -1, 77, 99, "odd capture", "odd render", {"odd=1"}};  // outside every rule
+    // Outside every rule, but for the reference: one out of its range would be
+    // written as a line that reads back as 440.
+    const SettingsValues odd{7, -3, 5, 11, -1, 77, 99, "odd capture", "odd render", 4153, {"odd=1"}};
     for (const SettingsValues& current : {SettingsValues(), odd})
     {
         const SettingsValues v = ReadSettingsText(p, nSize, current);
@@ -158,6 +162,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, size_t nSize)
         for (const std::string& s : v.asOtherLines)
             FuzzCheck(Clean(s) && s.find('=') != std::string::npos, "an unknown line kept is a clean name=value");
         FuzzCheck(Clean(v.sCaptureEndpoint) && Clean(v.sRenderEndpoint), "endpoint ids are clean");
+        FuzzCheck(v.iReferenceTenths == current.iReferenceTenths ||
+                      (v.iReferenceTenths >= kMinReferenceTenths && v.iReferenceTenths <= kMaxReferenceTenths),
+                  "the reference pitch's range");
         // Text up to a NUL is what a C string holds; past it the reader has stopped.
         // A leading UTF-8 byte-order mark is passed over before the numbers.
         std::string sText(p, strnlen(p, nSize));

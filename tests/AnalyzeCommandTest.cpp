@@ -13,6 +13,7 @@
 
 #include "base/SystemQuery.h"
 #include "base/WavFile.h"
+#include "dsp/ReferencePitch.h"
 #include "tests/TestSupport.h"
 #include "tools/AnalyzeCommand.h"
 #include "tools/PluckedString.h"
@@ -98,6 +99,9 @@ TEST_F(AnalyzeCommandTest, CommandLinesRunOrFailWithOneErrorLineAndStatusTwo)
         {"--input-gain", "0.09", wav}, {"--input-gain", "5.01", wav}, {"--input-gain", "abc", wav},
         {"--input-gain", "nan", wav}, {"--input-gain", "inf", wav}, {"--input-gain", "0x1", wav},
         {"--input-gain", "1e999", wav}, {"--input-gain", "1,5", wav}, {"--input-gain", ".", wav},
+        {wav, "--reference"}, {"--reference", "", wav}, {"--reference", "399.9", wav}, {"--reference", "480.1", wav},
+        {"--reference", "442.25", wav}, {"--reference", "442Hz", wav}, {"--reference", "-442", wav},
+        {"--reference", "4.42e2", wav},
         {(m_Dir / "missing.wav").string()}, {text}, {cut}, {m_Dir.string()}, {""},
         {(m_Dir / "line\nbreak.wav").string()},
         {Write("loud.wav", {{0.0f, 1e20f * 32768.0f}}, WavSampleFormat::Float32)},
@@ -117,6 +121,7 @@ TEST_F(AnalyzeCommandTest, CommandLinesRunOrFailWithOneErrorLineAndStatusTwo)
         {"--tuning", "0", wav}, {"--tuning", "31", "--string", "5", wav}, {"--block-size", "25", wav},
         {"--block-size", "2000", wav}, {"--input-gain", "0.1", wav}, {"--input-gain", "5", wav},
         {"--input-gain", "+5.0", wav}, {"--input-gain", "5e-1", wav}, {"--csv", "--stereo", wav}, {"--", wav},
+        {"--reference", "400", wav}, {"--reference", "480.0", "--csv", wav}, {"--reference", "415.3", wav},
         {"--help"},
     };
     for (const Args& args : good)
@@ -148,14 +153,14 @@ TEST_F(AnalyzeCommandTest, CsvHasOneRowPerBlockFollowingTheReadOutRules)
         ASSERT_EQ(r.iStatus, 0) << r.sErr;
         const Lines lines = Split(r.sOut, '\n');
         ASSERT_EQ(lines.size(), c.nRows + 1);
-        EXPECT_EQ(lines[0], "time_s,band_hz,measured_hz,note,target_hz,deviation,guidance");
+        EXPECT_EQ(lines[0], "time_s,band_hz,measured_hz,note,target_hz,deviation,guidance,cents");
         EXPECT_EQ(Split(lines.back(), ',')[0], c.szLastTime);
         size_t nA2 = 0;
         for (size_t i = 1; i < lines.size(); ++i)
         {
             SCOPED_TRACE(lines[i]);
             const Lines f = Split(lines[i] + ',', ',');
-            ASSERT_EQ(f.size(), 7u);
+            ASSERT_EQ(f.size(), 8u);
             EXPECT_EQ(f[4], "110.000");
             // D is (T - M) x 10 clamped to +-99; a pitch (M of 1 Hz or more) shows a
             // note and the word D calls for, no pitch shows neither.
@@ -163,6 +168,12 @@ TEST_F(AnalyzeCommandTest, CsvHasOneRowPerBlockFollowingTheReadOutRules)
             EXPECT_NEAR(d, std::clamp((110.0 - m) * 10.0, -99.0, 99.0), 0.02);
             EXPECT_EQ(f[3].empty(), m < 1.0);
             EXPECT_EQ(f[6], m < 1.0 ? "" : d > 3.0 ? "tune up" : d < -3.0 ? "tune down" : "in tune");
+            // Cents of M against T, empty without a pitch, as the note is.
+            EXPECT_EQ(f[7].empty(), m < 1.0);
+            if (m >= 1.0)
+            {
+                EXPECT_NEAR(std::atof(f[7].c_str()), 1200.0 * std::log2(m / 110.0), 0.06);
+            }
             nA2 += f[3] == "A2";
         }
         EXPECT_GE(nA2, c.nMinA2);
@@ -179,7 +190,8 @@ TEST_F(AnalyzeCommandTest, SummaryShowsNoteAndGuidanceOfTheLeftChannelAfterTheIn
     const std::string flat = Write("flat.wav", {Pluck(110.0f * std::pow(2.0f, -0.025f))});
     const std::string left = Write("left.wav", {pluck, silence}), right = Write("right.wav", {silence, pluck});
     const std::string quiet = Write("quiet.wav", {Pluck(110.0f, 60.0f)});  // unheard until lifted
-    const std::string a2 = "target: tuning 28 \"E\", string 1 A2 at 110.00 Hz\nnotes found: A2 (";
+    const std::string a2 =
+        "target: tuning 28 \"E\", string 1 A2 at 110.00 Hz\nreference: A4 = 440.0 Hz\nnotes found: A2 (";
     const std::string reading = " Hz (A2), deviation ";
     const struct { Args args; Lines wanted; } cases[] = {  // wanted: pieces of the summary
         {{"--string", "1", inTune},
@@ -188,7 +200,7 @@ TEST_F(AnalyzeCommandTest, SummaryShowsNoteAndGuidanceOfTheLeftChannelAfterTheIn
         {{"--string", "1", flat}, {a2, reading, "\nverdict: tune up\n"}},
         // Without --stereo the left channel feeds both engine inputs, the right is unheard.
         {{"--string", "1", left}, {", stereo read as mono (left channel), ", a2, "\nverdict: in tune\n"}},
-        {{right}, {"\ntarget: tuning 28 \"E\", string 0 E2 at 82.41 Hz\nnotes found: none\n"
+        {{right}, {"\ntarget: tuning 28 \"E\", string 0 E2 at 82.41 Hz\nreference: A4 = 440.0 Hz\nnotes found: none\n"
                    "stable reading: none\nverdict: no pitch\n"}},
         {{"--stereo", "--string", "1", left}, {", stereo, ", a2, "\nverdict: in tune\n"}},
         {{"--string", "1", quiet}, {"\nnotes found: none\n"}},
@@ -201,6 +213,37 @@ TEST_F(AnalyzeCommandTest, SummaryShowsNoteAndGuidanceOfTheLeftChannelAfterTheIn
         ASSERT_EQ(r.iStatus, 0) << r.sErr;
         for (const std::string& s : c.wanted)
             EXPECT_NE(r.sOut.find(s), std::string::npos) << "no [" << s << "] in\n" << r.sOut;
+    }
+}
+
+// An A string tuned to a band at A4 = 442 (110.5 Hz) reads in tune against 442's
+// targets and sharp of 440's, and one tuned to 440 flat of 442's; the process's
+// reference is as it was after each run.
+TEST_F(AnalyzeCommandTest, ReferenceScalesTheTargetAndTheCents)
+{
+    const std::string at442 = Write("a2-at-442.wav", {Pluck(110.5f)}), at440 = Write("a2.wav", {Pluck(110.0f)});
+    const struct { Args args; Lines wanted; double dCents; } cases[] = {
+        {{"--reference", "442", "--string", "1", at442},
+         {"string 1 A2 at 110.50 Hz\nreference: A4 = 442.0 Hz\nnotes found: A2 (", "verdict: in tune\n"}, 0.0},
+        {{"--string", "1", at442},
+         {"string 1 A2 at 110.00 Hz\nreference: A4 = 440.0 Hz\nnotes found: A2 (", "verdict: tune down\n"}, 7.9},
+        {{"--reference", "442.0", "--string", "1", at440}, {"at 110.50 Hz\n", "verdict: tune up\n"}, -7.9},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(::testing::PrintToString(c.args));
+        const Result r = Analyze(c.args);
+        ASSERT_EQ(r.iStatus, 0) << r.sErr;
+        for (const std::string& s : c.wanted)
+            EXPECT_NE(r.sOut.find(s), std::string::npos) << "no [" << s << "] in\n" << r.sOut;
+        // "stable reading: 110.49 Hz (A2), deviation 0.10, -0.2 cents"
+        const size_t nAt = r.sOut.find("stable reading: "), nEnd = r.sOut.find(" cents\n", nAt);
+        ASSERT_NE(nEnd, std::string::npos) << r.sOut;
+        const size_t nFrom = r.sOut.rfind(", ", nEnd) + 2;
+        const std::string sCents = r.sOut.substr(nFrom, nEnd - nFrom);
+        EXPECT_NEAR(std::atof(sCents.c_str()), c.dCents, 1.0) << r.sOut;
+        EXPECT_TRUE(sCents == "0.0" || sCents[0] == '+' || sCents[0] == '-') << sCents;
+        EXPECT_EQ(g_iReferenceTenths.load(), kDefaultReferenceTenths);
     }
 }
 

@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "base/PngFile.h"
 #include "tests/TestSupport.h"
+#include "tools/FrameCompare.h"
 #include "tools/SnapshotCommand.h"
 
 namespace {
@@ -32,6 +34,10 @@ TEST(SnapshotCommand, BadOptionsAndSpecialFilesGiveOneLineGoodOnesAPicture)
         // The estimator publishes at most 2000 Hz; above it the read-out would make up "C0".
         {{"--out", out, "--measured", "2000.5"}, kSnapshotBadInput},
         {{"--out", out, "--measured", "15000"}, kSnapshotBadInput},
+        // A4 from 400.0 to 480.0 Hz in tenths.
+        {{"--out", out, "--reference"}, kSnapshotBadInput}, {{"--out", out, "--reference", "399.9"}, kSnapshotBadInput},
+        {{"--out", out, "--reference", "442.25"}, kSnapshotBadInput},
+        {{"--out", out, "--reference", "480.0"}, kSnapshotOk},
         {{"--out", out, "--font", dir}, kSnapshotFailed},
         {{"--out", dir}, kSnapshotFailed},
         {{"--out", fifo}, kSnapshotFailed},
@@ -53,10 +59,36 @@ TEST(SnapshotCommand, BadOptionsAndSpecialFilesGiveOneLineGoodOnesAPicture)
                   c.iStatus);
         EXPECT_EQ(fs::exists(out), c.iStatus == kSnapshotOk);
         const std::string e = sErr.str();
-        if (c.iStatus == kSnapshotOk && c.args.size() == 4 && c.args[2] == "--measured")
+        if (c.iStatus == kSnapshotOk && c.args.size() == 4 && c.args[2] != "--textures")
             EXPECT_EQ(e, "");
         else
             EXPECT_TRUE(e.rfind("tq-snapshot: ", 0) == 0 && e.find('\n') == e.size() - 1) << e;
+    }
+}
+
+// Tuned to a band at A4 = 442, the low E's Ref reads 82.78 Hz: the frame is the
+// golden one drawn for that state, and at 440 it is not.
+TEST(SnapshotCommand, ReferenceDrawsTheScaledTarget)
+{
+    const std::string out = std::string(TestLogDirectory()) + "/low-e.png";
+    RgbImage golden;
+    std::string error;
+    ASSERT_TRUE(ReadPngFile(TestDataPath("golden/low_e_at_442.png"), &golden, &error)) << error;
+    for (const bool b442 : {true, false})
+    {
+        std::vector<const char*> argv = {"tq-snapshot", "--out", out.c_str(), "--measured", "82.5", "--level-in",
+                                         "-12000"};
+        if (b442)
+            argv.insert(argv.end(), {"--reference", "442"});
+        std::ostringstream sOut, sErr;
+        ASSERT_EQ(RunSnapshotCommand(static_cast<int>(argv.size()), argv.data(), TQ_TEXTURE_DIR, sOut, sErr),
+                  kSnapshotOk)
+            << sErr.str();
+        RgbImage frame;
+        ASSERT_TRUE(ReadPngFile(out, &frame, &error)) << error;
+        ASSERT_TRUE(frame.iWidth == golden.iWidth && frame.iHeight == golden.iHeight);
+        // The golden frames' tolerance (GoldenFrameTest): 4 levels, 8 pixels beyond.
+        EXPECT_EQ(CompareFrames(golden, frame, 4).nBeyond <= 8, b442) << (b442 ? "at 442" : "at 440");
     }
 }
 

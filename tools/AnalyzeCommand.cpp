@@ -17,6 +17,8 @@
 #include "base/EchoText.h"
 #include "base/SystemQuery.h"
 #include "base/WavFile.h"
+#include "dsp/NoteTable.h"
+#include "dsp/ReferencePitch.h"
 #include "engine/DspEngine.h"
 #include "tools/NumberText.h"
 #include "tools/OfflineTuner.h"
@@ -32,9 +34,12 @@ const char kUsage[] =
     "  --string S       target string 0 to 5, 0 = lowest (default 0)\n"
     "  --block-size B   frames per engine block, 25 to 2000 (default 1200)\n"
     "  --input-gain G   mixer input gain, 0.1 to 5.0 (default 1.0)\n"
+    "  --reference HZ   A4 in Hz, 400.0 to 480.0 in steps of 0.1 (default 440);\n"
+    "                   every target and note name scales with it\n"
     "  --stereo         feed the right channel to the engine's right channel\n"
     "                   (default: the left channel feeds both)\n"
-    "  --csv            one CSV row per block instead of the summary\n"
+    "  --csv            one CSV row per block instead of the summary; its last\n"
+    "                   column is the reading's cents from the target\n"
     "  --help           show this text\n"
     "\n"
     "Input: RIFF WAV, 16/24/32-bit integer PCM or 32-bit float, mono or stereo,\n"
@@ -53,9 +58,17 @@ std::string Fixed(double v, int iDecimals)
     return s;
 }
 
+// Signed cents to one decimal, "0.0" within a twentieth of a cent.
+std::string SignedCents(float fCents)
+{
+    const std::string s = Fixed(fCents, 1);
+    return s == "0.0" || s[0] == '-' ? s : "+" + s;
+}
+
 struct CommandLine
 {
     OfflineTunerOptions options;
+    int iReferenceTenths = kDefaultReferenceTenths;
     bool bCsv = false;
     bool bHelp = false;
     std::string sPath;
@@ -97,6 +110,16 @@ std::string ParseCommandLine(int argc, const char* const* argv, CommandLine* pCl
         if (arg == "--stereo")
         {
             cl.options.bStereo = true;
+            continue;
+        }
+
+        if (arg == "--reference")
+        {
+            if (i + 1 >= argc || !argv[i + 1])
+                return arg + " needs a value";
+            const std::string value = argv[++i];
+            if (!ParseReferenceA4(value.c_str(), &cl.iReferenceTenths))
+                return arg + " needs A4 in Hz from 400.0 to 480.0 with at most one decimal, not " + Quoted(value);
             continue;
         }
 
@@ -145,8 +168,9 @@ std::string BaseName(const std::string& path)
 
 std::string Csv(const std::vector<OfflineTunerRow>& rows)
 {
-    std::string s = "time_s,band_hz,measured_hz,note,target_hz,deviation,guidance\n";
-    s.reserve(s.size() + rows.size() * 64);
+    // The cents come last, so readers of the older columns find them where they were.
+    std::string s = "time_s,band_hz,measured_hz,note,target_hz,deviation,guidance,cents\n";
+    s.reserve(s.size() + rows.size() * 72);
     for (const OfflineTunerRow& r : rows)
     {
         s += Fixed(r.dTime, 6) + ',' + Fixed(r.fBandHz, 3) + ',' + Fixed(r.fMeasuredHz, 3) + ',';
@@ -154,6 +178,10 @@ std::string Csv(const std::vector<OfflineTunerRow>& rows)
             s += r.readOut.szNote;
         s += ',' + Fixed(r.fTargetHz, 3) + ',' + Fixed(r.readOut.fDeviation, 2) + ',';
         s += GuidanceText(r.readOut.eLit);
+        s += ',';
+        // Empty where the read-out shows no cents, as the note is empty without a pitch.
+        if (r.readOut.szCents[0])
+            s += Fixed(r.readOut.fCents, 1);
         s += '\n';
     }
     return s;
@@ -181,6 +209,7 @@ std::string Summary(const CommandLine& cl, const WavAudio& audio, OfflineTuner& 
     s += "target: tuning " + std::to_string(t) + " \"" + t2.m_szTuningName[t] + "\", string " + std::to_string(str) +
          " " + t2.m_szStringNote[t][str] + std::to_string(t2.m_iStringOctave[t][str]) + " at " +
          Fixed(t2.m_fStringFreq[t][str], 2) + " Hz\n";
+    s += "reference: A4 = " + ReferenceText(cl.iReferenceTenths) + " Hz\n";
 
     // Every note shown, most frequent first; equal counts keep the order in which
     // the notes first appeared.
@@ -220,7 +249,7 @@ std::string Summary(const CommandLine& cl, const WavAudio& audio, OfflineTuner& 
     const float fMedian = pitched.size() % 2 ? pitched[m] : 0.5f * (pitched[m - 1] + pitched[m]);
     const ReadOut ro = EvaluateReadOut(t2.m_fStringFreq[t][str], fMedian, fMedian);
     s += "stable reading: " + Fixed(fMedian, 2) + " Hz (" + (ro.bPitch ? ro.szNote : "no note") + "), deviation " +
-         Fixed(ro.fDeviation, 2) + "\n";
+         Fixed(ro.fDeviation, 2) + (ro.szCents[0] ? ", " + SignedCents(ro.fCents) + " cents" : std::string()) + "\n";
     const std::string sVerdict = GuidanceText(ro.eLit);
     s += "verdict: " + (sVerdict.empty() ? std::string("no pitch") : sVerdict) + "\n";
     return s;
@@ -300,6 +329,18 @@ int RunAnalyzeCommand(int argc, const char* const* argv, std::ostream& out, std:
             if (!sError.empty())
                 return Fail(err, kAnalyzeBadInput, Quoted(cl.sPath) + ": " + sError);
 
+            // The engine takes its targets and note table from the process's reference;
+            // it is put back afterwards, for callers that run the command again.
+            struct Reference
+            {
+                int iSaved = g_iReferenceTenths.load(std::memory_order_relaxed);
+                explicit Reference(int iTenths) { g_iReferenceTenths.store(iTenths, std::memory_order_relaxed); }
+                ~Reference()
+                {
+                    if (g_iReferenceTenths.exchange(iSaved, std::memory_order_relaxed) != iSaved)
+                        MakeNoteTable();
+                }
+            } reference(cl.iReferenceTenths);
             OfflineTuner tuner;
             if (!tuner.Start(static_cast<float>(audio.iSampleRate), cl.options, &sError))
                 return Fail(err, kAnalyzeFailed, sError);

@@ -6,6 +6,7 @@
 
 #include "base/EchoText.h"
 #include "base/PngFile.h"
+#include "dsp/ReferencePitch.h"
 #include "render/Renderer.h"
 #include "render/software/FontRenderer.h"
 #include "render/software/SoftwareDevice.h"
@@ -17,7 +18,8 @@ namespace {
 
 const char kUsage[] =
     "usage: tq-snapshot --out FILE.png [--tuning N] [--string S] [--measured HZ] [--power 0|1] [--tuner 0|1]\n"
-    "                   [--level-in PEAK] [--level-out PEAK] [--textures DIR] [--font FILE]\n";
+    "                   [--level-in PEAK] [--level-out PEAK] [--reference HZ] [--textures DIR] [--font FILE]\n"
+    "--reference: A4 in Hz, 400.0 to 480.0 in steps of 0.1 (default 440)\n";
 
 struct Options
 {
@@ -77,6 +79,8 @@ std::string Parse(int argc, const char* const* argv, Options* o)
             ok = NumberIn(v, -32768.0, 0.0, &o->scene.fLevelIn);
         else if (name == "--level-out")
             ok = NumberIn(v, -32768.0, 0.0, &o->scene.fLevelOut);
+        else if (name == "--reference")
+            ok = ParseReferenceA4(v, &o->scene.iReferenceTenths);
         else
             return "unknown option " + Quoted(name);
         if (!ok)
