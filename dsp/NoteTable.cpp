@@ -2,7 +2,6 @@
 
 #include <cmath>
 #include <mutex>
-#include <vector>
 
 #include "base/Lock.h"
 #include "dsp/Alloc.h"
@@ -13,24 +12,11 @@ std::atomic<float*> g_pNoteFreq{nullptr};
 
 namespace {
 
-// The tables made in this run, one a reference. A table once published may still
-// be read on another thread, so none is freed; there are at most 801 references
-// (400.0 to 480.0 Hz in tenths), 400 bytes each.
-struct Table
-{
-    int iTenths;
-    float* p;
-};
-std::vector<Table> g_Tables;
+// The tables made in this run, by reference in tenths of a hertz. A table once
+// published may still be read on another thread, so none is freed: at most one
+// for each of the 801 references, 400 bytes each.
+float* g_apTables[kMaxReferenceTenths - kMinReferenceTenths + 1] = {};
 CLock g_TablesLock;  // engines may be built on several threads at once (tools, tests)
-
-float* TableFor(int iTenths)
-{
-    for (const Table& t : g_Tables)
-        if (t.iTenths == iTenths)
-            return t.p;
-    return nullptr;
-}
 
 } // namespace
 
@@ -50,18 +36,19 @@ int MakeNoteTable()
     // other threads while the audio thread restarts the engine. Another reference
     // gets a table of its own (a player switching back finds the old one again).
     const int iTenths = g_iReferenceTenths.load(std::memory_order_relaxed);
-    std::lock_guard<CLock> hold(g_TablesLock);
-    if (float* p = TableFor(iTenths))
-    {
-        g_pNoteFreq.store(p, std::memory_order_release);
-        return 1;
-    }
-    float* p = AllocBuf(NUM_NOTES);
-    if (!p)
+    if (iTenths < kMinReferenceTenths || iTenths > kMaxReferenceTenths)
         return 0;
-    for (int k = 0; k < NUM_NOTES; ++k)
-        p[k] = NoteFrequency(k);
-    g_pNoteFreq.store(p, std::memory_order_release);
-    g_Tables.push_back({iTenths, p});
+    std::lock_guard<CLock> hold(g_TablesLock);
+    float*& pTable = g_apTables[iTenths - kMinReferenceTenths];
+    if (!pTable)
+    {
+        float* p = AllocBuf(NUM_NOTES);
+        if (!p)
+            return 0;
+        for (int k = 0; k < NUM_NOTES; ++k)
+            p[k] = NoteFrequency(k);
+        pTable = p;
+    }
+    g_pNoteFreq.store(pTable, std::memory_order_release);
     return 1;
 }
