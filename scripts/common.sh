@@ -223,7 +223,16 @@ never_ran() {
 # program_ended SECONDS: the program has ended within SECONDS: Wine's launcher and
 # the program's own process, which can outlive it; the next start must not meet
 # the last one's window or have its log rewritten under the checks.
-program_process_gone() { ! pgrep -f "${RUN##*/}.TonquarryTuner\.exe" >/dev/null; }
+# program_pid: the program's process, the one whose folder is RUN (Wine starts it
+# there; the 64-bit one's command line holds no path).
+program_pid() {
+  local pid
+  for pid in $(pgrep -f 'TonquarryTuner\.exe'); do
+    [ "$(readlink "/proc/$pid/cwd" 2>/dev/null)" = "$RUN" ] && { echo "$pid"; return 0; }
+  done
+  return 1
+}
+program_process_gone() { ! pgrep -f "${RUN##*/}.TonquarryTuner\.exe" >/dev/null && ! program_pid >/dev/null; }
 program_ended() { wait_for_exit "$PROGRAM_PID" "$1" && PROGRAM_PID= && wait_until "$1" program_process_gone; }
 
 # show_on_failure LABEL FILE [LINES]: fail() shows FILE (its last LINES lines, or

@@ -53,15 +53,6 @@ setups_logged() { [ "$(log_count '^CWasapi::Init\(\) handles ')" -ge "$1" ]; }
 # open files as the system counts them, into USE[N] (Wine's handle count, which
 # the log has, reads 0).
 USE=()
-# The program's process: the one whose folder is RUN (Wine starts it there; the
-# 64-bit one's command line holds no path).
-program_pid() {
-  local pid
-  for pid in $(pgrep -f 'TonquarryTuner\.exe'); do
-    [ "$(readlink "/proc/$pid/cwd" 2>/dev/null)" = "$RUN" ] && { echo "$pid"; return 0; }
-  done
-  return 1
-}
 running() {
   local pid
   wait_for_a2 "$BUILD_DIR/wasapi-loss-$1" "$2"
