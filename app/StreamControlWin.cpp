@@ -40,13 +40,13 @@ void ShowError(const char* szText, const char* szCaption) { MessageBoxA(g_hWnd, 
 
 AudioPlatform WindowsAudioPlatform()
 {
+    // Present, list devices, init, start, stop, release, failed step, end reported.
     AudioPlatform p{};
     p.aBackends[AUDIO_DRIVER_KS] = {nullptr, &EnumKsDeviceNames, &KsInit, &KsStart, &KsStop, &KsRelease, nullptr, true};
-    p.aBackends[AUDIO_DRIVER_ASIO] = {&AsioPresent, nullptr,      &AsioInit,
-                                      &AsioStart,   &AsioStop,    &AsioRelease,
-                                      &CAsio::FailedStep, false};
-    p.aBackends[AUDIO_DRIVER_WASAPI] = {nullptr, &WasapiHost::ListDevices, &WasapiHost::Init,
-                                        &WasapiHost::Start,   &WasapiHost::Stop,        &WasapiHost::Release,
+    p.aBackends[AUDIO_DRIVER_ASIO] = {&AsioPresent, nullptr,     &AsioInit,          &AsioStart,
+                                      &AsioStop,    &AsioRelease, &CAsio::FailedStep, false};
+    p.aBackends[AUDIO_DRIVER_WASAPI] = {nullptr,          &WasapiHost::ListDevices, &WasapiHost::Init,
+                                        &WasapiHost::Start, &WasapiHost::Stop,      &WasapiHost::Release,
                                         &WasapiHost::FailedStep, false};
     p.ShowError = &ShowError;
     return p;
