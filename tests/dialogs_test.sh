@@ -36,14 +36,16 @@ cp "$WAV96" "$RUN/guitar96.wav"
 "$WINE" reg add "HKCU\\Software\\Tonquarry Multimedia Studios\\Tonquarry Guitar Tuner" /v "First Run Done" \
   /t REG_DWORD /d 1 /f >/dev/null
 
+# Each start writes a log of its own: the last one's lines must not answer for it.
 start_program() {
+  rm -f "$RUN/Logfile.txt"
   launch_program
   window_of "Tonquarry Guitar Tuner" 120 >/dev/null || fail "no main window"
 }
+# Wine's launcher and the program's own process, which can outlive it.
 quit_program() {
   press "Tonquarry Guitar Tuner" q
-  wait_for_exit "$PROGRAM_PID" 120 || fail "'q' did not quit"
-  PROGRAM_PID=
+  program_ended 120 || fail "'q' did not quit"
 }
 # drive COMMAND...: tq-dialog-driver's output, one line per value, '|' between.
 drive() {
