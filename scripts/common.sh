@@ -192,9 +192,19 @@ prepare_program_folder() {
   DLL_WIN=$("$WINE" winepath -w "$DLL" 2>/dev/null | tr -d '\r')
   DRIVER_KEY="HKLM\\software\\asio\\ASIO4ALL v2"
   "$WINE" "$REGISTER" --description "ASIO4ALL v2" "$DLL_WIN" >/dev/null || fail "registering the demo driver"
-  "$WINE" reg add "$DRIVER_KEY" /v WavIn /d "$RUN_WIN\\guitar.wav" /f $VIEW >/dev/null
-  "$WINE" reg add "HKLM\\Software\\Tonquarry Multimedia Studios\\Tonquarry Redede Rizuz Ad" /v "Install Path" \
-    /d "$RUN_WIN" /f /reg:32 >/dev/null
+  wine_reg add "$DRIVER_KEY" /v WavIn /d "$RUN_WIN\\guitar.wav" /f $VIEW
+  wine_reg add "HKLM\\Software\\Tonquarry Multimedia Studios\\Tonquarry Redede Rizuz Ad" /v "Install Path" \
+    /d "$RUN_WIN" /f /reg:32
+}
+# wine_reg ARGS...: Wine's reg with ARGS, tried twice. Under load the emulated
+# reg.exe now and then fails to write at all: a fault of Wine's, which ends the run
+# with its status (once_more_after_wine_fault runs it again), not a failed check.
+wine_reg() {
+  "$WINE" reg "$@" >/dev/null 2>>"$RUN/wine-stderr.txt" && return 0
+  sleep 1
+  "$WINE" reg "$@" >/dev/null 2>>"$RUN/wine-stderr.txt" && return 0
+  echo "Wine's reg $1 failed twice (stderr in the Wine output); Wine's fault, not the program's" >&2
+  exit "$WINE_FAULT_STATUS"
 }
 # program_run_folder NAME: RUN, the script's folder for the program (NAME-run.XXXXXX
 # in the build folder), with the dialog driver's, the log's and Wine's output shown
